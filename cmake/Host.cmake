@@ -1,0 +1,15 @@
+# Host build: the portable logic and its unit tests.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+if(KEYENTRY_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_compile_options(keyentry_core PRIVATE ${_san})
+  target_link_options(keyentry_core PUBLIC ${_san})
+endif()
+
+file(GLOB _unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${_unit_sources})
+target_link_libraries(unit_tests PRIVATE keyentry_core GTest::gtest GTest::gtest_main GTest::gmock)
+target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)

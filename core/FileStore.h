@@ -1,0 +1,24 @@
+#pragma once
+// The few file operations the program needs, on whole files.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyentry {
+
+class FileStore {
+ public:
+  virtual ~FileStore() = default;
+
+  // The whole content of the file, or nothing when it is missing or cannot
+  // be read (also hidden and system files are read).
+  virtual std::optional<std::string> ReadAll(const std::wstring& path) = 0;
+
+  // Gives the file exactly these bytes in one step: either the new content
+  // is in place afterwards, or the old file (if any) is left as it was and
+  // false is returned. A read-only file is never replaced. No temporary file
+  // is left behind in either case.
+  virtual bool Replace(const std::wstring& path, std::string_view bytes) = 0;
+};
+
+}  // namespace keyentry

@@ -1,0 +1,82 @@
+#include "core/Maths.h"
+
+#include <memory>
+#include <utility>
+
+#include "core/KeyNames.h"
+#include "core/KeySettings.h"
+
+namespace keyentry {
+
+Maths::Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables)
+    : ports_(ports), programFolder_(std::move(programFolder)), hookTables_(hookTables) {}
+
+std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
+  return programFolder_ + L"\\" + fileName;
+}
+
+void Maths::InitDevice() {
+  try {
+    connected_ = false;
+    LoadKeySettings();
+    if (SearchPorts(kFirstUsbPort, kLastUsbPort, L"USB")) return;
+    SearchPorts(kFirstSerialPort, kLastSerialPort, L"COM");
+  } catch (const ReaderLibraryError&) {
+    ports_.messages.ShowMessage(kMsgPortOpenFailed);
+  }
+}
+
+bool Maths::SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix) {
+  for (std::int32_t port = first; port <= last; ++port) {
+    if (!ReaderSucceeded(ports_.reader.InitComm(port))) continue;
+    connected_ = true;
+    portName_ = prefix + std::to_wstring(port);
+    // A hook installed by an earlier search is kept, so that each key press
+    // is still typed once; a failed installation is tried again next time.
+    ports_.hook.Install();
+    return true;
+  }
+  return false;
+}
+
+void Maths::SaveAndUnhook() {
+  ports_.hook.Remove();
+  SaveKeySettings();
+}
+
+void Maths::LoadKeySettings() {
+  const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kKeySettingsFileName));
+  KeySettingsContent content;
+  if (bytes) content = ParseKeySettings(*bytes, ports_.codec);
+  for (int k = 0; k < content.count; ++k) hotKeys_[k] = content.names[k];
+  PublishHookTable();
+  if (content.count < kCardFieldCount) ports_.messages.ShowMessage(kMsgKeyFileReadFailed);
+}
+
+bool Maths::SaveKeySettings() {
+  const std::string bytes = FormatKeySettings(hotKeys_, ports_.codec);
+  if (ports_.files.Replace(PathInProgramFolder(kKeySettingsFileName), bytes)) return true;
+  ports_.messages.ShowMessage(kMsgKeyFileSaveFailed);
+  return false;
+}
+
+void Maths::SetHotKeys(const HotKeyTable& keys) {
+  hotKeys_ = keys;
+  PublishHookTable();
+}
+
+void Maths::SetCardField(int field, std::wstring text) {
+  if (field < 0 || field >= kCardFieldCount) return;
+  cardFields_[field] = std::move(text);
+}
+
+void Maths::PublishHookTable() {
+  auto table = std::make_shared<HookTable>();
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    table->codes[k] = KeyNameToCode(hotKeys_[k]);
+    if (cardFields_[k]) table->texts[k] = ports_.codec.ToAnsi(*cardFields_[k]);
+  }
+  hookTables_.Publish(std::move(table));
+}
+
+}  // namespace keyentry

@@ -1,0 +1,72 @@
+#pragma once
+// The program's shared state and its core procedures: start-up of the reader
+// and the keyboard hook, shut-down, and the key settings file.
+#include <string>
+
+#include "core/CardField.h"
+#include "core/FileStore.h"
+#include "core/HookTable.h"
+#include "core/KeyboardHook.h"
+#include "core/MessageSink.h"
+#include "core/TextCodec.h"
+#include "reader/ReaderLibrary.h"
+
+namespace keyentry {
+
+// The platform services the core works through.
+struct CorePorts {
+  ReaderLibrary& reader;
+  KeyboardHook& hook;
+  FileStore& files;
+  const TextCodec& codec;
+  MessageSink& messages;
+};
+
+class Maths {
+ public:
+  // programFolder: the folder of the executable, without a trailing separator.
+  Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables);
+
+  // Reloads the key table, searches USB ports 1001-1016 and then serial ports
+  // 1-16 for a reader, and when one answers records its port and makes sure
+  // the keyboard hook is installed. A library that cannot be loaded is
+  // reported with a message.
+  void InitDevice();
+  // Removes the keyboard hook and writes the key table back to SetKey.txt.
+  void SaveAndUnhook();
+
+  void LoadKeySettings();
+  // False (after telling the operator) when the file could not be written.
+  bool SaveKeySettings();
+
+  bool Connected() const { return connected_; }
+  const std::wstring& PortName() const { return portName_; }
+  const HotKeyTable& HotKeys() const { return hotKeys_; }
+  const CardFieldValues& CardFields() const { return cardFields_; }
+
+  // Replaces all eight key names at once; the hook uses them from its next
+  // key event on.
+  void SetHotKeys(const HotKeyTable& keys);
+  // Stores one card value. Call PublishHookTable() when the card is done.
+  void SetCardField(int field, std::wstring text);
+  // Hands the current keys and card values to the keyboard hook as one table.
+  void PublishHookTable();
+
+  std::wstring PathInProgramFolder(const wchar_t* fileName) const;
+  const std::wstring& ProgramFolder() const { return programFolder_; }
+  CorePorts& Ports() { return ports_; }
+
+ private:
+  bool SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix);
+
+  CorePorts ports_;
+  std::wstring programFolder_;
+  HookTableStore& hookTables_;
+
+  bool connected_ = false;
+  std::wstring portName_;
+  HotKeyTable hotKeys_;
+  CardFieldValues cardFields_;
+};
+
+}  // namespace keyentry

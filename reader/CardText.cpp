@@ -1,0 +1,30 @@
+#include "reader/CardText.h"
+
+#include "core/Lines.h"
+
+namespace keyentry {
+
+namespace {
+bool IsPadding(wchar_t c) { return c == L' ' || c == L'\u3000'; }
+}  // namespace
+
+std::wstring TrimFieldText(std::wstring_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsPadding(text[begin])) ++begin;
+  while (end > begin && IsPadding(text[end - 1])) --end;
+  return std::wstring(text.substr(begin, end - begin));
+}
+
+CardText ParseCardText(std::string_view bytes, const TextCodec& codec) {
+  CardText card;
+  LineReader reader(bytes);
+  std::string line;
+  while (card.count < kCardFieldCount && reader.ReadLine(line)) {
+    card.fields[card.count] = TrimFieldText(codec.ToWide(line));
+    ++card.count;
+  }
+  return card;
+}
+
+}  // namespace keyentry

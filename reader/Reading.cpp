@@ -1,0 +1,59 @@
+#include "reader/Reading.h"
+
+#include "reader/CardText.h"
+
+namespace keyentry {
+
+void ToggleReading(Maths& maths, MainWindowView& view) {
+  maths.InitDevice();
+  if (view.ReadButtonCaption() == kCaptionStartReading) {
+    if (!maths.Connected()) {
+      view.SetPollTimerEnabled(false);
+      view.SetStatusText(kStatusNoReader);
+      return;
+    }
+    view.SetPollTimerEnabled(true);
+    view.SetStatusText(std::wstring(kStatusPortOpened) + kStatusPortLabel + maths.PortName());
+    view.SetReadButtonCaption(kCaptionStopReading);
+  } else {
+    view.SetPollTimerEnabled(false);
+    view.SetStatusText(kStatusStopped);
+    view.SetReadButtonCaption(kCaptionStartReading);
+  }
+}
+
+namespace {
+
+// Reads the card whose files the library has just written. Fields are shown
+// and stored one by one; a short or missing text file stops at that point.
+void TakeCard(Maths& maths, MainWindowView& view) {
+  auto& ports = maths.Ports();
+  const auto bytes = ports.files.ReadAll(maths.PathInProgramFolder(kCardTextFileName));
+  if (!bytes) return;
+  const CardText card = ParseCardText(*bytes, ports.codec);
+  for (int k = 0; k < card.count; ++k) {
+    view.ShowCardField(k, card.fields[k]);
+    maths.SetCardField(k, card.fields[k]);
+  }
+  maths.PublishHookTable();
+  if (card.count < kCardFieldCount) return;
+  view.ShowPhoto(maths.PathInProgramFolder(kCardPhotoFileName));
+}
+
+}  // namespace
+
+void PollCard(Maths& maths, MainWindowView& view) {
+  view.SetPollTimerEnabled(false);
+  try {
+    auto& reader = maths.Ports().reader;
+    if (ReaderSucceeded(reader.Authenticate()) &&
+        ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto))) {
+      TakeCard(maths, view);
+    }
+  } catch (const ReaderLibraryError&) {
+    // The library could not be called: nothing to show this time.
+  }
+  view.SetPollTimerEnabled(true);
+}
+
+}  // namespace keyentry

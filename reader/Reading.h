@@ -1,0 +1,18 @@
+#pragma once
+// Switching card reading on and off, and the poll that reads a card.
+#include "core/Maths.h"
+#include "reader/MainWindowView.h"
+
+namespace keyentry {
+
+// Reloads keys and searches the reader (always), then switches reading on
+// (when it was off and a reader answered) or off (when it was on). The read
+// button's caption is the on/off state.
+void ToggleReading(Maths& maths, MainWindowView& view);
+
+// One tick of the poll timer: when a card lies on the reader, reads it,
+// shows and stores its eight fields and shows its photo. A failed or partial
+// read ends the tick quietly; the timer always starts again.
+void PollCard(Maths& maths, MainWindowView& view);
+
+}  // namespace keyentry

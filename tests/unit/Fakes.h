@@ -1,0 +1,164 @@
+#pragma once
+// Stand-ins for the platform, so the core can be driven without Windows.
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/FileStore.h"
+#include "core/KeyboardHook.h"
+#include "core/Maths.h"
+#include "core/MessageSink.h"
+#include "core/TextCodec.h"
+#include "reader/MainWindowView.h"
+#include "reader/ReaderLibrary.h"
+
+namespace keyentry::test {
+
+// UTF-8 stands in for the ANSI code page: multi-byte, and CR/LF never
+// appear inside a character, as in code page 936.
+class Utf8Codec : public TextCodec {
+ public:
+  std::wstring ToWide(std::string_view s) const override;
+  std::string ToAnsi(std::wstring_view s) const override;
+};
+
+std::string U8(std::wstring_view s);
+
+class FakeFiles : public FileStore {
+ public:
+  std::map<std::wstring, std::string> files;
+  std::set<std::wstring> readOnly;
+  bool failWrites = false;
+  int replaceCalls = 0;
+
+  std::optional<std::string> ReadAll(const std::wstring& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Replace(const std::wstring& path, std::string_view bytes) override {
+    ++replaceCalls;
+    if (failWrites || readOnly.count(path)) return false;
+    files[path] = std::string(bytes);
+    return true;
+  }
+};
+
+class FakeMessages : public MessageSink {
+ public:
+  std::vector<std::wstring> shown;
+  void ShowMessage(std::wstring_view text) override { shown.emplace_back(text); }
+};
+
+class FakeHook : public KeyboardHook {
+ public:
+  bool installed = false;
+  bool failInstall = false;
+  int installCalls = 0;
+  int hooksCreated = 0;
+  int removeCalls = 0;
+  bool Install() override {
+    ++installCalls;
+    if (!installed && !failInstall) {
+      installed = true;
+      ++hooksCreated;
+    }
+    return installed;
+  }
+  void Remove() override {
+    ++removeCalls;
+    installed = false;
+  }
+};
+
+// A reader library scripted per test: which ports answer, whether a card
+// lies on the reader, and what a read writes.
+class FakeReader : public ReaderLibrary {
+ public:
+  std::set<int> readerPorts;
+  bool missing = false;          // the library cannot be loaded
+  bool cardPresent = false;
+  bool readSucceeds = true;
+  std::int32_t success = 1;
+  std::int32_t failure = 0;
+  std::vector<std::string> calls;
+  // Run by a successful read, to write the card files.
+  std::function<void()> onRead;
+
+  std::int32_t InitComm(std::int32_t port) override {
+    calls.push_back("InitComm " + std::to_string(port));
+    Check();
+    return readerPorts.count(port) ? success : failure;
+  }
+  std::int32_t Authenticate() override {
+    calls.push_back("Authenticate");
+    Check();
+    return cardPresent ? success : failure;
+  }
+  std::int32_t ReadContent(std::int32_t mode) override {
+    calls.push_back("ReadContent " + std::to_string(mode));
+    Check();
+    if (!readSucceeds || mode != 4) return failure;
+    if (onRead) onRead();
+    return success;
+  }
+  std::int32_t CloseComm() override {
+    calls.push_back("CloseComm");
+    Check();
+    return success;
+  }
+
+ private:
+  void Check() const {
+    if (missing) throw ReaderLibraryError("reader library missing");
+  }
+};
+
+class RecordingSender : public TextSender {
+ public:
+  // Each call: the text, or "<null>" for a field never filled.
+  std::vector<std::string> sent;
+  void SendStr(const char* ansi) override { sent.push_back(ansi ? ansi : "<null>"); }
+};
+
+class FakeView : public MainWindowView {
+ public:
+  std::wstring caption = kCaptionStartReading;
+  std::wstring status = L"初始化信息";
+  bool timerEnabled = false;
+  int timerStarts = 0;
+  std::array<std::wstring, kCardFieldCount> shown;
+  std::vector<std::wstring> photos;
+
+  std::wstring ReadButtonCaption() const override { return caption; }
+  void SetReadButtonCaption(const std::wstring& c) override { caption = c; }
+  void SetStatusText(const std::wstring& t) override { status = t; }
+  void SetPollTimerEnabled(bool on) override {
+    timerEnabled = on;
+    if (on) ++timerStarts;
+  }
+  void ShowCardField(int field, const std::wstring& text) override { shown.at(field) = text; }
+  void ShowPhoto(const std::wstring& path) override { photos.push_back(path); }
+};
+
+// The core wired to fakes, as the program wires it to Windows.
+struct CoreRig {
+  FakeReader reader;
+  FakeHook hook;
+  FakeFiles files;
+  Utf8Codec codec;
+  FakeMessages messages;
+  HookTableStore tables;
+  Maths maths{CorePorts{reader, hook, files, codec, messages}, L"C:\\app", tables};
+
+  static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
+  static constexpr const wchar_t* kCardFile = L"C:\\app\\wz.txt";
+
+  void PressKey(std::uint32_t vk, RecordingSender& sender, std::uint32_t message = kWmKeyDown) {
+    DecideKeyEvent(*tables.Current(), 0, message, vk, sender);
+  }
+};
+
+}  // namespace keyentry::test
