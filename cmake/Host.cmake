@@ -8,8 +8,12 @@ if(KEYENTRY_SANITIZE)
   target_link_options(keyentry_core PUBLIC ${_san})
 endif()
 
+# The portable parts of the two outside libraries are tested here too.
+add_subdirectory(sendstr)
+add_subdirectory(ostra-sim)
+
 file(GLOB _unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${_unit_sources})
-target_link_libraries(unit_tests PRIVATE keyentry_core GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(unit_tests PRIVATE keyentry_core sendstr_plan ostra_sim_script GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)

@@ -84,3 +84,17 @@ TEST(TextWrap, StopsAtTheLineLimitForHugeText) {
 
 }  // namespace
 }  // namespace keyentry
+
+#include "ui/Clock.h"
+
+namespace keyentry {
+namespace {
+
+TEST(Clock, TwoDigitFieldsWithTheUsersSeparator) {
+  EXPECT_EQ(FormatClock(3, 7, 9, 5, 2, L":"), L"03月07日09:05:02");
+  EXPECT_EQ(FormatClock(1, 1, 0, 0, 0, L":"), L"01月01日00:00:00");
+  EXPECT_EQ(FormatClock(12, 31, 23, 59, 59, L"."), L"12月31日23.59.59");
+}
+
+}  // namespace
+}  // namespace keyentry

@@ -1,0 +1,47 @@
+# 32-bit Windows build: the program, its two outside libraries (the real
+# text-sending library and the simulated reader library) and the Windows tests.
+enable_language(RC)
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Only Windows system DLLs at run time: the C++ runtime is linked in.
+set(KEYENTRY_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
+
+add_library(keyentry_platform STATIC
+  platform/LibraryLoader.cpp
+  platform/LowLevelKeyboardHook.cpp
+  platform/ReaderDll.cpp
+  platform/SendStrDll.cpp
+  platform/Win32FileStore.cpp
+  platform/Win32MessageSink.cpp
+  platform/Win32Text.cpp
+)
+target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32)
+target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
+
+set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)
+configure_file(ui/res/KeyEntry.rc.in ${CMAKE_BINARY_DIR}/KeyEntry.rc @ONLY)
+
+add_executable(KeyEntry WIN32
+  ui/main.cpp
+  ui/App.cpp
+  ui/Controls.cpp
+  ui/Form1.cpp
+  ui/frmOptions.cpp
+  ${CMAKE_BINARY_DIR}/KeyEntry.rc
+)
+target_include_directories(KeyEntry PRIVATE ${CMAKE_SOURCE_DIR}/ui/res)
+set_source_files_properties(${CMAKE_BINARY_DIR}/KeyEntry.rc PROPERTIES
+  OBJECT_DEPENDS "${KEYENTRY_RES_DIR}/keyentry.ico;${KEYENTRY_RES_DIR}/KeyEntry.manifest")
+target_compile_options(KeyEntry PRIVATE -Wall -Wextra)
+target_link_options(KeyEntry PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
+target_link_libraries(KeyEntry PRIVATE keyentry_platform comctl32)
+
+add_subdirectory(sendstr)
+add_subdirectory(ostra-sim)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/CMakeLists.txt)
+  add_subdirectory(tests/win)
+endif()

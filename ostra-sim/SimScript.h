@@ -1,0 +1,72 @@
+// SimScript.h - reading the files that script the simulated card reader.
+//
+// The simulated ostra.dll is steered by small text files in the folder
+// "reader-sim" beside the program (see OstraSim.cpp). This file only turns
+// their bytes into values; it does no file access and no Windows calls, so
+// it builds and can be checked on any system.
+//
+// Rule for every file: anything that cannot be read cleanly counts as if the
+// file were not there (the caller then uses the default).
+#ifndef KEYENTRY_OSTRASIM_SIMSCRIPT_H
+#define KEYENTRY_OSTRASIM_SIMSCRIPT_H
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyentry {
+namespace ostrasim {
+
+// Script files larger than this are treated as garbled.
+constexpr std::size_t kMaxScriptBytes = 64 * 1024;
+
+// delay_ms.txt is clamped to this many milliseconds.
+constexpr unsigned kMaxDelayMs = 60000;
+
+// The only content mode Read_Content accepts.
+constexpr int kContentMode = 4;
+
+// The integers the four functions answer with.
+struct Answers {
+    int success = 1;
+    int failure = 0;
+};
+
+// Raw file bytes -> plain text. Strips a UTF-8 byte order mark, accepts a
+// UTF-16LE file (byte order mark FF FE) as long as it holds ASCII only.
+// nullopt for text with NUL bytes, a bad UTF-16 file or an oversized file.
+std::optional<std::string> DecodeScriptText(std::string_view bytes);
+
+// ports.txt: decimal port numbers separated by white space, ',' or ';'.
+// Empty text gives an empty list; any other token makes the file garbled.
+std::optional<std::vector<int>> ParsePorts(std::string_view text);
+
+// card.txt: the first line, trimmed. nullopt when that is empty or not a
+// plain folder name (path separators, ':', '.', '..', control characters).
+std::optional<std::string> ParseCardName(std::string_view text);
+
+// delay_ms.txt: one non-negative decimal number, clamped to kMaxDelayMs.
+std::optional<unsigned> ParseDelay(std::string_view text);
+
+// answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
+// or 0x-hex up to 32 bits), blank lines and lines starting with '#' ignored.
+// Keys not given keep their defaults (1 and 0); an unknown key or a bad
+// number makes the file garbled.
+std::optional<Answers> ParseAnswers(std::string_view text);
+
+// Port numbers a reader can be attached to: USB 1001-1016, serial 1-16.
+bool IsReaderPort(int port);
+
+// The program's rule: success when the low 16 bits, read as signed, are 1.
+bool IsSuccess(int result);
+
+// One line of calls.log, ended by CR LF, e.g. "InitComm 1001 -> 0\r\n" or
+// "Authenticate -> 1\r\n" (no argument when `argument` is empty).
+std::string FormatCallLine(std::string_view function, std::optional<int> argument, int result);
+
+}  // namespace ostrasim
+}  // namespace keyentry
+
+#endif  // KEYENTRY_OSTRASIM_SIMSCRIPT_H

@@ -1,0 +1,18 @@
+#pragma once
+// Text conversion with the system's ANSI code page, and the program's folder.
+#include <string>
+
+#include "core/TextCodec.h"
+
+namespace keyentry {
+
+class AnsiCodePage : public TextCodec {
+ public:
+  std::wstring ToWide(std::string_view ansi) const override;
+  std::string ToAnsi(std::wstring_view text) const override;
+};
+
+// Folder of the running executable, without a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace keyentry

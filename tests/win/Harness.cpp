@@ -1,0 +1,398 @@
+#include "Harness.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace keyentry::wintest {
+
+std::wstring BinFolder() {
+  wchar_t path[MAX_PATH * 2] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  std::wstring p(path);
+  return p.substr(0, p.find_last_of(L'\\'));
+}
+
+std::string ToCodePage(const std::wstring& text, UINT codePage) {
+  if (text.empty()) return {};
+  const int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
+                        nullptr, nullptr);
+  return out;
+}
+
+std::wstring FromCodePage(const std::string& bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
+  return out;
+}
+
+void Pump(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  do {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  } while (::GetTickCount() - start < ms);
+}
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (pred()) return true;
+    if (::GetTickCount() - start >= timeoutMs) return pred();
+    Pump(20);
+  }
+}
+
+namespace {
+
+bool CopyInto(const std::wstring& from, const std::wstring& to) {
+  return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+  ::CreateDirectoryW(to.c_str(), nullptr);
+  WIN32_FIND_DATAW fd;
+  HANDLE find = ::FindFirstFileW((from + L"\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyTree(from + L"\\" + name, to + L"\\" + name);
+    } else {
+      CopyInto(from + L"\\" + name, to + L"\\" + name);
+    }
+  } while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+std::atomic<int> sandboxCounter{0};
+
+}  // namespace
+
+Sandbox::Sandbox() {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  folder_ = std::wstring(temp) + L"keyentry-test-" + std::to_wstring(::GetCurrentProcessId()) +
+            L"-" + std::to_wstring(sandboxCounter++);
+  RemoveTree(folder_);
+  ::CreateDirectoryW(folder_.c_str(), nullptr);
+  const std::wstring bin = BinFolder();
+  for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
+    CopyInto(bin + L"\\" + name, Path(name));
+  }
+  ::CreateDirectoryW(Path(L"reader-sim").c_str(), nullptr);
+  CopyTree(bin + L"\\demo-reader\\cards", Path(L"reader-sim\\cards"));
+}
+
+Sandbox::~Sandbox() { RemoveTree(folder_); }
+
+void Sandbox::Write(const std::wstring& name, const std::string& bytes) const {
+  const std::wstring path = Path(name);
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(f);
+}
+
+std::optional<std::string> Sandbox::Read(const std::wstring& name) const {
+  HANDLE f = ::CreateFileW(Path(name).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string out;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  ::CloseHandle(f);
+  return out;
+}
+
+void Sandbox::Remove(const std::wstring& name) const {
+  ::SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(Path(name).c_str());
+}
+
+std::vector<std::wstring> Sandbox::FileNames() const {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = ::FindFirstFileW(Path(L"*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(fd.cFileName);
+  } while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+  return names;
+}
+
+void Sandbox::AttachReader(const std::string& ports) const {
+  Write(L"reader-sim\\ports.txt", ports + "\r\n");
+}
+
+void Sandbox::PlaceCard(const std::string& cardName) const {
+  Write(L"reader-sim\\card.txt", cardName + "\r\n");
+}
+
+void Sandbox::RemoveCard() const { Remove(L"reader-sim\\card.txt"); }
+
+void Sandbox::MakeCard(const std::string& cardName, const std::vector<std::wstring>& lines) const {
+  const std::wstring dir = L"reader-sim\\cards\\" + std::wstring(cardName.begin(), cardName.end());
+  ::CreateDirectoryW(Path(dir).c_str(), nullptr);
+  std::string text;
+  for (const auto& line : lines) text += ToCodePage(line) + "\r\n";
+  Write(dir + L"\\wz.txt", text);
+  ::CopyFileW(Path(L"reader-sim\\cards\\demo\\zp.bmp").c_str(), Path(dir + L"\\zp.bmp").c_str(),
+              FALSE);
+}
+
+std::string Sandbox::ReaderCalls() const {
+  return Read(L"reader-sim\\calls.log").value_or(std::string());
+}
+
+// ---------------------------------------------------------------------------
+
+Program::Program(const Sandbox& sandbox) {
+  std::wstring command = L"\"" + sandbox.Path(L"KeyEntry.exe") + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  // Started from another folder: the program must find its files by its own path.
+  const std::wstring cwd = BinFolder();
+  ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
+                   &pi_);
+}
+
+Program::~Program() {
+  if (pi_.hProcess) {
+    if (Running()) {
+      ::TerminateProcess(pi_.hProcess, 99);
+      ::WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    ::CloseHandle(pi_.hProcess);
+    ::CloseHandle(pi_.hThread);
+  }
+}
+
+bool Program::Running() const {
+  return pi_.hProcess && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+struct FindArgs {
+  DWORD pid;
+  const wchar_t* className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lParam) {
+  auto* args = reinterpret_cast<FindArgs*>(lParam);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != args->pid) return TRUE;
+  wchar_t cls[64] = {};
+  ::GetClassNameW(hwnd, cls, 64);
+  if (lstrcmpW(cls, args->className) == 0) args->found.push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevels(DWORD pid, const wchar_t* className) {
+  FindArgs args{pid, className, {}};
+  ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
+
+std::wstring TextOf(HWND w) {
+  wchar_t buffer[4096] = {};
+  ::SendMessageTimeoutW(w, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+  return buffer;
+}
+
+bool VisibleChild(HWND dlg, int id) {
+  HWND child = ::GetDlgItem(dlg, id);
+  return child && ::IsWindowVisible(child);
+}
+}  // namespace
+
+HWND Program::FindTopLevel(const wchar_t* className) const {
+  for (HWND w : TopLevels(pi_.dwProcessId, className))
+    if (::IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+int Program::AnswerMessageBoxes() {
+  int answered = 0;
+  for (HWND dlg : TopLevels(pi_.dwProcessId, L"#32770")) {
+    if (!::IsWindowVisible(dlg)) continue;
+    messages_.push_back(TextOf(::GetDlgItem(dlg, 0xFFFF)));
+    const bool titled = TextOf(dlg) == L"按键录入软件";
+    const bool okOnly = VisibleChild(dlg, IDOK) && !VisibleChild(dlg, IDCANCEL) &&
+                        !VisibleChild(dlg, IDYES) && !VisibleChild(dlg, IDNO);
+    auto iconShown = [dlg](int id) {
+      HWND icon = ::GetDlgItem(dlg, id);
+      return icon && ::IsWindowVisible(icon) && ::SendMessageW(icon, STM_GETICON, 0, 0) != 0;
+    };
+    const bool noIcon = !iconShown(0x14) && !iconShown(0x0440);
+    if (!(titled && okOnly && noIcon)) {
+      std::fprintf(stderr, "message box: titled %d, OK only %d, no icon %d\n", titled, okOnly,
+                   noIcon);
+    }
+    wellFormed_ = wellFormed_ && titled && okOnly && noIcon;
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ++answered;
+    // Let it go away before looking again.
+    WaitFor([dlg] { return !::IsWindow(dlg) || !::IsWindowVisible(dlg); }, 5000);
+  }
+  return answered;
+}
+
+HWND Program::WaitForMainWindow(DWORD timeoutMs) {
+  WaitFor(
+      [this] {
+        AnswerMessageBoxes();
+        main_ = FindTopLevel(L"KeyEntryMain");
+        return main_ != nullptr || !Running();
+      },
+      timeoutMs);
+  return main_;
+}
+
+std::wstring Program::Text(int controlId) const {
+  return main_ ? TextOf(::GetDlgItem(main_, controlId)) : std::wstring();
+}
+
+std::wstring Program::Text(HWND window) const { return TextOf(window); }
+
+void Program::Click(int controlId) {
+  HWND button = ::GetDlgItem(main_, controlId);
+  ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+void Program::Close() {
+  if (main_) ::PostMessageW(main_, WM_CLOSE, 0, 0);
+}
+
+bool Program::WaitForExit(DWORD timeoutMs) {
+  return WaitFor(
+      [this] {
+        AnswerMessageBoxes();
+        return !Running();
+      },
+      timeoutMs);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+std::vector<WPARAM> editKeyDowns;
+WNDPROC editProc = nullptr;
+
+LRESULT CALLBACK RecordingEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) editKeyDowns.push_back(wParam);
+  return ::CallWindowProcW(editProc, hwnd, msg, wParam, lParam);
+}
+}  // namespace
+
+const std::vector<WPARAM>& TargetEdit::KeyDowns() const { return editKeyDowns; }
+void TargetEdit::ClearKeyDowns() { editKeyDowns.clear(); }
+
+TargetEdit::TargetEdit() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &FrameProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"KeyEntryTestTarget";
+  ::RegisterClassW(&wc);
+  frame_ = ::CreateWindowExW(0, L"KeyEntryTestTarget", L"target", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                             20, 20, 400, 120, nullptr, nullptr, wc.hInstance, nullptr);
+  edit_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_MULTILINE,
+                            5, 5, 380, 60, frame_, nullptr, wc.hInstance, nullptr);
+  editKeyDowns.clear();
+  editProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+      edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingEditProc)));
+  Pump(100);
+}
+
+TargetEdit::~TargetEdit() {
+  if (frame_) ::DestroyWindow(frame_);
+}
+
+void TargetEdit::Focus() {
+  ::SetForegroundWindow(frame_);
+  ::SetActiveWindow(frame_);
+  ::SetFocus(edit_);
+  WaitFor([this] { return ::GetForegroundWindow() == frame_ && ::GetFocus() == edit_; }, 3000);
+}
+
+std::wstring TargetEdit::Text() const { return TextOf(edit_); }
+
+void TargetEdit::Clear() { ::SetWindowTextW(edit_, L""); }
+
+bool TargetEdit::WaitForText(const std::wstring& expected, DWORD timeoutMs) {
+  return WaitFor([&] { return Text() == expected; }, timeoutMs);
+}
+
+void PressKey(WORD vk, const std::vector<WORD>& modifiers) {
+  std::vector<INPUT> in;
+  auto key = [&](WORD k, bool up) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    i.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(k, MAPVK_VK_TO_VSC));
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  };
+  for (WORD m : modifiers) key(m, false);
+  key(vk, false);
+  key(vk, true);
+  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+  ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+void SendKey(WORD vk, bool up) {
+  INPUT i{};
+  i.type = INPUT_KEYBOARD;
+  i.ki.wVk = vk;
+  i.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  ::SendInput(1, &i, sizeof i);
+}
+
+bool KeyDown(WORD vk) { return (::GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+}  // namespace keyentry::wintest

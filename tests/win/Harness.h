@@ -1,0 +1,121 @@
+#pragma once
+// Drives the real program in a folder of its own: its files, its windows,
+// its message boxes, and key presses into a window of this test process.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keyentry::wintest {
+
+// Folder of this test executable, where the built program lies.
+std::wstring BinFolder();
+std::string ToCodePage(const std::wstring& text, UINT codePage = 936);
+std::wstring FromCodePage(const std::string& bytes, UINT codePage = 936);
+
+// Pumps this thread's messages until pred() holds or the time is up.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
+void Pump(DWORD ms);
+
+// A fresh program folder holding KeyEntry.exe, SendStr.dll, the simulated
+// ostra.dll and the demo cards; removed again at the end.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::wstring& Folder() const { return folder_; }
+  std::wstring Path(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  void Write(const std::wstring& name, const std::string& bytes) const;
+  std::optional<std::string> Read(const std::wstring& name) const;
+  void Remove(const std::wstring& name) const;
+  std::vector<std::wstring> FileNames() const;  // plain files of the folder
+
+  // The simulated reader: attached at these ports, with this card on it.
+  void AttachReader(const std::string& ports = "1001") const;
+  void PlaceCard(const std::string& cardName) const;
+  void RemoveCard() const;
+  // A card of this text (eight lines, written in code page 936) and the demo photo.
+  void MakeCard(const std::string& cardName, const std::vector<std::wstring>& lines) const;
+  std::string ReaderCalls() const;
+
+ private:
+  std::wstring folder_;
+};
+
+// One run of KeyEntry.exe from a sandbox.
+class Program {
+ public:
+  explicit Program(const Sandbox& sandbox);
+  ~Program();  // ends the process if a test left it running
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Waits for the main window, answering start-up message boxes meanwhile.
+  HWND WaitForMainWindow(DWORD timeoutMs = 20000);
+  HWND MainWindow() const { return main_; }
+  HWND FindTopLevel(const wchar_t* className) const;
+  std::wstring Text(int controlId) const;
+  std::wstring Text(HWND window) const;
+  void Click(int controlId);
+  void Close();  // as through the close box
+  bool WaitForExit(DWORD timeoutMs = 20000);
+  bool Running() const;
+  DWORD Pid() const { return pi_.dwProcessId; }
+
+  // Message boxes seen (and answered with OK) so far, by their text.
+  const std::vector<std::wstring>& Messages() const { return messages_; }
+  // Answers any open message box; returns how many were answered.
+  int AnswerMessageBoxes();
+  // Whether every message box seen had the program's title, OK only, no icon.
+  bool MessageBoxesWellFormed() const { return wellFormed_; }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND main_ = nullptr;
+  std::vector<std::wstring> messages_;
+  bool wellFormed_ = true;
+};
+
+// A window of this test process with an edit control that takes typing.
+class TargetEdit {
+ public:
+  TargetEdit();
+  ~TargetEdit();
+  void Focus();
+  std::wstring Text() const;
+  void Clear();
+  HWND Edit() const { return edit_; }
+  // Waits until the edit holds exactly this text.
+  bool WaitForText(const std::wstring& expected, DWORD timeoutMs = 5000);
+  // Virtual-key codes of the key-downs the edit control received.
+  const std::vector<WPARAM>& KeyDowns() const;
+  void ClearKeyDowns();
+
+ private:
+  HWND frame_ = nullptr;
+  HWND edit_ = nullptr;
+};
+
+// Injects a key press (down and up), optionally with modifiers held.
+void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
+// Injects one key event.
+void SendKey(WORD vk, bool up);
+bool KeyDown(WORD vk);
+
+// Control ids of the main window.
+enum MainIds {
+  kValue0 = 120,
+  kImagPer = 140,
+  kComRead = 141,
+  kComSet = 142,
+  kComExit = 143,
+  kLblInit = 144,
+  kLblTime = 145,
+};
+
+}  // namespace keyentry::wintest

@@ -1,0 +1,343 @@
+// The real program under test: start-up, typing into another program's
+// window, the key settings file at exit, and the main window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Harness.h"
+
+namespace keyentry::wintest {
+namespace {
+
+const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
+const std::vector<std::wstring> kCard = {
+    L"  欧阳明月 ", L"女", L"汉", L"19880315", L"江南省临水市青石区  杏花巷十八号",
+    L"990101198803150027", L"临水市公安局青石分局", L"2016.03.15-2036.03.15 "};
+
+class ProgramRun : public ::testing::Test {
+ protected:
+  Sandbox box;
+
+  void SetUp() override {
+    ASSERT_EQ(::GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8 so the ANSI code page is 936";
+    box.Write(L"SetKey.txt", kF1toF8);
+    box.MakeCard("test", kCard);
+  }
+  // Starts the program with a reader and a card, and waits for the card.
+  std::unique_ptr<Program> StartWithCard() {
+    box.AttachReader("1001");
+    box.PlaceCard("test");
+    auto program = std::make_unique<Program>(box);
+    EXPECT_TRUE(program->WaitForMainWindow());
+    EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"欧阳明月"; }, 3000))
+        << "card not shown";
+    return program;
+  }
+  bool NoTemporaryFilesLeft() const {
+    for (const auto& name : box.FileNames()) {
+      const bool known = name == L"KeyEntry.exe" || name == L"SendStr.dll" ||
+                         name == L"ostra.dll" || name == L"SetKey.txt" || name == L"wz.txt" ||
+                         name == L"zp.bmp";
+      if (!known) {
+        ADD_FAILURE() << "unexpected file left: " << std::string(name.begin(), name.end());
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+TEST_F(ProgramRun, AssignedKeyTypesChineseFieldIntoAnotherProgram) {
+  auto program = StartWithCard();
+  TargetEdit target;
+  target.Focus();
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"欧阳明月")) << "got other text";
+  target.Clear();
+  PressKey(VK_F5);
+  EXPECT_TRUE(target.WaitForText(L"江南省临水市青石区  杏花巷十八号"));
+  target.Clear();
+  PressKey(VK_F8);  // trailing space trimmed
+  EXPECT_TRUE(target.WaitForText(L"2016.03.15-2036.03.15"));
+  // The swallowed key presses never reached the edit control.
+  const auto& downs = target.KeyDowns();
+  EXPECT_EQ(std::count(downs.begin(), downs.end(), static_cast<WPARAM>(VK_F1)), 0);
+  EXPECT_EQ(std::count(downs.begin(), downs.end(), static_cast<WPARAM>(VK_F5)), 0);
+}
+
+TEST_F(ProgramRun, AssignedKeyWithShiftOrCtrlHeldTypesTheSameText) {
+  auto program = StartWithCard();
+  TargetEdit target;
+  target.Focus();
+  for (WORD modifier : {static_cast<WORD>(VK_LSHIFT), static_cast<WORD>(VK_LCONTROL)}) {
+    target.Clear();
+    SendKey(modifier, false);
+    SendKey(VK_F3, false);
+    EXPECT_TRUE(target.WaitForText(L"汉")) << "modifier " << modifier;
+    SendKey(VK_F3, true);
+    SendKey(modifier, true);
+    Pump(200);
+    EXPECT_EQ(target.Text(), L"汉");
+    EXPECT_FALSE(KeyDown(modifier)) << "modifier left down";
+  }
+}
+
+TEST_F(ProgramRun, OneKeyForTwoFieldsTypesBothInFieldOrder) {
+  box.Write(L"SetKey.txt", "F3\r\nF2\r\nF1\r\nF4\r\nF3\r\nF6\r\nF7\r\nF8");
+  auto program = StartWithCard();
+  TargetEdit target;
+  target.Focus();
+  PressKey(VK_F3);
+  EXPECT_TRUE(target.WaitForText(L"欧阳明月江南省临水市青石区  杏花巷十八号"));
+}
+
+TEST_F(ProgramRun, UnassignedKeyReachesTheApplication) {
+  auto program = StartWithCard();
+  TargetEdit target;
+  target.Focus();
+  target.ClearKeyDowns();
+  PressKey(VK_F9);
+  EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
+  EXPECT_EQ(target.KeyDowns(), std::vector<WPARAM>{VK_F9});
+  EXPECT_EQ(target.Text(), L"");
+}
+
+TEST_F(ProgramRun, WithoutAReaderNoKeyIsCaught) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  EXPECT_EQ(program.Text(kLblInit), L"机具连接失败！");
+  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+  TargetEdit target;
+  target.Focus();
+  target.ClearKeyDowns();
+  PressKey(VK_F1);
+  EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
+  EXPECT_EQ(target.KeyDowns(), std::vector<WPARAM>{VK_F1});
+  EXPECT_TRUE(program.Messages().empty());
+}
+
+TEST_F(ProgramRun, StartUpWithAReaderShowsPortCardAndPhoto) {
+  box.AttachReader("1003 2");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：USB1003");
+  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
+  EXPECT_EQ(program.Text(kComSet), L"按键录入配置");
+  EXPECT_EQ(program.Text(kComExit), L"退    出  ");
+  EXPECT_EQ(program.Text(kValue0), L"");
+  // The photo box keeps its first size until a photo comes.
+  HWND photo = ::GetDlgItem(program.MainWindow(), kImagPer);
+  RECT before{};
+  ::GetWindowRect(photo, &before);
+  EXPECT_EQ(before.right - before.left, 150);
+  EXPECT_EQ(before.bottom - before.top, 158);
+
+  box.PlaceCard("test");
+  const DWORD placed = ::GetTickCount();
+  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0 + 7) == L"2016.03.15-2036.03.15"; }, 3000));
+  EXPECT_LT(::GetTickCount() - placed, 1500u) << "card shown too late";
+  for (int k = 0; k < 8; ++k) {
+    std::wstring expected = kCard[k];
+    expected.erase(0, expected.find_first_not_of(L' '));
+    expected.erase(expected.find_last_not_of(L' ') + 1);
+    EXPECT_EQ(program.Text(kValue0 + k), expected) << k;
+  }
+  // The demo photo is 102 x 126: the box takes that size plus its border.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        RECT r{};
+        ::GetWindowRect(photo, &r);
+        return r.right - r.left == 104 && r.bottom - r.top == 128 && r.left == before.left &&
+               r.top == before.top;
+      },
+      3000));
+  // Taken off the reader, the card stays.
+  box.RemoveCard();
+  Pump(700);
+  EXPECT_EQ(program.Text(kValue0), L"欧阳明月");
+  EXPECT_TRUE(program.Messages().empty());
+}
+
+TEST_F(ProgramRun, ReadButtonSwitchesReadingOffAndOnAgain) {
+  box.AttachReader("7");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：COM7");
+  program.Click(kComRead);
+  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"停止读卡！"; }, 3000));
+  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+  // While off, a card is not read.
+  box.PlaceCard("test");
+  Pump(900);
+  EXPECT_EQ(program.Text(kValue0), L"");
+  program.Click(kComRead);
+  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"端口打开成功！端口：COM7"; }, 3000));
+  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
+  EXPECT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"欧阳明月"; }, 3000));
+  // Switched on without the reader: reported, and the button stays.
+  program.Click(kComRead);
+  ASSERT_TRUE(WaitFor([&] { return program.Text(kComRead) == L"开始读卡"; }, 3000));
+  box.AttachReader("");
+  program.Click(kComRead);
+  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"机具连接失败！"; }, 5000));
+  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+}
+
+TEST_F(ProgramRun, KeySettingsFileIsRewrittenOnceAtExitWithExactBytes) {
+  box.Write(L"SetKey.txt", kF1toF8 + "\r\nF9\r\n");
+  box.AttachReader("1001");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  program.Close();  // the close box
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt")->size(), 30u);
+  EXPECT_TRUE(program.Messages().empty());
+  const std::string calls = box.ReaderCalls();
+  size_t closes = 0;
+  for (size_t at = calls.find("CloseComm"); at != std::string::npos;
+       at = calls.find("CloseComm", at + 1))
+    ++closes;
+  EXPECT_EQ(closes, 1u);
+  EXPECT_TRUE(NoTemporaryFilesLeft());
+}
+
+TEST_F(ProgramRun, ExitButtonDoesTheSameAsTheCloseBox) {
+  box.Write(L"SetKey.txt", "F2\r\nF1\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  program.Click(kComExit);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "F2\r\nF1\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+}
+
+TEST_F(ProgramRun, ReadOnlyKeySettingsFileIsKeptAndReported) {
+  const std::string old = "F8\r\nF7\r\nF6\r\nF5\r\nF4\r\nF3\r\nF2\r\nF1\r\n";
+  box.Write(L"SetKey.txt", old);
+  ::SetFileAttributesW(box.Path(L"SetKey.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  program.Close();
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(program.Messages(), std::vector<std::wstring>{L"配置文件SetKey.txt保存失败！"});
+  EXPECT_TRUE(program.MessageBoxesWellFormed());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), old);
+  EXPECT_NE(::GetFileAttributesW(box.Path(L"SetKey.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_TRUE(NoTemporaryFilesLeft());
+}
+
+TEST_F(ProgramRun, HiddenKeySettingsFileIsReadAndRewritten) {
+  box.Write(L"SetKey.txt", "F9\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n");
+  ::SetFileAttributesW(box.Path(L"SetKey.txt").c_str(),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  program.Close();
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_TRUE(program.Messages().empty());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "F9\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+}
+
+TEST_F(ProgramRun, MissingKeySettingsFileIsReportedBeforeTheWindowShows) {
+  box.Remove(L"SetKey.txt");
+  Program program(box);
+  // The message box comes first, while no main window is visible.
+  HWND shownEarly = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (program.FindTopLevel(L"#32770")) return true;
+        shownEarly = program.FindTopLevel(L"KeyEntryMain");
+        return shownEarly != nullptr;
+      },
+      20000));
+  EXPECT_EQ(shownEarly, nullptr);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  EXPECT_EQ(program.Messages(), std::vector<std::wstring>{L"配置文件SetKey.txt读取失败！"});
+  EXPECT_TRUE(program.MessageBoxesWellFormed());
+  program.Close();
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(ProgramRun, MissingReaderLibraryIsReportedAndKeysAreStillSaved) {
+  box.Remove(L"ostra.dll");
+  // A reader library in the current folder must not be picked up instead.
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  EXPECT_EQ(program.Messages(), std::vector<std::wstring>{L"端口打开失败！"});
+  EXPECT_EQ(program.Text(kLblInit), L"机具连接失败！");
+  box.Remove(L"SetKey.txt");
+  program.Close();
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+}
+
+TEST_F(ProgramRun, MissingTextLibrarySwallowsAssignedKeysWithoutHarm) {
+  auto program = StartWithCard();
+  box.Remove(L"SendStr.dll");
+  TargetEdit target;
+  target.Focus();
+  target.ClearKeyDowns();
+  PressKey(VK_F1);
+  PressKey(VK_F9);  // unassigned: still delivered, and after F1 was handled
+  EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
+  EXPECT_EQ(target.KeyDowns(), std::vector<WPARAM>{VK_F9});
+  EXPECT_EQ(target.Text(), L"");
+  EXPECT_TRUE(program->Running());
+  program->Close();
+  EXPECT_TRUE(program->WaitForExit());
+}
+
+TEST_F(ProgramRun, MainWindowGeometryAndCentringAt96Dpi) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  HWND main = program.MainWindow();
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  ASSERT_EQ(dpi, 96);
+  RECT client{};
+  ::GetClientRect(main, &client);
+  EXPECT_EQ(client.right, 525);
+  EXPECT_EQ(client.bottom, 568);
+  RECT outer{};
+  ::GetWindowRect(main, &outer);
+  const double left = (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2.0;
+  const double top = (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2.0;
+  EXPECT_LE(std::abs(outer.left - left), 0.5);
+  EXPECT_LE(std::abs(outer.top - top), 0.5);
+  const LONG style = ::GetWindowLongW(main, GWL_STYLE);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_EQ(program.Text(main), L"CorvaneOrdane按键录入程序V2.0");
+  // A control in twips: C_Addr at 1560, 3000, 5775 x 1335.
+  RECT addr{};
+  ::GetWindowRect(::GetDlgItem(main, kValue0 + 4), &addr);
+  ::MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&addr), 2);
+  EXPECT_EQ(addr.left, 104);
+  EXPECT_EQ(addr.top, 200);
+  EXPECT_EQ(addr.right - addr.left, 385);
+  EXPECT_EQ(addr.bottom - addr.top, 89);
+}
+
+TEST_F(ProgramRun, ClockShowsMonthDayAndTime) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  std::wstring clock;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        clock = program.Text(kLblTime);
+        return clock != L"时间";
+      },
+      2500));
+  ASSERT_EQ(clock.size(), 14u);
+  EXPECT_EQ(clock[2], L'月');
+  EXPECT_EQ(clock[5], L'日');
+  EXPECT_EQ(clock[8], L':');
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  EXPECT_EQ(std::stoi(clock.substr(0, 2)), now.wMonth);
+}
+
+}  // namespace
+}  // namespace keyentry::wintest

@@ -1,0 +1,74 @@
+// Keeps a picture of the main window with the demo card, for a person to
+// look at (build/win32/artifacts/main-window.bmp).
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+
+namespace keyentry::wintest {
+namespace {
+
+// Writes the screen area of the window as a 24-bit bitmap file.
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, dib);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
+  const DWORD imageSize = stride * static_cast<DWORD>(h);
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+  fh.bfSize = fh.bfOffBits + imageSize;
+  bool ok = false;
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f != INVALID_HANDLE_VALUE) {
+    DWORD n = 0;
+    ok = ::WriteFile(f, &fh, sizeof fh, &n, nullptr) &&
+         ::WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &n, nullptr) &&
+         ::WriteFile(f, bits, imageSize, &n, nullptr);
+    ::CloseHandle(f);
+  }
+  ::DeleteObject(dib);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+TEST(Screenshot, MainWindowWithTheDemoCard) {
+  Sandbox box;
+  box.Write(L"SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  box.AttachReader("1001");
+  box.PlaceCard("demo");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  ASSERT_TRUE(WaitFor([&] { return !program.Text(kValue0).empty(); }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return program.Text(kLblTime) != L"时间"; }, 2500));
+  ::SetForegroundWindow(program.MainWindow());
+  Pump(500);
+  const std::wstring dir = BinFolder() + L"\\..\\artifacts";
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window.bmp"));
+  program.Click(kComSet);
+  HWND options = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; },
+                      5000));
+  Pump(500);
+  EXPECT_TRUE(SaveWindowPicture(options, dir + L"\\settings-window.bmp"));
+}
+
+}  // namespace
+}  // namespace keyentry::wintest

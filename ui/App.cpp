@@ -1,0 +1,90 @@
+#include "ui/App.h"
+
+#include "ui/Controls.h"
+#include "ui/Form1.h"
+#include "ui/frmOptions.h"
+#include "ui/res/resource.h"
+
+namespace keyentry {
+
+namespace {
+constexpr const wchar_t* kOwnerClass = L"KeyEntryOwner";
+}
+
+App::App(HINSTANCE instance)
+    : instance_(instance),
+      folder_(ProgramFolder()),
+      reader_(folder_),
+      sender_(folder_),
+      hook_(tables_, sender_),
+      maths_(CorePorts{reader_, hook_, files_, codec_, messages_}, folder_, tables_) {}
+
+App::~App() {
+  options_.reset();
+  form1_.reset();
+  hook_.Remove();
+  if (owner_) ::DestroyWindow(owner_);
+}
+
+int App::Run(int showCommand) {
+  dpi_ = SystemDpi();
+  icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
+                                          ::GetSystemMetrics(SM_CXICON),
+                                          ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  smallIcon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY),
+                                               IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                               ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = ::DefWindowProcW;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kOwnerClass;
+  ::RegisterClassExW(&wc);
+  owner_ = ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             instance_, nullptr);
+
+  form1_ = std::make_unique<Form1>(*this);
+  if (!form1_->Create(showCommand)) return 1;
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageForOurWindows(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+bool App::IsDialogMessageForOurWindows(MSG& msg) {
+  for (HWND window : windows_) {
+    if (window && (msg.hwnd == window || ::IsChild(window, msg.hwnd)) &&
+        ::IsDialogMessageW(window, &msg)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void App::ShowOptions() {
+  if (!options_) options_ = std::make_unique<frmOptions>(*this);
+  options_->ShowModeless();
+}
+
+void App::WindowOpened(HWND window) {
+  for (HWND& slot : windows_) {
+    if (!slot) {
+      slot = window;
+      break;
+    }
+  }
+  ++openWindows_;
+}
+
+void App::WindowClosed(HWND window) {
+  for (HWND& slot : windows_)
+    if (slot == window) slot = nullptr;
+  if (--openWindows_ <= 0) ::PostQuitMessage(0);
+}
+
+}  // namespace keyentry

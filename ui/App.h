@@ -1,0 +1,66 @@
+#pragma once
+// The running program: the platform services, the shared state and the two
+// windows. The process ends when its last window has closed.
+#include <windows.h>
+
+#include <memory>
+
+#include "core/Maths.h"
+#include "platform/LowLevelKeyboardHook.h"
+#include "platform/ReaderDll.h"
+#include "platform/SendStrDll.h"
+#include "platform/Win32FileStore.h"
+#include "platform/Win32MessageSink.h"
+#include "platform/Win32Text.h"
+
+namespace keyentry {
+
+class Form1;
+class frmOptions;
+
+class App {
+ public:
+  explicit App(HINSTANCE instance);
+  ~App();
+
+  int Run(int showCommand);
+
+  HINSTANCE Instance() const { return instance_; }
+  Maths& maths() { return maths_; }
+  ReaderLibrary& Reader() { return reader_; }
+  HICON Icon(bool small) const { return small ? smallIcon_ : icon_; }
+  int Dpi() const { return dpi_; }
+  // Hidden top-level window that owns the key settings window, so that it
+  // has no taskbar button and does not depend on the main window.
+  HWND OwnerWindow() const { return owner_; }
+
+  // Opens the key settings window, or brings it forward when it is open.
+  void ShowOptions();
+
+  void WindowOpened(HWND window);
+  void WindowClosed(HWND window);
+
+ private:
+  bool IsDialogMessageForOurWindows(MSG& msg);
+
+  HINSTANCE instance_;
+  std::wstring folder_;
+  AnsiCodePage codec_;
+  Win32FileStore files_;
+  Win32MessageSink messages_;
+  ReaderDll reader_;
+  SendStrDll sender_;
+  HookTableStore tables_;
+  LowLevelKeyboardHook hook_;
+  Maths maths_;
+  int dpi_ = 96;
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HWND owner_ = nullptr;
+  HWND windows_[2] = {nullptr, nullptr};
+  int openWindows_ = 0;
+  std::unique_ptr<Form1> form1_;
+  std::unique_ptr<frmOptions> options_;
+};
+
+}  // namespace keyentry

@@ -1,0 +1,302 @@
+#include "ui/Form1.h"
+
+#include "core/CardField.h"
+#include "reader/Reading.h"
+#include "ui/App.h"
+#include "ui/Clock.h"
+#include "ui/Controls.h"
+#include "ui/Layout.h"
+
+namespace keyentry {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"KeyEntryMain";
+constexpr const wchar_t* kCaption = L"CorvaneOrdane按键录入程序V2.0";
+constexpr int kClientWidth = 7875;
+constexpr int kClientHeight = 8520;
+constexpr UINT_PTR kTimer1 = 1;  // card poll
+constexpr UINT_PTR kTimer2 = 2;  // clock
+constexpr COLORREF kClockBackground = RGB(0xE0, 0xE0, 0xE0);
+
+enum ControlId {
+  kIdCaption0 = 100,
+  kIdValue0 = 120,
+  kIdImagPer = 140,
+  kIdComRead = 141,
+  kIdComSet = 142,
+  kIdComExit = 143,
+  kIdLblInit = 144,
+  kIdLblTime = 145,
+};
+
+constexpr TwipRect kCaptionRects[8] = {
+    {120, 240, 1215, 375},  {120, 840, 1215, 375},  {120, 1560, 1215, 375},
+    {120, 2280, 1215, 375}, {120, 3120, 1215, 375}, {120, 4680, 1215, 375},
+    {120, 5520, 1215, 375}, {120, 6360, 1215, 375},
+};
+constexpr TwipRect kValueRects[8] = {
+    {1560, 240, 2535, 495},  {1560, 840, 2535, 495},  {1560, 1560, 2535, 495},
+    {1560, 2280, 2535, 495}, {1560, 3000, 5775, 1335}, {1560, 4560, 5775, 615},
+    {1560, 5520, 5775, 615}, {1560, 6360, 5775, 495},
+};
+constexpr TwipRect kImagPerRect{4680, 240, 2250, 2370};
+constexpr TwipRect kComReadRect{480, 7080, 1695, 615};
+constexpr TwipRect kComSetRect{3000, 7080, 1695, 615};
+constexpr TwipRect kComExitRect{5520, 7080, 1695, 615};
+constexpr TwipRect kLblInitRect{120, 7920, 4575, 495};
+constexpr TwipRect kLblTimeRect{4800, 7920, 2895, 495};
+
+// Refuses files that cannot be a bitmap the photo box could show, before
+// the system is asked to load them: a huge claimed size would make it try to
+// allocate gigabytes for a few bytes of file.
+bool LooksLikeShowableBitmap(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  unsigned char header[26] = {};
+  DWORD got = 0;
+  if (!::ReadFile(file.get(), header, sizeof header, &got, nullptr) || got < sizeof header)
+    return false;
+  if (header[0] != 'B' || header[1] != 'M') return false;
+  auto u32 = [&](int at) {
+    return static_cast<std::uint32_t>(header[at]) | (static_cast<std::uint32_t>(header[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(header[at + 2]) << 16) |
+           (static_cast<std::uint32_t>(header[at + 3]) << 24);
+  };
+  const std::uint32_t infoSize = u32(14);
+  if (infoSize < 40) return true;  // old core header: 16-bit sizes, small anyway
+  const auto width = static_cast<std::int32_t>(u32(18));
+  const auto height = static_cast<std::int32_t>(u32(22));
+  constexpr std::int32_t kMaxSide = 4096;
+  return width > 0 && width <= kMaxSide && height != 0 && height >= -kMaxSide &&
+         height <= kMaxSide;
+}
+
+}  // namespace
+
+Form1::Form1(App& app) : app_(app) {}
+
+Form1::~Form1() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+bool Form1::Create(int showCommand) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &WndProc;
+  wc.hInstance = app_.Instance();
+  wc.hIcon = app_.Icon(false);
+  wc.hIconSm = app_.Icon(true);
+  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  ::RegisterClassExW(&wc);
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption, style, 0, 0, 100, 100,
+                            nullptr, nullptr, app_.Instance(), this);
+  if (!hwnd_) return false;
+  app_.WindowOpened(hwnd_);
+  CreateControls();
+  ::SetTimer(hwnd_, kTimer2, 1000, nullptr);
+  Form_Load();
+  ::ShowWindow(hwnd_, showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
+  ::UpdateWindow(hwnd_);
+  ::SetForegroundWindow(hwnd_);
+  ::SetFocus(ComRead_);
+  return true;
+}
+
+void Form1::CreateControls() {
+  const int dpi = app_.Dpi();
+  songTi_ = CreateChineseFont(L"宋体", 12, dpi);
+  newSongTi_ = CreateChineseFont(L"新宋体", 12, dpi);
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    captions_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX,
+                               kCaptionRects[k], kIdCaption0 + k, songTi_.get(), dpi);
+  }
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    values_[k] = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
+                             kValueRects[k], kIdValue0 + k, songTi_.get(), dpi);
+  }
+  ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect,
+                         kIdImagPer, nullptr, dpi);
+  const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
+  ComRead_ = CreateChild(hwnd_, L"BUTTON", kCaptionStartReading, button | WS_GROUP, kComReadRect,
+                         kIdComRead, newSongTi_.get(), dpi);
+  ComSet_ = CreateChild(hwnd_, L"BUTTON", L"按键录入配置", button, kComSetRect, kIdComSet,
+                        newSongTi_.get(), dpi);
+  ComExit_ = CreateChild(hwnd_, L"BUTTON", L"退    出  ", button, kComExitRect, kIdComExit,
+                         newSongTi_.get(), dpi);
+  LblInit_ = CreateChild(hwnd_, L"STATIC", L"初始化信息", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
+                         kLblInitRect, kIdLblInit, newSongTi_.get(), dpi);
+  LblTime_ = CreateChild(hwnd_, L"STATIC", L"时间", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
+                         kLblTimeRect, kIdLblTime, newSongTi_.get(), dpi);
+}
+
+LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<Form1*>(create->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<Form1*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+          case kIdComRead: ComRead_Click(); return 0;
+          case kIdComSet: ComSet_Click(); return 0;
+          case kIdComExit: ComExit_Click(); return 0;
+          default: break;
+        }
+      }
+      return 0;
+    case WM_TIMER:
+      if (wParam == kTimer1) Timer1_Timer();
+      if (wParam == kTimer2) Timer2_Timer();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_DRAWITEM:
+      DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_CLOSE:
+      Form_Unload();
+      ::DestroyWindow(hwnd_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) Form_Unload();
+      return 0;
+    case WM_DESTROY: {
+      ::KillTimer(hwnd_, kTimer1);
+      ::KillTimer(hwnd_, kTimer2);
+      HWND self = hwnd_;
+      hwnd_ = nullptr;
+      ::SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+      app_.WindowClosed(self);
+      return 0;
+    }
+    default:
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+}
+
+void Form1::Form_Load() {
+  SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
+  ToggleReading(app_.maths(), *this);
+}
+
+void Form1::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  ::KillTimer(hwnd_, kTimer1);
+  try {
+    app_.Reader().CloseComm();
+  } catch (const ReaderLibraryError&) {
+    // Without the library there is no port to close; the keys are saved all the same.
+  }
+  app_.maths().SaveAndUnhook();
+}
+
+void Form1::ComRead_Click() { ToggleReading(app_.maths(), *this); }
+
+void Form1::ComSet_Click() { app_.ShowOptions(); }
+
+void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+void Form1::Timer1_Timer() { PollCard(app_.maths(), *this); }
+
+void Form1::Timer2_Timer() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  wchar_t separator[8] = L":";
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) <= 0)
+    lstrcpynW(separator, L":", 8);
+  SetLabelText(LblTime_, FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                                     separator));
+}
+
+void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem == ImagPer_) {
+    ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+    if (!photo_) return;
+    HDC memory = ::CreateCompatibleDC(item.hDC);
+    HGDIOBJ old = ::SelectObject(memory, photo_.get());
+    ::BitBlt(item.hDC, 0, 0, photoSize_.cx, photoSize_.cy, memory, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    return;
+  }
+  const bool clock = item.hwndItem == LblTime_;
+  DrawLabel(item, clock ? kClockBackground : ::GetSysColor(COLOR_BTNFACE), clock);
+}
+
+void Form1::SetLabelText(HWND label, const std::wstring& text) {
+  ::SetWindowTextW(label, text.c_str());
+  ::InvalidateRect(label, nullptr, TRUE);
+}
+
+std::wstring Form1::ReadButtonCaption() const { return WindowText(ComRead_); }
+
+void Form1::SetReadButtonCaption(const std::wstring& caption) {
+  ::SetWindowTextW(ComRead_, caption.c_str());
+}
+
+void Form1::SetStatusText(const std::wstring& text) { SetLabelText(LblInit_, text); }
+
+void Form1::SetPollTimerEnabled(bool enabled) {
+  if (enabled) {
+    ::SetTimer(hwnd_, kTimer1, kPollPeriodMs, nullptr);
+  } else {
+    ::KillTimer(hwnd_, kTimer1);
+  }
+}
+
+void Form1::ShowCardField(int field, const std::wstring& text) {
+  if (field < 0 || field >= kCardFieldCount) return;
+  SetLabelText(values_[field], text);
+  ::UpdateWindow(values_[field]);
+}
+
+void Form1::ShowPhoto(const std::wstring& path) {
+  if (!LooksLikeShowableBitmap(path)) return;
+  UniqueBitmap loaded(static_cast<HBITMAP>(
+      ::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+  if (!loaded) return;
+  BITMAP info{};
+  if (!::GetObjectW(loaded.get(), sizeof info, &info)) return;
+  photo_ = std::move(loaded);
+  photoSize_ = SIZE{info.bmWidth, info.bmHeight};
+  RECT r{0, 0, photoSize_.cx, photoSize_.cy};
+  ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));
+  RECT before{};
+  ::GetWindowRect(ImagPer_, &before);
+  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&before), 2);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width != before.right - before.left || height != before.bottom - before.top) {
+    ::SetWindowPos(ImagPer_, nullptr, 0, 0, width, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(hwnd_, &before, TRUE);  // uncover what a smaller photo leaves
+  }
+  ::InvalidateRect(ImagPer_, nullptr, FALSE);
+  ::UpdateWindow(hwnd_);
+}
+
+}  // namespace keyentry

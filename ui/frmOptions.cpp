@@ -1,0 +1,162 @@
+#include "ui/frmOptions.h"
+
+#include <string>
+
+#include "core/CardField.h"
+#include "core/KeyNames.h"
+#include "ui/App.h"
+#include "ui/Controls.h"
+#include "ui/Layout.h"
+
+namespace keyentry {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"KeyEntryOptions";
+constexpr const wchar_t* kCaption = L"按键配置";
+constexpr int kClientWidth = 6090;
+constexpr int kClientHeight = 6030;
+constexpr int kIdLabel0 = 200;
+constexpr int kIdCombo0 = 220;
+constexpr int kIdCommand1 = 240;
+constexpr int kIdCommand2 = 241;
+// The closed part of a list is sized by its font; this is the room its
+// opened list gets below it.
+constexpr int kDroppedListTwips = 12 * 300;
+
+TwipRect LabelRect(int row) { return {480, 360 + 720 * row, 1215, 375}; }
+TwipRect ComboRect(int row) { return {2160, 360 + 720 * row, 1455, 360 + kDroppedListTwips}; }
+
+}  // namespace
+
+frmOptions::frmOptions(App& app) : app_(app) {}
+
+frmOptions::~frmOptions() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void frmOptions::ShowModeless() {
+  if (!hwnd_) {
+    if (!Create()) return;
+    Form_Load();
+    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd_);
+    ::SetFocus(combos_[0]);
+    return;
+  }
+  if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
+  ::ShowWindow(hwnd_, SW_SHOW);
+  ::SetForegroundWindow(hwnd_);
+  ::BringWindowToTop(hwnd_);
+}
+
+bool frmOptions::Create() {
+  white_.reset(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &WndProc;
+  wc.hInstance = app_.Instance();
+  wc.hIcon = app_.Icon(false);
+  wc.hIconSm = app_.Icon(true);
+  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = kClassName;
+  ::RegisterClassExW(&wc);
+
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kCaption,
+                            style, 0, 0, 100, 100, app_.OwnerWindow(), nullptr, app_.Instance(),
+                            this);
+  if (!hwnd_) return false;
+  app_.WindowOpened(hwnd_);
+
+  const int dpi = app_.Dpi();
+  songTi_ = CreateChineseFont(L"宋体", 12, dpi);
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    labels_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX,
+                             LabelRect(k), kIdLabel0 + k, songTi_.get(), dpi);
+  }
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    combos_[k] = CreateChild(hwnd_, L"COMBOBOX", L"",
+                             CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP |
+                                 (k == 0 ? WS_GROUP : 0),
+                             ComboRect(k), kIdCombo0 + k, songTi_.get(), dpi);
+  }
+  Command1_ = CreateChild(hwnd_, L"BUTTON", L"应  用", BS_PUSHBUTTON | WS_TABSTOP,
+                          {4320, 960, 1335, 1095}, kIdCommand1, songTi_.get(), dpi);
+  Command2_ = CreateChild(hwnd_, L"BUTTON", L"关  闭", BS_PUSHBUTTON | WS_TABSTOP,
+                          {4320, 3720, 1335, 1095}, kIdCommand2, songTi_.get(), dpi);
+  return true;
+}
+
+LRESULT CALLBACK frmOptions::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<frmOptions*>(create->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<frmOptions*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand1) Command1_Click();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand2) Command2_Click();
+      return 0;  // IDOK and IDCANCEL (Enter, Esc) mean nothing here
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_CLOSE:
+      ::DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY: {
+      HWND self = hwnd_;
+      hwnd_ = nullptr;
+      ::SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+      app_.WindowClosed(self);
+      return 0;
+    }
+    default:
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+}
+
+void frmOptions::Form_Load() {
+  SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
+  const HotKeyTable& keys = app_.maths().HotKeys();
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    HWND combo = combos_[k];
+    ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    ::SetWindowTextW(combo, L"");
+    for (int i = 1; i <= kFunctionKeyCount; ++i) {
+      const std::wstring item = L"F" + std::to_wstring(i);
+      ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    }
+    const int code = KeyNameToCode(keys[k]);
+    if (code != 0) {
+      ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(code - kVkF1), 0);
+    } else {
+      // Not one of the twelve keys (empty, typed by hand, or from an edited
+      // file): show the stored text as it is, with no item selected.
+      ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+      ::SetWindowTextW(combo, keys[k].c_str());
+    }
+  }
+}
+
+void frmOptions::Command1_Click() {
+  HotKeyTable keys;
+  for (int k = 0; k < kCardFieldCount; ++k) keys[k] = WindowText(combos_[k]);
+  app_.maths().SetHotKeys(keys);
+}
+
+void frmOptions::Command2_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+}  // namespace keyentry

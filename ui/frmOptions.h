@@ -1,0 +1,43 @@
+#pragma once
+// The key settings window: one drop-down list per card field to choose the
+// function key that types it. Apply puts the choices into effect at once;
+// they are written to SetKey.txt when the program ends.
+#include <windows.h>
+
+#include "platform/Handles.h"
+
+namespace keyentry {
+
+class App;
+
+class frmOptions {
+ public:
+  explicit frmOptions(App& app);
+  ~frmOptions();
+  frmOptions(const frmOptions&) = delete;
+  frmOptions& operator=(const frmOptions&) = delete;
+
+  // Loads and shows the window, or only brings it forward when it is open
+  // (keeping what the operator has picked or typed).
+  void ShowModeless();
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  bool Create();
+  void Form_Load();
+  void Command1_Click();
+  void Command2_Click();
+
+  App& app_;
+  HWND hwnd_ = nullptr;
+  HWND labels_[8] = {};
+  HWND combos_[8] = {};
+  HWND Command1_ = nullptr;
+  HWND Command2_ = nullptr;
+  UniqueFont songTi_;
+  UniqueBrush white_;
+};
+
+}  // namespace keyentry
