@@ -1,0 +1,205 @@
+// The key settings window of the real program: filled from the key table,
+// Apply in effect at once and saved at exit, Close dropping what was not
+// applied, and its life beside (and after) the main window.
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+
+namespace keyentry::wintest {
+namespace {
+
+constexpr int kCombo0 = 220;
+constexpr int kCommand1 = 240;  // Apply
+constexpr int kCommand2 = 241;  // Close
+
+class SettingsWindow : public ::testing::Test {
+ protected:
+  Sandbox box;
+  std::unique_ptr<Program> program;
+  HWND options = nullptr;
+
+  void Start(const std::string& keys, bool withCard = true) {
+    box.Write(L"SetKey.txt", keys);
+    if (withCard) {
+      box.AttachReader("1001");
+      box.PlaceCard("demo");
+    }
+    program = std::make_unique<Program>(box);
+    ASSERT_TRUE(program->WaitForMainWindow());
+    if (withCard) {
+      ASSERT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"林示范"; }, 3000));
+    }
+  }
+  void Open() {
+    program->Click(kComSet);
+    ASSERT_TRUE(WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); },
+                        5000));
+  }
+  HWND Combo(int k) const { return ::GetDlgItem(options, kCombo0 + k); }
+  std::wstring ComboText(int k) const { return program->Text(Combo(k)); }
+  void Pick(int k, int position) {
+    ::SendMessageW(Combo(k), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+  }
+  void Type(int k, const std::wstring& text) {
+    ::SendMessageW(Combo(k), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  void Press(int id) {
+    ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(options, id)));
+    Pump(300);
+  }
+  std::vector<std::wstring> Items(int k) const {
+    std::vector<std::wstring> items;
+    const auto n = ::SendMessageW(Combo(k), CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+      wchar_t buffer[64] = {};
+      if (::SendMessageW(Combo(k), CB_GETLBTEXTLEN, i, 0) < 63)
+        ::SendMessageW(Combo(k), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buffer));
+      items.emplace_back(buffer);
+    }
+    return items;
+  }
+};
+
+const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
+
+TEST_F(SettingsWindow, ListsHoldF1ToF12AndShowTheStoredKeys) {
+  Start("F12\r\nF2\r\nf3\r\n\r\nF13\r\nF6\r\n F7\r\nF8\r\n", false);
+  Open();
+  std::vector<std::wstring> twelve;
+  for (int i = 1; i <= 12; ++i) twelve.push_back(L"F" + std::to_wstring(i));
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(Items(k), twelve) << k;
+  EXPECT_EQ(::SendMessageW(Combo(0), CB_GETCURSEL, 0, 0), 11);
+  EXPECT_EQ(ComboText(0), L"F12");
+  EXPECT_EQ(::SendMessageW(Combo(7), CB_GETCURSEL, 0, 0), 7);
+  // Names that are no function key are shown as stored.
+  EXPECT_EQ(ComboText(2), L"f3");
+  EXPECT_EQ(ComboText(3), L"");
+  EXPECT_EQ(ComboText(4), L"F13");
+  EXPECT_EQ(ComboText(6), L" F7");
+  EXPECT_EQ(program->Text(options), L"按键配置");
+  EXPECT_EQ(program->Text(::GetDlgItem(options, kCommand1)), L"应  用");
+  EXPECT_EQ(program->Text(::GetDlgItem(options, kCommand2)), L"关  闭");
+  RECT client{};
+  ::GetClientRect(options, &client);
+  EXPECT_EQ(client.right, 406);
+  EXPECT_EQ(client.bottom, 402);
+  // No taskbar button: owned by a window that is not the main window.
+  HWND owner = ::GetWindow(options, GW_OWNER);
+  EXPECT_NE(owner, nullptr);
+  EXPECT_NE(owner, program->MainWindow());
+  EXPECT_FALSE(::GetWindowLongW(options, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  const LONG style = ::GetWindowLongW(options, GWL_STYLE);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+}
+
+TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
+  Start(kF1toF8);
+  Open();
+  Pick(0, 11);  // F12 for the name
+  Press(kCommand1);
+  TargetEdit target;
+  target.Focus();
+  PressKey(VK_F12);
+  EXPECT_TRUE(target.WaitForText(L"林示范"));
+  target.Clear();
+  target.ClearKeyDowns();
+  PressKey(VK_F1);  // no longer assigned: reaches the application
+  EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
+  EXPECT_EQ(target.Text(), L"");
+  // The window stays open; the file is written only at exit.
+  EXPECT_TRUE(::IsWindowVisible(options));
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  Press(kCommand2);
+  program->Close();
+  ASSERT_TRUE(program->WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "F12\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+}
+
+TEST_F(SettingsWindow, TypedTextIsStoredAsTyped) {
+  Start(kF1toF8);
+  Open();
+  Type(1, L"f2");
+  Type(2, L"F13");
+  Press(kCommand1);
+  program->Close();
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000));
+  // The settings window is still open: close it to end the program.
+  ::PostMessageW(options, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(program->WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "F1\r\nf2\r\nF13\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+}
+
+TEST_F(SettingsWindow, CloseWithoutApplyChangesNothing) {
+  Start(kF1toF8);
+  Open();
+  Pick(0, 11);
+  Type(5, L"F9");
+  Press(kCommand2);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options); }, 3000));
+  TargetEdit target;
+  target.Focus();
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"林示范"));
+  // Opened again, it shows the keys in effect.
+  Open();
+  EXPECT_EQ(ComboText(0), L"F1");
+  EXPECT_EQ(ComboText(5), L"F6");
+  program->Close();
+  WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000);
+  ::PostMessageW(options, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(program->WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+}
+
+TEST_F(SettingsWindow, SecondClickBringsItForwardKeepingUnappliedChoices) {
+  Start(kF1toF8, false);
+  Open();
+  HWND first = options;
+  Pick(3, 9);
+  Type(4, L"F11");
+  ::SetForegroundWindow(program->MainWindow());
+  Pump(200);
+  Open();
+  EXPECT_EQ(options, first);
+  EXPECT_EQ(ComboText(3), L"F10");
+  EXPECT_EQ(ComboText(4), L"F11");
+  int count = 0;
+  WaitFor([&] { return false; }, 200);
+  for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t cls[64] = {};
+    ::GetClassNameW(w, cls, 64);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (pid == program->Pid() && lstrcmpW(cls, L"KeyEntryOptions") == 0) ++count;
+  }
+  EXPECT_EQ(count, 1);
+}
+
+TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
+  Start(kF1toF8);
+  Open();
+  program->Close();
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000));
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_TRUE(program->Running());
+  EXPECT_TRUE(::IsWindowVisible(options));
+  // Apply after the main window is gone changes memory only.
+  Pick(0, 11);
+  Press(kCommand1);
+  Pump(300);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  // The hook is gone with the main window: F1 reaches the application.
+  TargetEdit target;
+  target.Focus();
+  target.ClearKeyDowns();
+  PressKey(VK_F12);
+  EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
+  EXPECT_EQ(target.Text(), L"");
+  Press(kCommand2);
+  EXPECT_TRUE(program->WaitForExit(5000));
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+}
+
+}  // namespace
+}  // namespace keyentry::wintest
