@@ -177,6 +177,34 @@ void Sandbox::MakeCard(const std::string& cardName, const std::vector<std::wstri
               FALSE);
 }
 
+void Sandbox::MakeCardWithPhoto(const std::string& cardName, const std::vector<std::wstring>& lines,
+                                int width, int height, COLORREF colour) const {
+  MakeCard(cardName, lines);
+  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+  const std::size_t imageSize = stride * static_cast<std::size_t>(height);
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof ih;
+  fh.bfSize = static_cast<DWORD>(fh.bfOffBits + imageSize);
+  ih.biSize = sizeof ih;
+  ih.biWidth = width;
+  ih.biHeight = height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  std::string bytes(reinterpret_cast<const char*>(&fh), sizeof fh);
+  bytes.append(reinterpret_cast<const char*>(&ih), sizeof ih);
+  std::string row(stride, '\0');
+  for (int x = 0; x < width; ++x) {
+    row[x * 3] = static_cast<char>(GetBValue(colour));
+    row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
+    row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
+  }
+  for (int y = 0; y < height; ++y) bytes += row;
+  const std::wstring dir = L"reader-sim\\cards\\" + std::wstring(cardName.begin(), cardName.end());
+  Write(dir + L"\\zp.bmp", bytes);
+}
+
 std::string Sandbox::ReaderCalls() const {
   return Read(L"reader-sim\\calls.log").value_or(std::string());
 }

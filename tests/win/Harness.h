@@ -42,6 +42,9 @@ class Sandbox {
   // A card of this text (eight lines, written in code page 936) and the demo photo.
   void MakeCard(const std::string& cardName, const std::vector<std::wstring>& lines) const;
   std::string ReaderCalls() const;
+  // A card whose photo is a plain bitmap of the given size and colour.
+  void MakeCardWithPhoto(const std::string& cardName, const std::vector<std::wstring>& lines,
+                         int width, int height, COLORREF colour) const;
 
  private:
   std::wstring folder_;

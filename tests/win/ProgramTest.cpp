@@ -135,7 +135,7 @@ TEST_F(ProgramRun, StartUpWithAReaderShowsPortCardAndPhoto) {
   box.PlaceCard("test");
   const DWORD placed = ::GetTickCount();
   ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0 + 7) == L"2016.03.15-2036.03.15"; }, 3000));
-  EXPECT_LT(::GetTickCount() - placed, 1500u) << "card shown too late";
+  EXPECT_LT(::GetTickCount() - placed, 1000u) << "card shown too late";
   for (int k = 0; k < 8; ++k) {
     std::wstring expected = kCard[k];
     expected.erase(0, expected.find_first_not_of(L' '));

@@ -1,0 +1,122 @@
+// Reading the files that script the simulated card reader.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ostra-sim/SimScript.h"
+
+namespace keyentry::test {
+namespace {
+
+namespace sim = keyentry::ostrasim;
+using std::string_literals::operator""s;
+
+TEST(SimScriptText, ByteOrderMarksAreUnderstoodBinaryAndOversizedRejected) {
+  EXPECT_EQ(sim::DecodeScriptText("1001\r\n"), "1001\r\n");
+  EXPECT_EQ(sim::DecodeScriptText("\xEF\xBB\xBF" "demo"), "demo");
+  EXPECT_EQ(sim::DecodeScriptText(""), "");
+  // UTF-16LE with byte order mark, ASCII content.
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "1\0" "0\0" " \0" "2\0"s), "10 2");
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"s), "");
+
+  EXPECT_EQ(sim::DecodeScriptText("10\0" "01"s), std::nullopt);           // NUL byte
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "1\0" "0"s), std::nullopt);  // odd length
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "\x20\x5F"s), std::nullopt);  // not ASCII
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "\0\0"s), std::nullopt);      // NUL unit
+
+  const std::string limit(sim::kMaxScriptBytes, ' ');
+  EXPECT_TRUE(sim::DecodeScriptText(limit).has_value());
+  EXPECT_EQ(sim::DecodeScriptText(limit + " "), std::nullopt);
+}
+
+TEST(SimScriptPorts, NumbersSeparatedBySpaceCommaOrSemicolon) {
+  using Ports = std::vector<int>;
+  EXPECT_EQ(sim::ParsePorts("1001"), Ports{1001});
+  EXPECT_EQ(sim::ParsePorts(" 17\r\n1003,1;;2\t16 "), (Ports{17, 1003, 1, 2, 16}));
+  EXPECT_EQ(sim::ParsePorts(""), Ports{});
+  EXPECT_EQ(sim::ParsePorts(" ,;\r\n"), Ports{});
+
+  for (const char* garbled : {"1001x", "-1", "+2", "0x3E9", "1001 abc", "1234567890"}) {
+    EXPECT_EQ(sim::ParsePorts(garbled), std::nullopt) << garbled;
+  }
+}
+
+TEST(SimScriptCard, FirstLineTrimmedIsAPlainFolderName) {
+  EXPECT_EQ(sim::ParseCardName("  demo \r\nsecond\r\n"), "demo");
+  EXPECT_EQ(sim::ParseCardName("second"), "second");
+  EXPECT_EQ(sim::ParseCardName("card 2.v1\n"), "card 2.v1");
+  EXPECT_EQ(sim::ParseCardName("\xE5\xBC\xA0"), "\xE5\xBC\xA0");  // UTF-8 name
+
+  for (const std::string bad : {"", "   \r\ndemo", ".", "..", " .. ", "..\\demo", "cards/demo",
+                                "C:demo", "de*mo", "de?mo", "a|b", "a\"b", "a<b", "a>b",
+                                "de\x01mo", "de\x7Fmo"}) {
+    EXPECT_EQ(sim::ParseCardName(bad), std::nullopt) << bad;
+  }
+}
+
+TEST(SimScriptDelay, OneNumberClampedToTheMaximum) {
+  EXPECT_EQ(sim::ParseDelay("0"), 0u);
+  EXPECT_EQ(sim::ParseDelay(" 250\r\n"), 250u);
+  EXPECT_EQ(sim::ParseDelay("60000"), sim::kMaxDelayMs);
+  EXPECT_EQ(sim::ParseDelay("60001"), sim::kMaxDelayMs);
+  EXPECT_EQ(sim::ParseDelay("99999999999999999999"), sim::kMaxDelayMs);
+
+  for (const char* garbled : {"", "  \r\n", "-5", "+5", "1.5", "10 20", "fast", "0x10"}) {
+    EXPECT_EQ(sim::ParseDelay(garbled), std::nullopt) << garbled;
+  }
+}
+
+TEST(SimScriptAnswers, KeysOverrideDefaultsAndAnythingElseIsGarbled) {
+  const std::optional<sim::Answers> none = sim::ParseAnswers("");
+  ASSERT_TRUE(none.has_value());
+  EXPECT_EQ(none->success, 1);
+  EXPECT_EQ(none->failure, 0);
+
+  const auto some = sim::ParseAnswers("# reader answers\r\n\r\n  SUCCESS = 65537 \r\n");
+  ASSERT_TRUE(some.has_value());
+  EXPECT_EQ(some->success, 65537);
+  EXPECT_EQ(some->failure, 0);
+
+  const auto both = sim::ParseAnswers("failure=-1\nsuccess=0x10001\n");
+  ASSERT_TRUE(both.has_value());
+  EXPECT_EQ(both->success, 0x10001);
+  EXPECT_EQ(both->failure, -1);
+
+  // Hex gives the 32-bit pattern; decimal must fit an int.
+  const auto edges = sim::ParseAnswers("success=0xFFFFFFFF\nfailure=-2147483648");
+  ASSERT_TRUE(edges.has_value());
+  EXPECT_EQ(edges->success, -1);
+  EXPECT_EQ(edges->failure, INT_MIN);
+
+  for (const char* garbled : {"success=lots", "success", "succes=1", "result=1", "success=",
+                              "failure=2147483648", "success=0x100000000", "success=0x",
+                              "success=1\nfailure=zero"}) {
+    EXPECT_EQ(sim::ParseAnswers(garbled), std::nullopt) << garbled;
+  }
+}
+
+TEST(SimScriptRules, ReaderPortsAndSuccessTest) {
+  for (int port : {1, 16, 1001, 1016}) EXPECT_TRUE(sim::IsReaderPort(port)) << port;
+  for (int port : {0, 17, 1000, 1017, -1001}) EXPECT_FALSE(sim::IsReaderPort(port)) << port;
+
+  // Only the low 16 bits, read as signed, count.
+  EXPECT_TRUE(sim::IsSuccess(1));
+  EXPECT_TRUE(sim::IsSuccess(0x10001));
+  EXPECT_TRUE(sim::IsSuccess(static_cast<int>(0xFFFF0001u)));
+  EXPECT_FALSE(sim::IsSuccess(0));
+  EXPECT_FALSE(sim::IsSuccess(-1));
+  EXPECT_FALSE(sim::IsSuccess(0x10000));
+  EXPECT_FALSE(sim::IsSuccess(2));
+}
+
+TEST(SimScriptRules, CallLogLines) {
+  EXPECT_EQ(sim::FormatCallLine("InitComm", 1001, 0), "InitComm 1001 -> 0\r\n");
+  EXPECT_EQ(sim::FormatCallLine("Read_Content", 4, -1), "Read_Content 4 -> -1\r\n");
+  EXPECT_EQ(sim::FormatCallLine("Authenticate", std::nullopt, 65537), "Authenticate -> 65537\r\n");
+}
+
+}  // namespace
+}  // namespace keyentry::test

@@ -1,0 +1,149 @@
+// Every way the main window can be closed shuts down once; repeated
+// switching never doubles the typing; photos replaced again and again leak
+// no GDI objects; the focus starts where the operator expects it.
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+
+namespace keyentry::wintest {
+namespace {
+
+const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+class Lifecycle : public ::testing::Test {
+ protected:
+  Sandbox box;
+  void SetUp() override {
+    box.Write(L"SetKey.txt", kF1toF8 + "\r\n");
+    box.AttachReader("1001");
+  }
+};
+
+TEST_F(Lifecycle, SystemMenuCloseShutsDownOnce) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  ::PostMessageW(program.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+}
+
+TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  HWND main = program.MainWindow();
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+  EXPECT_EQ(answer, TRUE);
+  ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+  // Should the session go on after all, closing does not save a second time.
+  box.Write(L"SetKey.txt", "marker");
+  program.Close();
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(box.Read(L"SetKey.txt"), "marker");
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+  EXPECT_TRUE(program.Messages().empty());
+}
+
+TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  HWND main = program.MainWindow();
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComRead); }, 3000));
+  ::SetForegroundWindow(main);
+  Pump(200);
+  PressKey(VK_TAB);
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComSet); }, 3000));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComExit); }, 3000));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComRead); }, 3000));
+}
+
+TEST_F(Lifecycle, SwitchingReadingOffAndOnNeverTypesTwice) {
+  box.PlaceCard("demo");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"林示范"; }, 3000));
+  for (int i = 0; i < 4; ++i) {
+    const std::wstring before = program.Text(kComRead);
+    program.Click(kComRead);
+    ASSERT_TRUE(WaitFor([&] { return program.Text(kComRead) != before; }, 3000));
+  }
+  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
+  TargetEdit target;
+  target.Focus();
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"林示范"));
+  Pump(500);
+  EXPECT_EQ(target.Text(), L"林示范");
+}
+
+// Each photo here is 1000 x 1000 pixels (about 3 MB): a bitmap kept per
+// replacement would show in the GDI object count where the system reports it,
+// and in the private memory in any case.
+TEST_F(Lifecycle, ReplacingPhotosAgainAndAgainLeaksNothing) {
+  const std::vector<std::wstring> lines = {L"甲", L"男", L"汉", L"1", L"2", L"3", L"4", L"5"};
+  std::vector<std::wstring> other = lines;
+  other[0] = L"乙";
+  box.MakeCardWithPhoto("one", lines, 1000, 1000, RGB(200, 40, 40));
+  box.MakeCardWithPhoto("two", other, 1000, 1000, RGB(40, 40, 200));
+  box.PlaceCard("one");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, program.Pid());
+  ASSERT_NE(process, nullptr);
+  auto switchTo = [&](const char* card, const wchar_t* name) {
+    box.PlaceCard(card);
+    return WaitFor([&] { return program.Text(kValue0) == name; }, 3000);
+  };
+  // Committed memory of the process, from its address space: the system's
+  // own counters are not reported for another process everywhere.
+  auto privateBytes = [&] {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info{};
+    for (const char* at = nullptr;
+         ::VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;
+         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
+      if (info.State == MEM_COMMIT && info.Type != MEM_IMAGE) total += info.RegionSize;
+      if (info.RegionSize == 0) break;
+    }
+    return total;
+  };
+  ASSERT_TRUE(switchTo("two", L"乙"));
+  ASSERT_TRUE(switchTo("one", L"甲"));
+  Pump(400);
+  const DWORD gdiBefore = ::GetGuiResources(process, GR_GDIOBJECTS);
+  const SIZE_T memoryBefore = privateBytes();
+  ASSERT_GT(memoryBefore, 0u);
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_TRUE(switchTo("two", L"乙"));
+    ASSERT_TRUE(switchTo("one", L"甲"));
+  }
+  Pump(400);
+  const DWORD gdiAfter = ::GetGuiResources(process, GR_GDIOBJECTS);
+  const SIZE_T memoryAfter = privateBytes();
+  ::CloseHandle(process);
+  EXPECT_LE(gdiAfter, gdiBefore + 2);
+  // Sixteen kept photos would be 48 MB.
+  EXPECT_LT(memoryAfter, memoryBefore + 12u * 1024 * 1024)
+      << "private bytes before " << memoryBefore << ", after " << memoryAfter;
+}
+
+}  // namespace
+}  // namespace keyentry::wintest
