@@ -24,12 +24,19 @@ target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
 set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)
 configure_file(ui/res/KeyEntry.rc.in ${CMAKE_BINARY_DIR}/KeyEntry.rc @ONLY)
 
-add_executable(KeyEntry WIN32
-  ui/main.cpp
+# The windows, also linked into the Windows benchmarks.
+add_library(keyentry_ui STATIC
   ui/App.cpp
   ui/Controls.cpp
   ui/Form1.cpp
   ui/frmOptions.cpp
+)
+target_include_directories(keyentry_ui PRIVATE ${CMAKE_SOURCE_DIR}/ui/res)
+target_compile_options(keyentry_ui PRIVATE -Wall -Wextra)
+target_link_libraries(keyentry_ui PUBLIC keyentry_platform comctl32)
+
+add_executable(KeyEntry WIN32
+  ui/main.cpp
   ${CMAKE_BINARY_DIR}/KeyEntry.rc
 )
 target_include_directories(KeyEntry PRIVATE ${CMAKE_SOURCE_DIR}/ui/res)
@@ -37,11 +44,30 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/KeyEntry.rc PROPERTIES
   OBJECT_DEPENDS "${KEYENTRY_RES_DIR}/keyentry.ico;${KEYENTRY_RES_DIR}/KeyEntry.manifest")
 target_compile_options(KeyEntry PRIVATE -Wall -Wextra)
 target_link_options(KeyEntry PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
-target_link_libraries(KeyEntry PRIVATE keyentry_platform comctl32)
+target_link_libraries(KeyEntry PRIVATE keyentry_ui)
 
 add_subdirectory(sendstr)
 add_subdirectory(ostra-sim)
 
+# Release binaries carry no symbol tables.
+foreach(t KeyEntry sendstr ostra_sim)
+  target_link_options(${t} PRIVATE $<$<CONFIG:Release>:-s>)
+endforeach()
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/CMakeLists.txt)
   add_subdirectory(tests/win)
 endif()
+
+# Benchmarks run under Wine by scripts/bench.sh (not tests).
+add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
+add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
+add_executable(startup_bench tests/winbench/StartupBench.cpp)
+add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp)
+target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
+foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow)
+  target_compile_options(${t} PRIVATE -Wall -Wextra)
+  target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
+endforeach()
+add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench MinimalWindow
+                                  KeyEntry sendstr ostra_sim win_tests)
+include(cmake/Package.cmake)

@@ -10,8 +10,14 @@
 //   ports.txt     port numbers with a reader attached (white space separated)
 //   card.txt      first line: name of the card on the reader, i.e. a folder
 //                 reader-sim\cards\<name>\ holding wz.txt and zp.bmp
-//   delay_ms.txt  milliseconds each call sleeps before answering (default 0)
-//   answers.txt   "success=N" / "failure=N": the integers returned (1 / 0)
+//   delay_ms.txt  milliseconds each call sleeps before answering (default 0):
+//                 one number for every call, or lines "Read_Content=2000"
+//                 (InitComm, Authenticate, Read_Content, CloseComm) and
+//                 "*=ms" for the calls not named
+//   answers.txt   "success=N" / "failure=N": the integers returned (1 / 0);
+//                 "force_read=1": a card whose folder lacks wz.txt or zp.bmp
+//                 still counts as lying on the reader, and Read_Content
+//                 copies whichever of the two files it has
 //   calls.log     written, not read: one line appended per call, e.g.
 //                 "InitComm 1001 -> 0", "Authenticate -> 1"
 //
@@ -22,7 +28,9 @@
 //                                  and a card lies on it
 //   int KLV_Read_Content(int mode) mode 4 only: as Authenticate, then copies
 //                                  the card's wz.txt and zp.bmp into the
-//                                  program's folder (all or nothing)
+//                                  program's folder (all or nothing; with
+//                                  force_read=1 only the files the card has,
+//                                  the other one is left as it is)
 //   int KLV_CloseComm(void)        close the port (fine when none is open)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -184,10 +192,10 @@ public:
 
     const std::wstring& programFolder() const { return program_; }
 
-    unsigned delayMs() const {
+    unsigned delayMs(sim::Call call) const {
         const std::optional<std::string> text = Text(L"delay_ms.txt");
-        const std::optional<unsigned> delay = text ? sim::ParseDelay(*text) : std::nullopt;
-        return delay.value_or(0u);
+        const std::optional<sim::Delays> delays = text ? sim::ParseDelays(*text) : std::nullopt;
+        return delays ? delays->of(call) : 0u;
     }
 
     sim::Answers answers() const {
@@ -204,15 +212,16 @@ public:
     }
 
     // Folder of the card on the reader (with trailing backslash), holding
-    // both card files; empty when there is no card.
-    std::wstring cardFolder() const {
+    // both card files unless `forceRead`; empty when there is no card.
+    std::wstring cardFolder(bool forceRead) const {
         const std::optional<std::string> text = Text(L"card.txt");
         const std::optional<std::string> name = text ? sim::ParseCardName(*text) : std::nullopt;
         if (!name) return std::wstring();
         const std::wstring wide = ToWide(*name);
         if (wide.empty()) return std::wstring();
         const std::wstring card = folder_ + L"cards\\" + wide + L"\\";
-        if (!IsFolder(card) || !IsFile(card + L"wz.txt") || !IsFile(card + L"zp.bmp")) {
+        if (!IsFolder(card)) return std::wstring();
+        if (!forceRead && (!IsFile(card + L"wz.txt") || !IsFile(card + L"zp.bmp"))) {
             return std::wstring();
         }
         return card;
@@ -256,33 +265,40 @@ bool PutInPlace(TempFile& temp, const std::wstring& target) {
     return true;
 }
 
-// Copies the card files into the program's folder: first both to temporary
+// Copies the card files into the program's folder: first all to temporary
 // names, then each renamed over its final name, so a failed copy leaves the
-// earlier files untouched.
-bool CopyCardFiles(const std::wstring& card, const std::wstring& program) {
+// earlier files untouched. Both files must be there unless `onlyPresent`;
+// then the files the card has are copied and the others left as they are.
+bool CopyCardFiles(const std::wstring& card, const std::wstring& program, bool onlyPresent) {
     TempFile photo(program + L"zp.bmp.sim-tmp");
     TempFile text(program + L"wz.txt.sim-tmp");
-    return CopyToTemp(card + L"zp.bmp", photo) && CopyToTemp(card + L"wz.txt", text) &&
-           PutInPlace(photo, program + L"zp.bmp") && PutInPlace(text, program + L"wz.txt");
+    const bool withPhoto = !onlyPresent || IsFile(card + L"zp.bmp");
+    const bool withText = !onlyPresent || IsFile(card + L"wz.txt");
+    if (withPhoto && !CopyToTemp(card + L"zp.bmp", photo)) return false;
+    if (withText && !CopyToTemp(card + L"wz.txt", text)) return false;
+    if (withPhoto && !PutInPlace(photo, program + L"zp.bmp")) return false;
+    if (withText && !PutInPlace(text, program + L"wz.txt")) return false;
+    return true;
 }
 
-bool CardReady(const Script& script) {
-    return g_openPort != 0 && script.readerAt(g_openPort) && !script.cardFolder().empty();
+bool CardReady(const Script& script, const sim::Answers& answers) {
+    return g_openPort != 0 && script.readerAt(g_openPort) &&
+           !script.cardFolder(answers.forceRead).empty();
 }
 
 // Runs one call: delay, decision, answer, log line.
 template <typename Decide>
-int Answer(const char* function, std::optional<int> argument, Decide decide) {
+int Answer(sim::Call call, std::optional<int> argument, Decide decide) {
     int result = sim::Answers().failure;
     try {
         Lock lock(g_lock);
         const Script script;
-        const unsigned delay = script.delayMs();
+        const unsigned delay = script.delayMs(call);
         if (delay > 0) Sleep(delay);
         const sim::Answers answers = script.answers();
-        const bool ok = decide(script);
+        const bool ok = decide(script, answers);
         result = ok ? answers.success : answers.failure;
-        script.log(sim::FormatCallLine(function, argument, result));
+        script.log(sim::FormatCallLine(sim::CallName(call), argument, result));
     } catch (...) {
     }
     return result;
@@ -293,7 +309,7 @@ int Answer(const char* function, std::optional<int> argument, Decide decide) {
 extern "C" {
 
 int __stdcall KLV_InitComm(int port) {
-    return Answer("InitComm", port, [port](const Script& script) {
+    return Answer(sim::Call::InitComm, port, [port](const Script& script, const sim::Answers&) {
         // Only an attached reader answers, also on a port opened earlier.
         if (!sim::IsReaderPort(port) || !script.readerAt(port)) return false;
         g_openPort = port;
@@ -302,20 +318,24 @@ int __stdcall KLV_InitComm(int port) {
 }
 
 int __stdcall KLV_Authenticate(void) {
-    return Answer("Authenticate", std::nullopt,
-                  [](const Script& script) { return CardReady(script); });
+    return Answer(sim::Call::Authenticate, std::nullopt,
+                  [](const Script& script, const sim::Answers& answers) {
+                      return CardReady(script, answers);
+                  });
 }
 
 int __stdcall KLV_Read_Content(int mode) {
-    return Answer("Read_Content", mode, [mode](const Script& script) {
-        if (mode != sim::kContentMode || !CardReady(script)) return false;
-        const std::wstring card = script.cardFolder();
-        return !card.empty() && CopyCardFiles(card, script.programFolder());
-    });
+    return Answer(sim::Call::ReadContent, mode,
+                  [mode](const Script& script, const sim::Answers& answers) {
+                      if (mode != sim::kContentMode || !CardReady(script, answers)) return false;
+                      const std::wstring card = script.cardFolder(answers.forceRead);
+                      return !card.empty() &&
+                             CopyCardFiles(card, script.programFolder(), answers.forceRead);
+                  });
 }
 
 int __stdcall KLV_CloseComm(void) {
-    return Answer("CloseComm", std::nullopt, [](const Script&) {
+    return Answer(sim::Call::CloseComm, std::nullopt, [](const Script&, const sim::Answers&) {
         g_openPort = 0;
         return true;
     });

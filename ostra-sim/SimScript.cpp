@@ -2,6 +2,8 @@
 #include "SimScript.h"
 
 #include <cstdint>
+#include <iterator>
+#include <utility>
 
 namespace keyentry {
 namespace ostrasim {
@@ -76,7 +78,61 @@ std::optional<int> ParseInt32(std::string_view s) {
     return static_cast<int>(value);
 }
 
+// Calls one line at a time to `line` (trimmed, without blank lines and
+// '#' comments); stops and returns false as soon as `line` does.
+template <typename OnLine>
+bool ForEachLine(std::string_view text, OnLine line) {
+    while (!text.empty()) {
+        const std::size_t eol = text.find('\n');
+        const std::string_view current = Trim(text.substr(0, eol));
+        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+        if (current.empty() || current[0] == '#') continue;
+        if (!line(current)) return false;
+    }
+    return true;
+}
+
+// "key=value" with both sides trimmed; nullopt without '='.
+std::optional<std::pair<std::string_view, std::string_view>> SplitKeyValue(std::string_view line) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return std::make_pair(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+}
+
+constexpr Call kAllCalls[] = {Call::InitComm, Call::Authenticate, Call::ReadContent,
+                              Call::CloseComm};
+
+unsigned& DelayOf(Delays& delays, Call call) {
+    switch (call) {
+        case Call::InitComm: return delays.initComm;
+        case Call::Authenticate: return delays.authenticate;
+        case Call::ReadContent: return delays.readContent;
+        case Call::CloseComm: break;
+    }
+    return delays.closeComm;
+}
+
 }  // namespace
+
+std::string_view CallName(Call call) {
+    switch (call) {
+        case Call::InitComm: return "InitComm";
+        case Call::Authenticate: return "Authenticate";
+        case Call::ReadContent: return "Read_Content";
+        case Call::CloseComm: break;
+    }
+    return "CloseComm";
+}
+
+unsigned Delays::of(Call call) const {
+    switch (call) {
+        case Call::InitComm: return initComm;
+        case Call::Authenticate: return authenticate;
+        case Call::ReadContent: return readContent;
+        case Call::CloseComm: break;
+    }
+    return closeComm;
+}
 
 std::optional<std::string> DecodeScriptText(std::string_view bytes) {
     if (bytes.size() > kMaxScriptBytes) return std::nullopt;
@@ -155,26 +211,62 @@ std::optional<unsigned> ParseDelay(std::string_view text) {
     return *value > kMaxDelayMs ? kMaxDelayMs : *value;
 }
 
+std::optional<Delays> ParseDelays(std::string_view text) {
+    // The old form: one number for every call.
+    if (const std::optional<unsigned> all = ParseDelay(text)) {
+        return Delays{*all, *all, *all, *all};
+    }
+    // Lines "name=ms" / "*=ms"; a named line wins over "*" whatever the order.
+    std::optional<unsigned> star;
+    std::optional<unsigned> named[std::size(kAllCalls)];
+    const bool clean = ForEachLine(text, [&](std::string_view line) {
+        const auto pair = SplitKeyValue(line);
+        if (!pair) return false;
+        const std::optional<unsigned> ms = ParseDelay(pair->second);
+        if (!ms) return false;
+        if (pair->first == "*") {
+            star = ms;
+            return true;
+        }
+        for (std::size_t i = 0; i < std::size(kAllCalls); ++i) {
+            if (EqualsNoCase(pair->first, CallName(kAllCalls[i]))) {
+                named[i] = ms;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!clean) return std::nullopt;
+    Delays delays;
+    for (std::size_t i = 0; i < std::size(kAllCalls); ++i) {
+        DelayOf(delays, kAllCalls[i]) = named[i].value_or(star.value_or(0u));
+    }
+    return delays;
+}
+
 std::optional<Answers> ParseAnswers(std::string_view text) {
     Answers answers;
-    while (!text.empty()) {
-        const std::size_t eol = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, eol));
-        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
-        if (line.empty() || line[0] == '#') continue;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return std::nullopt;
-        const std::string_view key = Trim(line.substr(0, eq));
-        const std::optional<int> value = ParseInt32(Trim(line.substr(eq + 1)));
-        if (!value) return std::nullopt;
-        if (EqualsNoCase(key, "success")) {
-            answers.success = *value;
-        } else if (EqualsNoCase(key, "failure")) {
-            answers.failure = *value;
-        } else {
-            return std::nullopt;
+    const bool clean = ForEachLine(text, [&](std::string_view line) {
+        const auto pair = SplitKeyValue(line);
+        if (!pair) return false;
+        const auto [key, value] = *pair;
+        if (EqualsNoCase(key, "force_read")) {
+            if (value != "0" && value != "1") return false;
+            answers.forceRead = value == "1";
+            return true;
         }
-    }
+        const std::optional<int> number = ParseInt32(value);
+        if (!number) return false;
+        if (EqualsNoCase(key, "success")) {
+            answers.success = *number;
+        } else if (EqualsNoCase(key, "failure")) {
+            answers.failure = *number;
+        } else {
+            return false;
+        }
+        return true;
+    });
+    if (!clean) return std::nullopt;
     return answers;
 }
 

@@ -28,10 +28,29 @@ constexpr unsigned kMaxDelayMs = 60000;
 // The only content mode Read_Content accepts.
 constexpr int kContentMode = 4;
 
-// The integers the four functions answer with.
+// The four functions of the library, in the order the program uses them.
+enum class Call { InitComm, Authenticate, ReadContent, CloseComm };
+
+// The name a call goes by in delay_ms.txt and calls.log: "InitComm",
+// "Authenticate", "Read_Content", "CloseComm".
+std::string_view CallName(Call call);
+
+// The integers the four functions answer with, and whether Read_Content
+// answers success for a card whose folder lacks wz.txt or zp.bmp.
 struct Answers {
     int success = 1;
     int failure = 0;
+    bool forceRead = false;
+};
+
+// How long each of the four functions waits before answering.
+struct Delays {
+    unsigned initComm = 0;
+    unsigned authenticate = 0;
+    unsigned readContent = 0;
+    unsigned closeComm = 0;
+
+    unsigned of(Call call) const;
 };
 
 // Raw file bytes -> plain text. Strips a UTF-8 byte order mark, accepts a
@@ -47,13 +66,21 @@ std::optional<std::vector<int>> ParsePorts(std::string_view text);
 // plain folder name (path separators, ':', '.', '..', control characters).
 std::optional<std::string> ParseCardName(std::string_view text);
 
-// delay_ms.txt: one non-negative decimal number, clamped to kMaxDelayMs.
+// One non-negative decimal number, clamped to kMaxDelayMs (the old form of
+// delay_ms.txt, a delay for every call).
 std::optional<unsigned> ParseDelay(std::string_view text);
 
+// delay_ms.txt: either one number as ParseDelay, for every call, or lines
+// "name=ms" with name InitComm, Authenticate, Read_Content or CloseComm (case
+// ignored), or "*=ms" for every call not named on a line of its own; blank
+// lines and lines starting with '#' ignored, a later line for the same name
+// wins. Calls not given wait 0 ms. Any other line makes the file garbled.
+std::optional<Delays> ParseDelays(std::string_view text);
+
 // answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
-// or 0x-hex up to 32 bits), blank lines and lines starting with '#' ignored.
-// Keys not given keep their defaults (1 and 0); an unknown key or a bad
-// number makes the file garbled.
+// or 0x-hex up to 32 bits) and "force_read=0" / "force_read=1", blank lines
+// and lines starting with '#' ignored. Keys not given keep their defaults
+// (1, 0 and 0); an unknown key or a bad number makes the file garbled.
 std::optional<Answers> ParseAnswers(std::string_view text);
 
 // Port numbers a reader can be attached to: USB 1001-1016, serial 1-16.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds both configurations and runs every test: the host unit tests and
-# fuzzers, and the Windows tests of the real program under Wine on Xvfb.
+# Builds the host, fuzzing and Windows configurations and runs every test:
+# the host unit tests, the fuzzers (about 30 s each), and the Windows tests
+# of the real program under Wine on Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -9,6 +10,8 @@ scripts/install-deps.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 
@@ -17,9 +20,9 @@ KEYENTRY_DISPLAY_OWN=1
 . scripts/wine-env.sh
 trap keyentry_stop_wine EXIT
 
-# One CTest run over both build trees, so the summary covers every test.
+# One CTest run over all build trees, so the summary covers every test.
 mkdir -p build/all
 cat > build/all/CTestTestfile.cmake <<CTEST
-subdirs("$root/build/native" "$root/build/win32")
+subdirs("$root/build/native" "$root/build/fuzz" "$root/build/win32")
 CTEST
 ctest --test-dir build/all --output-on-failure "$@"

@@ -11,10 +11,11 @@ namespace {
 constexpr const wchar_t* kOwnerClass = L"KeyEntryOwner";
 }
 
-App::App(HINSTANCE instance)
+App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
     : instance_(instance),
       folder_(ProgramFolder()),
-      reader_(folder_),
+      readerDll_(folder_),
+      reader_(readerOverride ? *readerOverride : readerDll_),
       sender_(folder_),
       hook_(tables_, sender_),
       maths_(CorePorts{reader_, hook_, files_, codec_, messages_}, folder_, tables_) {}
@@ -27,6 +28,19 @@ App::~App() {
 }
 
 int App::Run(int showCommand) {
+  if (!Start(showCommand)) return 1;
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageForOurWindows(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
+
+bool App::Start(int showCommand) {
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),
@@ -45,15 +59,7 @@ int App::Run(int showCommand) {
                              instance_, nullptr);
 
   form1_ = std::make_unique<Form1>(*this);
-  if (!form1_->Create(showCommand)) return 1;
-
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageForOurWindows(msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return 0;
+  return form1_->Create(showCommand);
 }
 
 bool App::IsDialogMessageForOurWindows(MSG& msg) {

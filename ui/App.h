@@ -20,14 +20,22 @@ class frmOptions;
 
 class App {
  public:
-  explicit App(HINSTANCE instance);
+  // readerOverride: a reader library to use instead of ostra.dll (for
+  // measurements in a test harness); null in the program.
+  explicit App(HINSTANCE instance, ReaderLibrary* readerOverride = nullptr);
   ~App();
 
+  // Creates, loads and shows the main window, then serves messages until
+  // the last window has closed.
   int Run(int showCommand);
+  // The first half of Run: false when the main window could not be made.
+  bool Start(int showCommand);
+  HWND MainWindow() const;
 
   HINSTANCE Instance() const { return instance_; }
   Maths& maths() { return maths_; }
   ReaderLibrary& Reader() { return reader_; }
+  bool IsDialogMessageForOurWindows(MSG& msg);
   HICON Icon(bool small) const { return small ? smallIcon_ : icon_; }
   int Dpi() const { return dpi_; }
   // Hidden top-level window that owns the key settings window, so that it
@@ -41,14 +49,13 @@ class App {
   void WindowClosed(HWND window);
 
  private:
-  bool IsDialogMessageForOurWindows(MSG& msg);
-
   HINSTANCE instance_;
   std::wstring folder_;
   AnsiCodePage codec_;
   Win32FileStore files_;
   Win32MessageSink messages_;
-  ReaderDll reader_;
+  ReaderDll readerDll_;
+  ReaderLibrary& reader_;
   SendStrDll sender_;
   HookTableStore tables_;
   LowLevelKeyboardHook hook_;

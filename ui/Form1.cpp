@@ -1,8 +1,12 @@
 #include "ui/Form1.h"
 
+#include <cstring>
+#include <string>
+
 #include "core/CardField.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
+#include "ui/BitmapFile.h"
 #include "ui/Clock.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
@@ -47,31 +51,18 @@ constexpr TwipRect kComExitRect{5520, 7080, 1695, 615};
 constexpr TwipRect kLblInitRect{120, 7920, 4575, 495};
 constexpr TwipRect kLblTimeRect{4800, 7920, 2895, 495};
 
-// Refuses files that cannot be a bitmap the photo box could show, before
-// the system is asked to load them: a huge claimed size would make it try to
-// allocate gigabytes for a few bytes of file.
-bool LooksLikeShowableBitmap(const std::wstring& path) {
-  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  unsigned char header[26] = {};
-  DWORD got = 0;
-  if (!::ReadFile(file.get(), header, sizeof header, &got, nullptr) || got < sizeof header)
-    return false;
-  if (header[0] != 'B' || header[1] != 'M') return false;
-  auto u32 = [&](int at) {
-    return static_cast<std::uint32_t>(header[at]) | (static_cast<std::uint32_t>(header[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(header[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(header[at + 3]) << 24);
-  };
-  const std::uint32_t infoSize = u32(14);
-  if (infoSize < 40) return true;  // old core header: 16-bit sizes, small anyway
-  const auto width = static_cast<std::int32_t>(u32(18));
-  const auto height = static_cast<std::int32_t>(u32(22));
-  constexpr std::int32_t kMaxSide = 4096;
-  return width > 0 && width <= kMaxSide && height != 0 && height >= -kMaxSide &&
-         height <= kMaxSide;
+// The photo as a bitmap of our own, from the file's bytes; nothing when the
+// file is no bitmap that can be shown.
+UniqueBitmap LoadPhoto(const std::string& bytes, SIZE& size) {
+  const auto layout = CheckBitmapFile(bytes);
+  if (!layout) return UniqueBitmap();
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + layout->infoOffset);
+  void* bits = nullptr;
+  UniqueBitmap bitmap(::CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || !bits) return UniqueBitmap();
+  std::memcpy(bits, bytes.data() + layout->bitsOffset, layout->bitsSize);
+  size = SIZE{layout->width, layout->height < 0 ? -layout->height : layout->height};
+  return bitmap;
 }
 
 }  // namespace
@@ -274,14 +265,13 @@ void Form1::ShowCardField(int field, const std::wstring& text) {
 }
 
 void Form1::ShowPhoto(const std::wstring& path) {
-  if (!LooksLikeShowableBitmap(path)) return;
-  UniqueBitmap loaded(static_cast<HBITMAP>(
-      ::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+  const auto bytes = app_.maths().Ports().files.ReadAll(path);
+  if (!bytes) return;
+  SIZE size{};
+  UniqueBitmap loaded = LoadPhoto(*bytes, size);
   if (!loaded) return;
-  BITMAP info{};
-  if (!::GetObjectW(loaded.get(), sizeof info, &info)) return;
   photo_ = std::move(loaded);
-  photoSize_ = SIZE{info.bmWidth, info.bmHeight};
+  photoSize_ = size;
   RECT r{0, 0, photoSize_.cx, photoSize_.cy};
   ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));

@@ -1,5 +1,7 @@
 #include "ui/TextWrap.h"
 
+#include <algorithm>
+
 namespace keyentry {
 
 namespace {
@@ -17,10 +19,20 @@ bool CanBreakBefore(std::wstring_view text, std::size_t i) {
 }
 
 // Longest prefix of `text` (at least one character) not wider than maxWidth.
+// Only prefixes up to twice the answer are measured, so a huge text costs
+// no more than the part of it that fits.
 std::size_t FittingLength(std::wstring_view text, int maxWidth,
                           const std::function<int(std::wstring_view)>& measure) {
   std::size_t low = 1;  // always take one character, even if it is too wide
-  std::size_t high = text.size();
+  std::size_t high = 1;
+  while (high < text.size()) {
+    const std::size_t next = std::min(text.size(), high * 2);
+    if (measure(text.substr(0, next)) > maxWidth) {
+      high = next - 1;
+      break;
+    }
+    low = high = next;
+  }
   while (low < high) {
     const std::size_t mid = low + (high - low + 1) / 2;
     if (measure(text.substr(0, mid)) <= maxWidth) {
@@ -45,13 +57,14 @@ std::vector<std::wstring_view> WrapText(std::wstring_view text, int maxWidth,
     std::wstring_view rest = text.substr(start, paragraphEnd - start);
     if (!rest.empty() && rest.back() == L'\r') rest.remove_suffix(1);
 
-    if (rest.empty() || measure(rest) <= maxWidth) {
+    const std::size_t fitting = rest.empty() ? 0 : FittingLength(rest, maxWidth, measure);
+    if (fitting == rest.size() && (rest.empty() || measure(rest) <= maxWidth)) {
       lines.push_back(rest);
       if (feed == std::wstring_view::npos) break;
       start = feed + 1;
       continue;
     }
-    std::size_t end = FittingLength(rest, maxWidth, measure);
+    std::size_t end = fitting;
     if (end < rest.size() && !CanBreakBefore(rest, end)) {
       std::size_t b = end;
       while (b > 1 && !CanBreakBefore(rest, b)) --b;

@@ -75,11 +75,22 @@ TEST(TextWrap, LineFeedsInTheTextStartNewLines) {
   EXPECT_EQ(Wrap(L"ab\r\n\ncd", 100), (Lines{L"ab", L"", L"cd"}));
 }
 
-TEST(TextWrap, StopsAtTheLineLimitForHugeText) {
+TEST(TextWrap, HugeTextCostsOnlyWhatFits) {
   const std::wstring huge(100000, L'字');
-  const auto lines = WrapText(huge, 200, 3, Measure);
+  std::size_t measured = 0;
+  auto counting = [&](std::wstring_view s) {
+    measured += s.size();
+    return Measure(s);
+  };
+  const auto lines = WrapText(huge, 200, 3, counting);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].size(), 10u);
+  EXPECT_LT(measured, 1000u);  // characters measured, for 30 shown
+}
+
+TEST(TextWrap, ExactFitStaysOnOneLine) {
+  EXPECT_EQ(Wrap(L"abcd", 40), Lines{L"abcd"});
+  EXPECT_EQ(Wrap(L"abcde", 40), (Lines{L"abcd", L"e"}));
 }
 
 }  // namespace

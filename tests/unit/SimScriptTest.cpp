@@ -69,6 +69,92 @@ TEST(SimScriptDelay, OneNumberClampedToTheMaximum) {
   }
 }
 
+TEST(SimScriptDelay, OneNumberInDelayFileIsForEveryCall) {
+  const std::optional<sim::Delays> all = sim::ParseDelays(" 250\r\n");
+  ASSERT_TRUE(all.has_value());
+  for (const sim::Call call : {sim::Call::InitComm, sim::Call::Authenticate,
+                               sim::Call::ReadContent, sim::Call::CloseComm}) {
+    EXPECT_EQ(all->of(call), 250u) << sim::CallName(call);
+  }
+  const auto clamped = sim::ParseDelays("99999999999999999999");
+  ASSERT_TRUE(clamped.has_value());
+  EXPECT_EQ(clamped->readContent, sim::kMaxDelayMs);
+  EXPECT_EQ(clamped->closeComm, sim::kMaxDelayMs);
+}
+
+TEST(SimScriptDelay, LinesPerCallAndStarForTheRest) {
+  const auto one = sim::ParseDelays("Read_Content=2000\r\n");
+  ASSERT_TRUE(one.has_value());
+  EXPECT_EQ(one->initComm, 0u);
+  EXPECT_EQ(one->authenticate, 0u);
+  EXPECT_EQ(one->readContent, 2000u);
+  EXPECT_EQ(one->closeComm, 0u);
+  EXPECT_EQ(one->of(sim::Call::ReadContent), 2000u);
+
+  // A named line wins over "*" before or after it; names ignore case.
+  const auto mixed = sim::ParseDelays(
+      "# slow reader\r\n\r\n initcomm = 100 \r\n*=50\r\nCLOSECOMM=0\r\n"
+      "Authenticate=70000\r\n");
+  ASSERT_TRUE(mixed.has_value());
+  EXPECT_EQ(mixed->initComm, 100u);
+  EXPECT_EQ(mixed->authenticate, sim::kMaxDelayMs);
+  EXPECT_EQ(mixed->readContent, 50u);
+  EXPECT_EQ(mixed->closeComm, 0u);
+
+  const auto star = sim::ParseDelays("*=300\n");
+  ASSERT_TRUE(star.has_value());
+  EXPECT_EQ(star->initComm, 300u);
+  EXPECT_EQ(star->authenticate, 300u);
+  EXPECT_EQ(star->readContent, 300u);
+  EXPECT_EQ(star->closeComm, 300u);
+
+  // The later line for the same name wins.
+  const auto twice = sim::ParseDelays("Authenticate=10\nAuthenticate=20\n*=1\n*=2");
+  ASSERT_TRUE(twice.has_value());
+  EXPECT_EQ(twice->authenticate, 20u);
+  EXPECT_EQ(twice->initComm, 2u);
+
+  // Nothing but blank lines and comments: no delay anywhere.
+  const auto quiet = sim::ParseDelays("# none\r\n\r\n");
+  ASSERT_TRUE(quiet.has_value());
+  EXPECT_EQ(quiet->initComm + quiet->authenticate + quiet->readContent + quiet->closeComm, 0u);
+}
+
+TEST(SimScriptDelay, UnknownLinesMakeTheDelayFileGarbled) {
+  for (const char* garbled :
+       {"soon", "-5", "10 20", "Read_Content", "Read_Content=", "Read_Content=fast",
+        "Read_Content=-1", "ReadContent=5", "KLV_Read_Content=5", "Sleep=5", "**=5", "=5",
+        "*=5\n250", "Read_Content=5\nbogus", "InitComm=1=2"}) {
+    EXPECT_EQ(sim::ParseDelays(garbled), std::nullopt) << garbled;
+  }
+}
+
+TEST(SimScriptAnswers, ForceReadIsZeroOrOne) {
+  EXPECT_FALSE(sim::ParseAnswers("")->forceRead);
+  EXPECT_FALSE(sim::ParseAnswers("success=1\n")->forceRead);
+
+  const auto forced = sim::ParseAnswers("# files missing\r\nforce_read=1\r\n");
+  ASSERT_TRUE(forced.has_value());
+  EXPECT_TRUE(forced->forceRead);
+  EXPECT_EQ(forced->success, 1);
+  EXPECT_EQ(forced->failure, 0);
+
+  const auto all = sim::ParseAnswers("success=65537\n FORCE_READ = 1 \nfailure=-1");
+  ASSERT_TRUE(all.has_value());
+  EXPECT_TRUE(all->forceRead);
+  EXPECT_EQ(all->success, 65537);
+  EXPECT_EQ(all->failure, -1);
+
+  const auto off = sim::ParseAnswers("force_read=1\nforce_read=0\n");
+  ASSERT_TRUE(off.has_value());
+  EXPECT_FALSE(off->forceRead);
+
+  for (const char* garbled : {"force_read=2", "force_read=", "force_read=yes", "force_read=-1",
+                              "force_read=0x1", "force_read", "forceread=1", "force_read=1\nx=1"}) {
+    EXPECT_EQ(sim::ParseAnswers(garbled), std::nullopt) << garbled;
+  }
+}
+
 TEST(SimScriptAnswers, KeysOverrideDefaultsAndAnythingElseIsGarbled) {
   const std::optional<sim::Answers> none = sim::ParseAnswers("");
   ASSERT_TRUE(none.has_value());
@@ -110,6 +196,13 @@ TEST(SimScriptRules, ReaderPortsAndSuccessTest) {
   EXPECT_FALSE(sim::IsSuccess(-1));
   EXPECT_FALSE(sim::IsSuccess(0x10000));
   EXPECT_FALSE(sim::IsSuccess(2));
+}
+
+TEST(SimScriptRules, CallNamesAsInTheLogAndTheDelayFile) {
+  EXPECT_EQ(sim::CallName(sim::Call::InitComm), "InitComm");
+  EXPECT_EQ(sim::CallName(sim::Call::Authenticate), "Authenticate");
+  EXPECT_EQ(sim::CallName(sim::Call::ReadContent), "Read_Content");
+  EXPECT_EQ(sim::CallName(sim::Call::CloseComm), "CloseComm");
 }
 
 TEST(SimScriptRules, CallLogLines) {

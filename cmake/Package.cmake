@@ -1,0 +1,62 @@
+# Release package: `cmake --build --preset win32 --target package` writes
+# build/win32/KeyEntry-<version>-win32.zip (version from project() in the
+# top-level CMakeLists.txt). The zip has no top-level folder: its files go
+# straight into the folder it is unpacked into.
+#
+#   KeyEntry.exe, SendStr.dll   the program, to put beside the vendor's ostra.dll
+#   使用说明.txt                 the operator's guide (docs/operator-guide.zh.txt.in)
+#   demo/                       training setup with the SIMULATED ostra.dll:
+#     KeyEntry.exe, SendStr.dll, ostra.dll, SetKey.txt (F1..F8), 说明.txt,
+#     reader-sim/ports.txt, card.txt, cards/ (invented cards from ostra-sim/demo)
+#
+# The simulated ostra.dll is packed into demo/ only, never at the top.
+# Included at the end of cmake/Windows.cmake (needs the targets KeyEntry,
+# sendstr, ostra_sim and OSTRA_SIM_DEMO_DIR).
+
+set(_pkg_component keyentry_package)
+set(_pkg_dir ${CMAKE_BINARY_DIR}/package)
+
+# Text files for Notepad: UTF-8 with byte order mark (kept from the
+# templates, which start with one), CR LF line ends.
+function(keyentry_package_text template output)
+  configure_file(${template} ${output} @ONLY NEWLINE_STYLE CRLF)
+  file(READ ${output} _head LIMIT 3 HEX)
+  if(NOT _head STREQUAL "efbbbf")
+    message(FATAL_ERROR "${template} must start with a UTF-8 byte order mark")
+  endif()
+endfunction()
+
+keyentry_package_text(${CMAKE_SOURCE_DIR}/docs/operator-guide.zh.txt.in "${_pkg_dir}/使用说明.txt")
+keyentry_package_text(${CMAKE_SOURCE_DIR}/docs/demo-readme.zh.txt.in "${_pkg_dir}/demo/说明.txt")
+
+# The demo's key settings: F1..F8 for the eight fields, CR LF between lines
+# and none after the last (30 bytes, written as they are).
+file(WRITE ${_pkg_dir}/demo/SetKey.txt "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8")
+
+# Top level: the program and its text-sending library, and the guide.
+install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr>
+  DESTINATION . COMPONENT ${_pkg_component})
+install(FILES "${_pkg_dir}/使用说明.txt" DESTINATION . COMPONENT ${_pkg_component})
+
+# demo/: the same program with the simulated reader and its invented cards.
+install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr> $<TARGET_FILE:ostra_sim>
+  DESTINATION demo COMPONENT ${_pkg_component})
+install(FILES ${_pkg_dir}/demo/SetKey.txt "${_pkg_dir}/demo/说明.txt"
+  DESTINATION demo COMPONENT ${_pkg_component})
+install(FILES ${OSTRA_SIM_DEMO_DIR}/ports.txt ${OSTRA_SIM_DEMO_DIR}/card.txt
+  DESTINATION demo/reader-sim COMPONENT ${_pkg_component})
+install(DIRECTORY ${OSTRA_SIM_DEMO_DIR}/cards
+  DESTINATION demo/reader-sim COMPONENT ${_pkg_component})
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME KeyEntry)
+set(CPACK_PACKAGE_VENDOR KeyEntry)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME KeyEntry-${PROJECT_VERSION}-win32)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# Only the files above, whatever else may have install rules (test libraries).
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};${_pkg_component};/")
+set(CPACK_SOURCE_GENERATOR ZIP)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/;/build/")
+include(CPack)

@@ -1,0 +1,84 @@
+// Time of one poll tick of the real main window with a card, without the
+// reader library's own time: the windows run in this process with a reader
+// that answers at once, and two cards take turns.
+#include <windows.h>
+
+#include "BenchUtil.h"
+#include "ui/App.h"
+
+namespace keyentry::bench {
+namespace {
+
+class InstantReader : public ReaderLibrary {
+ public:
+  double spentMs = 0;
+  std::int32_t InitComm(std::int32_t port) override { return Timed([&] { return port == 1001; }); }
+  std::int32_t Authenticate() override { return Timed([] { return true; }); }
+  std::int32_t ReadContent(std::int32_t) override { return Timed([] { return true; }); }
+  std::int32_t CloseComm() override { return 1; }
+
+ private:
+  template <typename F>
+  std::int32_t Timed(F f) {
+    const double start = NowMs();
+    const bool ok = f();
+    spentMs += NowMs() - start;
+    return ok ? 1 : 0;
+  }
+};
+
+std::string ReadAll(const std::wstring& path) {
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string out;
+  if (f == INVALID_HANDLE_VALUE) return out;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  ::CloseHandle(f);
+  return out;
+}
+
+}  // namespace
+}  // namespace keyentry::bench
+
+int wmain() {
+  using namespace keyentry::bench;
+  const std::wstring folder = ExeFolder();
+  const std::wstring cards = folder + L"\\demo-reader\\cards\\";
+  const std::string text[2] = {ReadAll(cards + L"demo\\wz.txt"), ReadAll(cards + L"second\\wz.txt")};
+  const std::string photo[2] = {ReadAll(cards + L"demo\\zp.bmp"), ReadAll(cards + L"second\\zp.bmp")};
+  if (text[0].empty() || photo[1].empty()) {
+    std::printf("demo cards not found beside the benchmark\n");
+    return 1;
+  }
+  // The program's files go beside this executable: keep the build folder clean.
+  const std::wstring keyFile = folder + L"\\SetKey.txt";
+  WriteFileBytes(keyFile, "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+
+  InstantReader reader;
+  keyentry::App app(::GetModuleHandleW(nullptr), &reader);
+  if (!app.Start(SW_SHOWNORMAL)) return 1;
+  HWND main = app.MainWindow();
+  ::KillTimer(main, 1);  // ticks come from here only
+  Pump(300);
+
+  std::vector<double> ticks;
+  for (int i = 0; i < 300; ++i) {
+    WriteFileBytes(folder + L"\\wz.txt", text[i % 2]);
+    WriteFileBytes(folder + L"\\zp.bmp", photo[i % 2]);
+    reader.spentMs = 0;
+    const double start = NowMs();
+    ::SendMessageW(main, WM_TIMER, 1, 0);
+    const double tick = NowMs() - start - reader.spentMs;
+    ::KillTimer(main, 1);  // the tick starts the timer again
+    if (i >= 20) ticks.push_back(tick);  // the first ones warm caches
+    Pump(2);
+  }
+  Print("poll tick with a card (library time excluded)", Summarise(ticks));
+  ::SendMessageW(main, WM_CLOSE, 0, 0);
+  Pump(200);
+  for (const wchar_t* name : {L"\\SetKey.txt", L"\\wz.txt", L"\\zp.bmp"})
+    ::DeleteFileW((folder + name).c_str());
+  return 0;
+}
