@@ -62,12 +62,16 @@ endif()
 add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
 add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
 add_executable(startup_bench tests/winbench/StartupBench.cpp)
-add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp)
+# The yardstick for start-up, built like KeyEntry.exe (same toolchain,
+# static runtime, same manifest); and once without the manifest.
+add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
+add_executable(MinimalWindowPlain WIN32 tests/winbench/MinimalWindow.cpp)
 target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
-foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow)
+foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow MinimalWindowPlain)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
 add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench MinimalWindow
+                                  MinimalWindowPlain
                                   KeyEntry sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

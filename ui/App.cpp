@@ -49,15 +49,6 @@ bool App::Start(int showCommand) {
                                                IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                                                ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = ::DefWindowProcW;
-  wc.hInstance = instance_;
-  wc.lpszClassName = kOwnerClass;
-  ::RegisterClassExW(&wc);
-  owner_ = ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             instance_, nullptr);
-
   form1_ = std::make_unique<Form1>(*this);
   return form1_->Create(showCommand);
 }
@@ -70,6 +61,19 @@ bool App::IsDialogMessageForOurWindows(MSG& msg) {
     }
   }
   return false;
+}
+
+HWND App::OwnerWindow() {
+  if (owner_) return owner_;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = ::DefWindowProcW;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kOwnerClass;
+  ::RegisterClassExW(&wc);
+  owner_ = ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             instance_, nullptr);
+  return owner_;
 }
 
 void App::ShowOptions() {

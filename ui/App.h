@@ -39,8 +39,9 @@ class App {
   HICON Icon(bool small) const { return small ? smallIcon_ : icon_; }
   int Dpi() const { return dpi_; }
   // Hidden top-level window that owns the key settings window, so that it
-  // has no taskbar button and does not depend on the main window.
-  HWND OwnerWindow() const { return owner_; }
+  // has no taskbar button and does not depend on the main window. Made when
+  // first needed.
+  HWND OwnerWindow();
 
   // Opens the key settings window, or brings it forward when it is open.
   void ShowOptions();

@@ -238,6 +238,7 @@ void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void Form1::SetLabelText(HWND label, const std::wstring& text) {
+  if (WindowText(label) == text) return;  // the same card again: nothing to redraw
   ::SetWindowTextW(label, text.c_str());
   ::InvalidateRect(label, nullptr, TRUE);
 }
@@ -261,17 +262,21 @@ void Form1::SetPollTimerEnabled(bool enabled) {
 void Form1::ShowCardField(int field, const std::wstring& text) {
   if (field < 0 || field >= kCardFieldCount) return;
   SetLabelText(values_[field], text);
-  ::UpdateWindow(values_[field]);
 }
 
 void Form1::ShowPhoto(const std::wstring& path) {
-  const auto bytes = app_.maths().Ports().files.ReadAll(path);
+  auto bytes = app_.maths().Ports().files.ReadAll(path);
   if (!bytes) return;
+  if (photo_ && *bytes == photoBytes_) {  // the same photo again
+    ::UpdateWindow(hwnd_);
+    return;
+  }
   SIZE size{};
   UniqueBitmap loaded = LoadPhoto(*bytes, size);
   if (!loaded) return;
   photo_ = std::move(loaded);
   photoSize_ = size;
+  photoBytes_ = std::move(*bytes);
   RECT r{0, 0, photoSize_.cx, photoSize_.cy};
   ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));
@@ -281,9 +286,9 @@ void Form1::ShowPhoto(const std::wstring& path) {
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
   if (width != before.right - before.left || height != before.bottom - before.top) {
+    // Also repaints what a smaller photo uncovers.
     ::SetWindowPos(ImagPer_, nullptr, 0, 0, width, height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::InvalidateRect(hwnd_, &before, TRUE);  // uncover what a smaller photo leaves
   }
   ::InvalidateRect(ImagPer_, nullptr, FALSE);
   ::UpdateWindow(hwnd_);

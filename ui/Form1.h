@@ -3,6 +3,8 @@
 // and the read, key settings and exit buttons.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/Handles.h"
 #include "reader/MainWindowView.h"
 
@@ -57,6 +59,7 @@ class Form1 : public MainWindowView {
   UniqueFont newSongTi_;
   UniqueBitmap photo_;
   SIZE photoSize_{};
+  std::string photoBytes_;  // the file the photo was made from
   bool unloaded_ = false;
 };
 

@@ -412,6 +412,17 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers) {
   ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
+SIZE_T CommittedMemory(HANDLE process) {
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION info{};
+  for (const char* at = nullptr; ::VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;
+       at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
+    if (info.State == MEM_COMMIT && info.Type != MEM_IMAGE) total += info.RegionSize;
+    if (info.RegionSize == 0) break;
+  }
+  return total;
+}
+
 void SendKey(WORD vk, bool up) {
   INPUT i{};
   i.type = INPUT_KEYBOARD;

@@ -104,6 +104,11 @@ class TargetEdit {
   HWND edit_ = nullptr;
 };
 
+// Committed memory of another process that is not program code (heap,
+// bitmaps, stacks), read from its address space: the system's own
+// per-process counters are not reported for another process everywhere.
+SIZE_T CommittedMemory(HANDLE process);
+
 // Injects a key press (down and up), optionally with modifiers held.
 void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
 // Injects one key event.

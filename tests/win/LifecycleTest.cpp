@@ -112,19 +112,7 @@ TEST_F(Lifecycle, ReplacingPhotosAgainAndAgainLeaksNothing) {
     box.PlaceCard(card);
     return WaitFor([&] { return program.Text(kValue0) == name; }, 3000);
   };
-  // Committed memory of the process, from its address space: the system's
-  // own counters are not reported for another process everywhere.
-  auto privateBytes = [&] {
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (const char* at = nullptr;
-         ::VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;
-         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-      if (info.State == MEM_COMMIT && info.Type != MEM_IMAGE) total += info.RegionSize;
-      if (info.RegionSize == 0) break;
-    }
-    return total;
-  };
+  auto privateBytes = [&] { return CommittedMemory(process); };
   ASSERT_TRUE(switchTo("two", L"乙"));
   ASSERT_TRUE(switchTo("one", L"甲"));
   Pump(400);

@@ -62,6 +62,12 @@ TEST(Screenshot, MainWindowWithTheDemoCard) {
   const std::wstring dir = BinFolder() + L"\\..\\artifacts";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window.bmp"));
+  // The second card's photo is smaller: the box shrinks and what it
+  // uncovers is painted again.
+  box.PlaceCard("second");
+  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"欧阳样例"; }, 3000));
+  Pump(500);
+  EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window-second-card.bmp"));
   program.Click(kComSet);
   HWND options = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; },

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the benchmarks (not tests): the hook's decision on the host, and under
+# Wine the text sending, one poll tick, start-up against a minimal window
+# program, and the sizes and imports of the shipped binaries.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset native >/dev/null
+cmake --build --preset native --target hook_bench
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target winbench
+
+echo "== Hook decision (host)"
+build/native/hook_bench --benchmark_repetitions=20 --benchmark_report_aggregates_only=true 2>/dev/null |
+  grep -E '_median|^Benchmark' || true
+
+KEYENTRY_DISPLAY_OWN=1
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
+trap keyentry_stop_wine EXIT
+
+bin=build/win32/bin
+echo "== Under Wine"
+for b in sendstr_bench poll_tick_bench startup_bench; do
+  scripts/wine-run "$bin/$b.exe"
+done
+
+echo "== Binaries"
+for f in KeyEntry.exe SendStr.dll; do
+  size=$(stat -c %s "$bin/$f")
+  imports=$(i686-w64-mingw32-objdump -p "$bin/$f" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')
+  printf '%-14s %8d bytes  imports: %s\n' "$f" "$size" "$imports"
+done
