@@ -66,12 +66,15 @@ add_executable(startup_bench tests/winbench/StartupBench.cpp)
 # static runtime, same manifest); and once without the manifest.
 add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
 add_executable(MinimalWindowPlain WIN32 tests/winbench/MinimalWindow.cpp)
+add_executable(MinimalWindowButton WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
+target_compile_definitions(MinimalWindowButton PRIVATE WITH_ONE_BUTTON)
 target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
-foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow MinimalWindowPlain)
+foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow MinimalWindowPlain
+          MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
 add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench MinimalWindow
-                                  MinimalWindowPlain
+                                  MinimalWindowPlain MinimalWindowButton
                                   KeyEntry sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

@@ -19,6 +19,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   ::RegisterClassW(&wc);
   HWND hwnd = ::CreateWindowExW(0, L"MinimalWindow", L"minimal", WS_OVERLAPPEDWINDOW, 100, 100,
                                 525, 568, nullptr, nullptr, instance, nullptr);
+#ifdef WITH_ONE_BUTTON
+  // One push button: the first control loads the common controls library.
+  ::CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 100, 30,
+                    hwnd, nullptr, instance, nullptr);
+#endif
   ::ShowWindow(hwnd, show == SW_HIDE ? SW_SHOWNORMAL : show);
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -2,7 +2,8 @@
 // screen, for KeyEntry.exe (simulated reader attached, no card) and for a
 // minimal window program built the same way (same toolchain, static runtime
 // and manifest), measured in turns; and, for comparison, the minimal program
-// without the manifest, which then does not load the common controls.
+// without the manifest, and with one push button (its first control loads
+// the common controls library).
 #include <windows.h>
 
 #include "BenchUtil.h"
@@ -80,26 +81,30 @@ int wmain() {
   const std::wstring bin = ExeFolder();
   const std::wstring folder = ScratchFolder(L"keyentry-startup-bench");
   for (const wchar_t* name :
-       {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll", L"MinimalWindow.exe", L"MinimalWindowPlain.exe"})
+       {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll", L"MinimalWindow.exe", L"MinimalWindowPlain.exe",
+        L"MinimalWindowButton.exe"})
     ::CopyFileW((bin + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
   ::CreateDirectoryW((folder + L"\\reader-sim").c_str(), nullptr);
   WriteFileBytes(folder + L"\\reader-sim\\ports.txt", "1001\r\n");
-  std::vector<double> program, minimal, plain;
+  std::vector<double> program, minimal, plain, button;
   for (int i = 0; i < 32; ++i) {
     WriteFileBytes(folder + L"\\SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
     const double a = TimeToWindow(folder + L"\\KeyEntry.exe", folder);
     const double b = TimeToWindow(folder + L"\\MinimalWindow.exe", folder);
     const double c = TimeToWindow(folder + L"\\MinimalWindowPlain.exe", folder);
+    const double d = TimeToWindow(folder + L"\\MinimalWindowButton.exe", folder);
     if (i < 2) continue;  // warm-up
     if (a >= 0) program.push_back(a);
     if (b >= 0) minimal.push_back(b);
     if (c >= 0) plain.push_back(c);
+    if (d >= 0) button.push_back(d);
   }
   const Stats p = Summarise(program);
   const Stats m = Summarise(minimal);
   Print("start-up to main window: KeyEntry.exe", p);
   Print("start-up to main window: minimal program", m);
   Print("  (minimal program without the manifest)", Summarise(plain));
+  Print("  (minimal program with one push button)", Summarise(button));
   std::printf("%-44s %.2f (median over median, %zu runs each)\n", "ratio", p.median / m.median,
               program.size());
   std::printf("%-44s %.2f (fastest over fastest)\n", "ratio", p.min / m.min);
