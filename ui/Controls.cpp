@@ -90,6 +90,12 @@ std::wstring WindowText(HWND window) {
   return std::wstring(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
 }
 
+LRESULT ButtonFaceColours(WPARAM dc) {
+  ::SetTextColor(reinterpret_cast<HDC>(dc), ::GetSysColor(COLOR_BTNTEXT));
+  ::SetBkColor(reinterpret_cast<HDC>(dc), ::GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
 void DrawLabel(const DRAWITEMSTRUCT& item, COLORREF background, bool centred) {
   HDC dc = item.hDC;
   const RECT& rc = item.rcItem;

@@ -30,6 +30,23 @@ void SizeAndCentre(HWND window, int clientWidthTwips, int clientHeightTwips, int
 
 std::wstring WindowText(HWND window);
 
+// Window procedure of a window owned by a C++ object of type T: the object's
+// address is passed to CreateWindowExW, and from then on every message goes
+// to T::HandleMessage. T::Attach(HWND) learns the handle at creation.
+template <typename T>
+LRESULT CALLBACK ForwardToOwner(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->Attach(hwnd);
+  }
+  auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->HandleMessage(msg, wParam, lParam) : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// WM_CTLCOLORSTATIC answer for captions: button-text colour on button face.
+LRESULT ButtonFaceColours(WPARAM dc);
+
 // Paints an owner-drawn label: its background, then its text in black,
 // broken into lines that fit and cut at its edges.
 void DrawLabel(const DRAWITEMSTRUCT& item, COLORREF background, bool centred);

@@ -76,7 +76,7 @@ Form1::~Form1() {
 bool Form1::Create(int showCommand) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &WndProc;
+  wc.lpfnWndProc = &ForwardToOwner<Form1>;
   wc.hInstance = app_.Instance();
   wc.hIcon = app_.Icon(false);
   wc.hIconSm = app_.Icon(true);
@@ -127,18 +127,6 @@ void Form1::CreateControls() {
                          kLblTimeRect, kIdLblTime, newSongTi_.get(), dpi);
 }
 
-LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<Form1*>(create->lpCreateParams);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<Form1*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->HandleMessage(msg, wParam, lParam);
-}
-
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
@@ -155,12 +143,8 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == kTimer1) Timer1_Timer();
       if (wParam == kTimer2) Timer2_Timer();
       return 0;
-    case WM_CTLCOLORSTATIC: {
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+      return ButtonFaceColours(wParam);
     case WM_DRAWITEM:
       DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;

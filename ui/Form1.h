@@ -7,6 +7,7 @@
 
 #include "platform/Handles.h"
 #include "reader/MainWindowView.h"
+#include "ui/Controls.h"
 
 namespace keyentry {
 
@@ -32,7 +33,9 @@ class Form1 : public MainWindowView {
   void ShowPhoto(const std::wstring& path) override;
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <typename T>
+  friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void Form_Load();

@@ -54,7 +54,7 @@ bool frmOptions::Create() {
   white_.reset(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &WndProc;
+  wc.lpfnWndProc = &ForwardToOwner<frmOptions>;
   wc.hInstance = app_.Instance();
   wc.hIcon = app_.Icon(false);
   wc.hIconSm = app_.Icon(true);
@@ -89,30 +89,14 @@ bool frmOptions::Create() {
   return true;
 }
 
-LRESULT CALLBACK frmOptions::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<frmOptions*>(create->lpCreateParams);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<frmOptions*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->HandleMessage(msg, wParam, lParam);
-}
-
 LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand1) Command1_Click();
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand2) Command2_Click();
       return 0;  // IDOK and IDCANCEL (Enter, Esc) mean nothing here
-    case WM_CTLCOLORSTATIC: {
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+      return ButtonFaceColours(wParam);
     case WM_CLOSE:
       ::DestroyWindow(hwnd_);
       return 0;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/Handles.h"
+#include "ui/Controls.h"
 
 namespace keyentry {
 
@@ -23,7 +24,9 @@ class frmOptions {
   HWND Handle() const { return hwnd_; }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <typename T>
+  friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   bool Create();
   void Form_Load();

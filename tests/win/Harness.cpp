@@ -75,6 +75,10 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
   ::FindClose(find);
 }
 
+std::atomic<int> sandboxCounter{0};
+
+}  // namespace
+
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW fd;
   HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -95,9 +99,31 @@ void RemoveTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
-std::atomic<int> sandboxCounter{0};
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string out;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  ::CloseHandle(f);
+  return out;
+}
 
-}  // namespace
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  ::CloseHandle(f);
+  return ok;
+}
+
 
 Sandbox::Sandbox() {
   wchar_t temp[MAX_PATH] = {};
@@ -117,27 +143,11 @@ Sandbox::Sandbox() {
 Sandbox::~Sandbox() { RemoveTree(folder_); }
 
 void Sandbox::Write(const std::wstring& name, const std::string& bytes) const {
-  const std::wstring path = Path(name);
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(f);
+  WriteFileBytes(Path(name), bytes);
 }
 
 std::optional<std::string> Sandbox::Read(const std::wstring& name) const {
-  HANDLE f = ::CreateFileW(Path(name).c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  ::CloseHandle(f);
-  return out;
+  return ReadFileBytes(Path(name));
 }
 
 void Sandbox::Remove(const std::wstring& name) const {

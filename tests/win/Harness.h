@@ -15,6 +15,11 @@ std::wstring BinFolder();
 std::string ToCodePage(const std::wstring& text, UINT codePage = 936);
 std::wstring FromCodePage(const std::string& bytes, UINT codePage = 936);
 
+// Whole files by path, and removal of a folder with all it holds.
+std::optional<std::string> ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+void RemoveTree(const std::wstring& folder);
+
 // Pumps this thread's messages until pred() holds or the time is up.
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
 void Pump(DWORD ms);

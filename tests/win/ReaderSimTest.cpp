@@ -14,50 +14,14 @@ namespace {
 typedef int(__stdcall* IntCall)(int);
 typedef int(__stdcall* VoidCall)(void);
 
-std::optional<std::string> ReadAll(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  ::CloseHandle(f);
-  return out;
-}
+std::optional<std::string> ReadAll(const std::wstring& path) { return ReadFileBytes(path); }
 
 void WriteAll(const std::wstring& path, const std::string& bytes) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(f);
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
 }
 
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find, &fd));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(folder.c_str());
 }
 
 class ReaderSim : public ::testing::Test {
