@@ -19,6 +19,7 @@ KEYENTRY_DISPLAY_OWN=1
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 trap keyentry_stop_wine EXIT
+trap "exit 130" INT TERM
 
 bin=build/win32/bin
 echo "== Under Wine"

@@ -22,6 +22,7 @@ headless=0
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 trap keyentry_stop_wine EXIT
+trap "exit 130" INT TERM
 
 echo "Starting KeyEntry (close its window to end the demo)."
 LC_ALL=zh_CN.UTF-8 wine "$demo/KeyEntry.exe" &

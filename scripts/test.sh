@@ -19,6 +19,7 @@ KEYENTRY_DISPLAY_OWN=1
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 trap keyentry_stop_wine EXIT
+trap "exit 130" INT TERM
 
 # One CTest run over all build trees, so the summary covers every test.
 mkdir -p build/all
