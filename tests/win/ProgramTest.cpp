@@ -288,18 +288,37 @@ TEST_F(ProgramRun, MissingTextLibrarySwallowsAssignedKeysWithoutHarm) {
   EXPECT_TRUE(program->WaitForExit());
 }
 
-TEST_F(ProgramRun, MainWindowGeometryAndCentringAt96Dpi) {
+// Pixel sizes at the two usual DPI settings, from the layout in twips
+// (15 twips a pixel at 96 DPI, 12 at 120). The run at 120 DPI is made by
+// tests/win/dpi120.sh, which sets KEYENTRY_EXPECT_DPI.
+struct DpiExpectations {
+  int dpi;
+  SIZE mainClient;
+  RECT address;  // C_Addr: left, top, width, height
+  SIZE settingsClient;
+};
+
+const DpiExpectations& Expected() {
+  static const DpiExpectations at96{96, {525, 568}, {104, 200, 385, 89}, {406, 402}};
+  static const DpiExpectations at120{120, {656, 710}, {130, 250, 481, 111}, {508, 503}};
+  wchar_t wanted[16] = {};
+  ::GetEnvironmentVariableW(L"KEYENTRY_EXPECT_DPI", wanted, 16);
+  return std::wstring(wanted) == L"120" ? at120 : at96;
+}
+
+TEST_F(ProgramRun, WindowGeometryAndCentringAtTheSystemDpi) {
+  const DpiExpectations& want = Expected();
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   HWND main = program.MainWindow();
   HDC screen = ::GetDC(nullptr);
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
   ::ReleaseDC(nullptr, screen);
-  ASSERT_EQ(dpi, 96);
+  ASSERT_EQ(dpi, want.dpi);
   RECT client{};
   ::GetClientRect(main, &client);
-  EXPECT_EQ(client.right, 525);
-  EXPECT_EQ(client.bottom, 568);
+  EXPECT_EQ(client.right, want.mainClient.cx);
+  EXPECT_EQ(client.bottom, want.mainClient.cy);
   RECT outer{};
   ::GetWindowRect(main, &outer);
   const double left = (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2.0;
@@ -310,14 +329,25 @@ TEST_F(ProgramRun, MainWindowGeometryAndCentringAt96Dpi) {
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_EQ(program.Text(main), L"CorvaneOrdane按键录入程序V2.0");
-  // A control in twips: C_Addr at 1560, 3000, 5775 x 1335.
+  // A control placed in twips: C_Addr at 1560, 3000, 5775 x 1335.
   RECT addr{};
   ::GetWindowRect(::GetDlgItem(main, kValue0 + 4), &addr);
   ::MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&addr), 2);
-  EXPECT_EQ(addr.left, 104);
-  EXPECT_EQ(addr.top, 200);
-  EXPECT_EQ(addr.right - addr.left, 385);
-  EXPECT_EQ(addr.bottom - addr.top, 89);
+  EXPECT_EQ(addr.left, want.address.left);
+  EXPECT_EQ(addr.top, want.address.top);
+  EXPECT_EQ(addr.right - addr.left, want.address.right);
+  EXPECT_EQ(addr.bottom - addr.top, want.address.bottom);
+  // The key settings window: 6090 x 6030 twips, centred the same way.
+  program.Click(kComSet);
+  HWND options = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; },
+                      5000));
+  ::GetClientRect(options, &client);
+  EXPECT_EQ(client.right, want.settingsClient.cx);
+  EXPECT_EQ(client.bottom, want.settingsClient.cy);
+  ::GetWindowRect(options, &outer);
+  EXPECT_LE(std::abs(outer.left - (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2.0), 0.5);
+  EXPECT_LE(std::abs(outer.top - (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2.0), 0.5);
 }
 
 TEST_F(ProgramRun, ClockShowsMonthDayAndTime) {
