@@ -266,7 +266,6 @@ void Form1::ShowPhoto(const std::wstring& path) {
                        static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));
   RECT before{};
   ::GetWindowRect(ImagPer_, &before);
-  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&before), 2);
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
   if (width != before.right - before.left || height != before.bottom - before.top) {
