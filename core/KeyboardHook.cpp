@@ -2,9 +2,8 @@
 
 namespace keyentry {
 
-HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code,
-                            std::uint32_t message, std::uint32_t vkCode,
-                            TextSender& sender) {
+HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint32_t message,
+                            std::uint32_t vkCode, TextSender& sender) {
   if (code < 0) return {true, 0};
   if (message != kWmKeyDown && message != kWmSysKeyDown) return {true, 0};
   const auto key = static_cast<std::int16_t>(vkCode & 0xFFFFu);

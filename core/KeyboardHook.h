@@ -22,17 +22,16 @@ class TextSender {
 
 // What the hook procedure answers for one event.
 struct HookDecision {
-  bool callNextHook;   // hand the event to the next hook and return its result
-  std::int32_t result; // otherwise: 1 swallows the key, 0 lets it through
+  bool callNextHook;    // hand the event to the next hook and return its result
+  std::int32_t result;  // otherwise: 1 swallows the key, 0 lets it through
 };
 
 // Key-downs (also with Alt held) of a key assigned to one or more fields type
 // each such field, in field order, and are swallowed; other key-downs are let
 // through; everything else, and any negative code, goes to the next hook.
 // Only the low 16 bits of vkCode count; modifiers, flags and time play no part.
-HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code,
-                            std::uint32_t message, std::uint32_t vkCode,
-                            TextSender& sender);
+HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint32_t message,
+                            std::uint32_t vkCode, TextSender& sender);
 
 // Installs and removes the system-wide low-level keyboard hook.
 class KeyboardHook {

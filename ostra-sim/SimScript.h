@@ -1,4 +1,5 @@
-// SimScript.h - reading the files that script the simulated card reader.
+#pragma once
+// Reading the files that script the simulated card reader.
 //
 // The simulated ostra.dll is steered by small text files in the folder
 // "reader-sim" beside the program (see OstraSim.cpp). This file only turns
@@ -7,8 +8,6 @@
 //
 // Rule for every file: anything that cannot be read cleanly counts as if the
 // file were not there (the caller then uses the default).
-#ifndef KEYENTRY_OSTRASIM_SIMSCRIPT_H
-#define KEYENTRY_OSTRASIM_SIMSCRIPT_H
 
 #include <cstddef>
 #include <optional>
@@ -38,19 +37,19 @@ std::string_view CallName(Call call);
 // The integers the four functions answer with, and whether Read_Content
 // answers success for a card whose folder lacks wz.txt or zp.bmp.
 struct Answers {
-    int success = 1;
-    int failure = 0;
-    bool forceRead = false;
+  int success = 1;
+  int failure = 0;
+  bool forceRead = false;
 };
 
 // How long each of the four functions waits before answering.
 struct Delays {
-    unsigned initComm = 0;
-    unsigned authenticate = 0;
-    unsigned readContent = 0;
-    unsigned closeComm = 0;
+  unsigned initComm = 0;
+  unsigned authenticate = 0;
+  unsigned readContent = 0;
+  unsigned closeComm = 0;
 
-    unsigned of(Call call) const;
+  unsigned of(Call call) const;
 };
 
 // Raw file bytes -> plain text. Strips a UTF-8 byte order mark, accepts a
@@ -95,5 +94,3 @@ std::string FormatCallLine(std::string_view function, std::optional<int> argumen
 
 }  // namespace ostrasim
 }  // namespace keyentry
-
-#endif  // KEYENTRY_OSTRASIM_SIMSCRIPT_H

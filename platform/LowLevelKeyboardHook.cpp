@@ -71,8 +71,8 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   KeyRecord record;
   std::memcpy(&record, reinterpret_cast<const void*>(lParam), sizeof record);
   const auto table = self->tables_.Current();
-  const HookDecision decision =
-      DecideKeyEvent(*table, code, static_cast<std::uint32_t>(wParam), record.vkCode, self->sender_);
+  const HookDecision decision = DecideKeyEvent(*table, code, static_cast<std::uint32_t>(wParam),
+                                               record.vkCode, self->sender_);
   if (decision.callNextHook) return ::CallNextHookEx(self->hook_, code, wParam, lParam);
   return decision.result;
 }

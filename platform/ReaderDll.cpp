@@ -26,16 +26,12 @@ std::int32_t ReaderDll::InitComm(std::int32_t port) {
   return As<PortFunction>(Function("KLV_InitComm"))(port);
 }
 
-std::int32_t ReaderDll::Authenticate() {
-  return As<PlainFunction>(Function("KLV_Authenticate"))();
-}
+std::int32_t ReaderDll::Authenticate() { return As<PlainFunction>(Function("KLV_Authenticate"))(); }
 
 std::int32_t ReaderDll::ReadContent(std::int32_t mode) {
   return As<PortFunction>(Function("KLV_Read_Content"))(mode);
 }
 
-std::int32_t ReaderDll::CloseComm() {
-  return As<PlainFunction>(Function("KLV_CloseComm"))();
-}
+std::int32_t ReaderDll::CloseComm() { return As<PlainFunction>(Function("KLV_CloseComm"))(); }
 
 }  // namespace keyentry

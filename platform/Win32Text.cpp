@@ -30,7 +30,8 @@ std::string AnsiCodePage::ToAnsi(std::wstring_view text) const {
 std::wstring ProgramFolder() {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    const DWORD len = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD len =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (len == 0) return L".";
     if (len < buffer.size()) {
       std::wstring path(buffer.data(), len);

@@ -1,4 +1,5 @@
-// InputPlan.h - the portable half of SendStr.dll.
+#pragma once
+// The portable half of SendStr.dll.
 //
 // Turns a UTF-16 text plus the set of modifier keys the operator still holds
 // into the ordered list of keyboard events that SendStr.dll hands to ONE
@@ -15,8 +16,6 @@
 //      "unicode" flag, virtual key 0 and the unit as scan value.
 // An empty text gives an empty plan: nothing at all is sent, not even the
 // modifier releases.
-#ifndef KEYENTRY_SENDSTR_INPUTPLAN_H
-#define KEYENTRY_SENDSTR_INPUTPLAN_H
 
 #include <array>
 #include <cstddef>
@@ -37,22 +36,22 @@ constexpr std::uint16_t kMaskingKey = 0xE8;
 
 // One keyboard event, field for field what goes into KEYBDINPUT.
 struct KeyEvent {
-    std::uint16_t vk;     // wVk
-    std::uint16_t scan;   // wScan
-    std::uint32_t flags;  // dwFlags
+  std::uint16_t vk;     // wVk
+  std::uint16_t scan;   // wScan
+  std::uint32_t flags;  // dwFlags
 };
 
 inline bool operator==(const KeyEvent& a, const KeyEvent& b) {
-    return a.vk == b.vk && a.scan == b.scan && a.flags == b.flags;
+  return a.vk == b.vk && a.scan == b.scan && a.flags == b.flags;
 }
 inline bool operator!=(const KeyEvent& a, const KeyEvent& b) { return !(a == b); }
 
 // A modifier key that is released before the text is typed.
 struct Modifier {
-    std::uint16_t vk;            // virtual key of the left or right key
-    std::uint16_t defaultScan;   // set-1 scan code, used when Windows gives none
-    bool extended;               // needs KEYEVENTF_EXTENDEDKEY
-    bool opensMenu;              // a lone release would open a (start) menu
+  std::uint16_t vk;           // virtual key of the left or right key
+  std::uint16_t defaultScan;  // set-1 scan code, used when Windows gives none
+  bool extended;              // needs KEYEVENTF_EXTENDEDKEY
+  bool opensMenu;             // a lone release would open a (start) menu
 };
 
 // The modifiers looked at, in the order they are released.
@@ -70,58 +69,54 @@ constexpr std::array<Modifier, 8> kModifiers = {{
 // A modifier currently down, with the scan code Windows maps it to
 // (0 = unknown, the default scan code of kModifiers is used then).
 struct HeldKey {
-    std::uint16_t vk;
-    std::uint16_t scan;
+  std::uint16_t vk;
+  std::uint16_t scan;
 };
 
 // Looks a virtual key up in kModifiers; nullptr when it is no modifier.
 inline const Modifier* FindModifier(std::uint16_t vk) {
-    for (const Modifier& m : kModifiers) {
-        if (m.vk == vk) return &m;
-    }
-    return nullptr;
+  for (const Modifier& m : kModifiers) {
+    if (m.vk == vk) return &m;
+  }
+  return nullptr;
 }
 
 // Builds the ordered event list for `text` with the keys in `held` still down.
 // Entries of `held` that are no modifier of kModifiers, or repeat one already
 // listed, are ignored. Releases follow the order of kModifiers.
-inline std::vector<KeyEvent> PlanInput(std::u16string_view text,
-                                       const std::vector<HeldKey>& held) {
-    std::vector<KeyEvent> plan;
-    if (text.empty()) return plan;
+inline std::vector<KeyEvent> PlanInput(std::u16string_view text, const std::vector<HeldKey>& held) {
+  std::vector<KeyEvent> plan;
+  if (text.empty()) return plan;
 
-    std::array<const HeldKey*, kModifiers.size()> down{};
-    bool needsMask = false;
-    for (const HeldKey& key : held) {
-        for (std::size_t i = 0; i < kModifiers.size(); ++i) {
-            if (kModifiers[i].vk == key.vk && down[i] == nullptr) {
-                down[i] = &key;
-                needsMask = needsMask || kModifiers[i].opensMenu;
-            }
-        }
-    }
-
-    plan.reserve(2 + kModifiers.size() + 2 * text.size());
-    if (needsMask) {
-        plan.push_back(KeyEvent{kMaskingKey, 0, 0});
-        plan.push_back(KeyEvent{kMaskingKey, 0, kFlagKeyUp});
-    }
+  std::array<const HeldKey*, kModifiers.size()> down{};
+  bool needsMask = false;
+  for (const HeldKey& key : held) {
     for (std::size_t i = 0; i < kModifiers.size(); ++i) {
-        if (down[i] == nullptr) continue;
-        const Modifier& m = kModifiers[i];
-        const std::uint16_t scan = down[i]->scan != 0 ? down[i]->scan : m.defaultScan;
-        plan.push_back(KeyEvent{m.vk, scan,
-                                kFlagKeyUp | (m.extended ? kFlagExtendedKey : 0u)});
+      if (kModifiers[i].vk == key.vk && down[i] == nullptr) {
+        down[i] = &key;
+        needsMask = needsMask || kModifiers[i].opensMenu;
+      }
     }
-    for (const char16_t unit : text) {
-        const std::uint16_t u = static_cast<std::uint16_t>(unit);
-        plan.push_back(KeyEvent{0, u, kFlagUnicode});
-        plan.push_back(KeyEvent{0, u, kFlagUnicode | kFlagKeyUp});
-    }
-    return plan;
+  }
+
+  plan.reserve(2 + kModifiers.size() + 2 * text.size());
+  if (needsMask) {
+    plan.push_back(KeyEvent{kMaskingKey, 0, 0});
+    plan.push_back(KeyEvent{kMaskingKey, 0, kFlagKeyUp});
+  }
+  for (std::size_t i = 0; i < kModifiers.size(); ++i) {
+    if (down[i] == nullptr) continue;
+    const Modifier& m = kModifiers[i];
+    const std::uint16_t scan = down[i]->scan != 0 ? down[i]->scan : m.defaultScan;
+    plan.push_back(KeyEvent{m.vk, scan, kFlagKeyUp | (m.extended ? kFlagExtendedKey : 0u)});
+  }
+  for (const char16_t unit : text) {
+    const std::uint16_t u = static_cast<std::uint16_t>(unit);
+    plan.push_back(KeyEvent{0, u, kFlagUnicode});
+    plan.push_back(KeyEvent{0, u, kFlagUnicode | kFlagKeyUp});
+  }
+  return plan;
 }
 
 }  // namespace sendstr
 }  // namespace keyentry
-
-#endif  // KEYENTRY_SENDSTR_INPUTPLAN_H

@@ -1,4 +1,4 @@
-// SendStr.cpp - entry point of SendStr.dll.
+// Entry point of SendStr.dll.
 //
 // void __stdcall SendStr(const char* text)
 //   Types `text` (NUL-terminated, system ANSI code page) into the window that
@@ -15,12 +15,13 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include "SendStr.h"
+
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "SendStr.h"
 #include "InputPlan.h"
 
 namespace {
@@ -31,64 +32,64 @@ using keyentry::sendstr::kModifiers;
 
 // ANSI (CP_ACP) text -> UTF-16. Empty on failure.
 std::u16string AnsiToUtf16(const char* text) {
-    const int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (needed <= 1) return std::u16string();
-    std::vector<wchar_t> wide(static_cast<size_t>(needed));
-    const int written = MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), needed);
-    if (written <= 1) return std::u16string();
-    // written counts the terminating NUL.
-    std::u16string result;
-    result.reserve(static_cast<size_t>(written - 1));
-    for (int i = 0; i < written - 1; ++i) {
-        result.push_back(static_cast<char16_t>(wide[static_cast<size_t>(i)]));
-    }
-    return result;
+  const int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (needed <= 1) return std::u16string();
+  std::vector<wchar_t> wide(static_cast<size_t>(needed));
+  const int written = MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), needed);
+  if (written <= 1) return std::u16string();
+  // written counts the terminating NUL.
+  std::u16string result;
+  result.reserve(static_cast<size_t>(written - 1));
+  for (int i = 0; i < written - 1; ++i) {
+    result.push_back(static_cast<char16_t>(wide[static_cast<size_t>(i)]));
+  }
+  return result;
 }
 
 // The modifiers of kModifiers that are down right now, with their scan codes.
 std::vector<HeldKey> HeldModifiers() {
-    std::vector<HeldKey> held;
-    for (const auto& m : kModifiers) {
-        if ((GetAsyncKeyState(m.vk) & 0x8000) != 0) {
-            const UINT scan = MapVirtualKeyW(m.vk, MAPVK_VK_TO_VSC) & 0xFFu;
-            held.push_back(HeldKey{m.vk, static_cast<WORD>(scan)});
-        }
+  std::vector<HeldKey> held;
+  for (const auto& m : kModifiers) {
+    if ((GetAsyncKeyState(m.vk) & 0x8000) != 0) {
+      const UINT scan = MapVirtualKeyW(m.vk, MAPVK_VK_TO_VSC) & 0xFFu;
+      held.push_back(HeldKey{m.vk, static_cast<WORD>(scan)});
     }
-    return held;
+  }
+  return held;
 }
 
 INPUT ToInput(const KeyEvent& e) {
-    INPUT in;
-    ZeroMemory(&in, sizeof(in));
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = e.vk;
-    in.ki.wScan = e.scan;
-    in.ki.dwFlags = e.flags;
-    in.ki.time = 0;
-    in.ki.dwExtraInfo = 0;
-    return in;
+  INPUT in;
+  ZeroMemory(&in, sizeof(in));
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = e.vk;
+  in.ki.wScan = e.scan;
+  in.ki.dwFlags = e.flags;
+  in.ki.time = 0;
+  in.ki.dwExtraInfo = 0;
+  return in;
 }
 
 void Send(const char* text) {
-    if (text == nullptr || text[0] == '\0') return;
-    const std::u16string unicode = AnsiToUtf16(text);
-    if (unicode.empty()) return;
+  if (text == nullptr || text[0] == '\0') return;
+  const std::u16string unicode = AnsiToUtf16(text);
+  if (unicode.empty()) return;
 
-    const std::vector<KeyEvent> plan = keyentry::sendstr::PlanInput(unicode, HeldModifiers());
-    if (plan.empty()) return;
+  const std::vector<KeyEvent> plan = keyentry::sendstr::PlanInput(unicode, HeldModifiers());
+  if (plan.empty()) return;
 
-    std::vector<INPUT> inputs;
-    inputs.reserve(plan.size());
-    for (const KeyEvent& e : plan) inputs.push_back(ToInput(e));
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), static_cast<int>(sizeof(INPUT)));
+  std::vector<INPUT> inputs;
+  inputs.reserve(plan.size());
+  for (const KeyEvent& e : plan) inputs.push_back(ToInput(e));
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), static_cast<int>(sizeof(INPUT)));
 }
 
 }  // namespace
 
 extern "C" void __stdcall SendStr(const char* text) {
-    // Nothing may escape into the caller's hook callback.
-    try {
-        Send(text);
-    } catch (...) {
-    }
+  // Nothing may escape into the caller's hook callback.
+  try {
+    Send(text);
+  } catch (...) {
+  }
 }

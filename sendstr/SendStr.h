@@ -1,7 +1,6 @@
-// SendStr.h - the one function SendStr.dll exports, for callers that link to
+#pragma once
+// The one function SendStr.dll exports, for callers that link to
 // it or look it up with GetProcAddress(module, "SendStr").
-#ifndef KEYENTRY_SENDSTR_SENDSTR_H
-#define KEYENTRY_SENDSTR_SENDSTR_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -16,5 +15,3 @@ typedef void(__stdcall* SendStrProc)(const char* text);
 #ifdef __cplusplus
 }
 #endif
-
-#endif  // KEYENTRY_SENDSTR_SENDSTR_H

@@ -71,8 +71,8 @@ HWND App::OwnerWindow() {
   wc.hInstance = instance_;
   wc.lpszClassName = kOwnerClass;
   ::RegisterClassExW(&wc);
-  owner_ = ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             instance_, nullptr);
+  owner_ = ::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
+                             nullptr);
   return owner_;
 }
 

@@ -35,8 +35,8 @@ std::optional<BitmapLayout> CheckBitmapFile(std::string_view b) {
   const std::uint16_t bitCount = U16(b, 28);
   const std::uint32_t compression = U32(b, 30);
   const std::uint32_t coloursUsed = U32(b, 46);
-  if (planes != 1 || width < 1 || width > kMaxPhotoSide || height == 0 ||
-      height < -kMaxPhotoSide || height > kMaxPhotoSide)
+  if (planes != 1 || width < 1 || width > kMaxPhotoSide || height == 0 || height < -kMaxPhotoSide ||
+      height > kMaxPhotoSide)
     return std::nullopt;
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
       bitCount != 32)
@@ -53,7 +53,8 @@ std::optional<BitmapLayout> CheckBitmapFile(std::string_view b) {
   tableEnd += 4u * colours;
 
   const std::size_t stride = ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
-  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
+  const std::size_t rows =
+      static_cast<std::size_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
   const std::size_t bitsSize = stride * rows;
   const std::size_t bitsOffset = U32(b, 10);
   if (bitsOffset < tableEnd || bitsOffset > b.size() || b.size() - bitsOffset < bitsSize)

@@ -18,7 +18,7 @@ struct BitmapLayout {
   std::size_t bitsOffset;  // pixel rows start here
   std::size_t bitsSize;    // bytes of pixel rows
   std::int32_t width;
-  std::int32_t height;     // negative: rows stored top-down
+  std::int32_t height;  // negative: rows stored top-down
 };
 
 // The layout of an uncompressed (or bit-field) bitmap of 1, 4, 8, 16, 24 or

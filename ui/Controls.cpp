@@ -36,7 +36,9 @@ bool FaceInstalled(const wchar_t* face) {
 const wchar_t* InstalledFace(const wchar_t* face) {
   const bool newSong = lstrcmpW(face, L"新宋体") == 0;
   const wchar_t* const candidates[] = {
-      face, newSong ? L"NSimSun" : L"SimSun", newSong ? L"宋体" : L"新宋体",
+      face,
+      newSong ? L"NSimSun" : L"SimSun",
+      newSong ? L"宋体" : L"新宋体",
       newSong ? L"SimSun" : L"NSimSun",
   };
   for (const wchar_t* candidate : candidates)
@@ -63,8 +65,8 @@ HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWO
                  const TwipRect& r, int id, HFONT font, int dpi) {
   HWND child = ::CreateWindowExW(
       0, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(r.left, dpi),
-      TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi),
-      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi), parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (child && font) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;

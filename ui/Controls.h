@@ -41,7 +41,8 @@ LRESULT CALLBACK ForwardToOwner(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     self->Attach(hwnd);
   }
   auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->HandleMessage(msg, wParam, lParam) : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self ? self->HandleMessage(msg, wParam, lParam)
+              : ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 // WM_CTLCOLORSTATIC answer for captions: button-text colour on button face.

@@ -35,12 +35,11 @@ enum ControlId {
 };
 
 constexpr TwipRect kCaptionRects[8] = {
-    {120, 240, 1215, 375},  {120, 840, 1215, 375},  {120, 1560, 1215, 375},
-    {120, 2280, 1215, 375}, {120, 3120, 1215, 375}, {120, 4680, 1215, 375},
-    {120, 5520, 1215, 375}, {120, 6360, 1215, 375},
+    {120, 240, 1215, 375},  {120, 840, 1215, 375},  {120, 1560, 1215, 375}, {120, 2280, 1215, 375},
+    {120, 3120, 1215, 375}, {120, 4680, 1215, 375}, {120, 5520, 1215, 375}, {120, 6360, 1215, 375},
 };
 constexpr TwipRect kValueRects[8] = {
-    {1560, 240, 2535, 495},  {1560, 840, 2535, 495},  {1560, 1560, 2535, 495},
+    {1560, 240, 2535, 495},  {1560, 840, 2535, 495},   {1560, 1560, 2535, 495},
     {1560, 2280, 2535, 495}, {1560, 3000, 5775, 1335}, {1560, 4560, 5775, 615},
     {1560, 5520, 5775, 615}, {1560, 6360, 5775, 495},
 };
@@ -86,8 +85,8 @@ bool Form1::Create(int showCommand) {
   ::RegisterClassExW(&wc);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption, style, 0, 0, 100, 100,
-                            nullptr, nullptr, app_.Instance(), this);
+  hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption, style, 0, 0, 100, 100, nullptr,
+                            nullptr, app_.Instance(), this);
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
   CreateControls();
@@ -112,8 +111,8 @@ void Form1::CreateControls() {
     values_[k] = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
                              kValueRects[k], kIdValue0 + k, songTi_.get(), dpi);
   }
-  ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect,
-                         kIdImagPer, nullptr, dpi);
+  ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect, kIdImagPer,
+                         nullptr, dpi);
   const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
   ComRead_ = CreateChild(hwnd_, L"BUTTON", kCaptionStartReading, button | WS_GROUP, kComReadRect,
                          kIdComRead, newSongTi_.get(), dpi);
@@ -132,10 +131,17 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-          case kIdComRead: ComRead_Click(); return 0;
-          case kIdComSet: ComSet_Click(); return 0;
-          case kIdComExit: ComExit_Click(); return 0;
-          default: break;
+          case kIdComRead:
+            ComRead_Click();
+            return 0;
+          case kIdComSet:
+            ComSet_Click();
+            return 0;
+          case kIdComExit:
+            ComExit_Click();
+            return 0;
+          default:
+            break;
         }
       }
       return 0;
@@ -202,8 +208,8 @@ void Form1::Timer2_Timer() {
   wchar_t separator[8] = L":";
   if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) <= 0)
     lstrcpynW(separator, L":", 8);
-  SetLabelText(LblTime_, FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                     separator));
+  SetLabelText(LblTime_,
+               FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, separator));
 }
 
 void Form1::DrawItem(const DRAWITEMSTRUCT& item) {

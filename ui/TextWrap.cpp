@@ -46,8 +46,7 @@ std::size_t FittingLength(std::wstring_view text, int maxWidth,
 
 }  // namespace
 
-std::vector<std::wstring_view> WrapText(std::wstring_view text, int maxWidth,
-                                        std::size_t maxLines,
+std::vector<std::wstring_view> WrapText(std::wstring_view text, int maxWidth, std::size_t maxLines,
                                         const std::function<int(std::wstring_view)>& measure) {
   std::vector<std::wstring_view> lines;
   std::size_t start = 0;

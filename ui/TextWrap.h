@@ -11,8 +11,7 @@ namespace keyentry {
 
 // measure gives the width of a piece of text in the same unit as maxWidth.
 // At most maxLines lines are produced (what follows would be cut off anyway).
-std::vector<std::wstring_view> WrapText(std::wstring_view text, int maxWidth,
-                                        std::size_t maxLines,
+std::vector<std::wstring_view> WrapText(std::wstring_view text, int maxWidth, std::size_t maxLines,
                                         const std::function<int(std::wstring_view)>& measure);
 
 }  // namespace keyentry

@@ -64,23 +64,22 @@ bool frmOptions::Create() {
   ::RegisterClassExW(&wc);
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
-  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kCaption,
-                            style, 0, 0, 100, 100, app_.OwnerWindow(), nullptr, app_.Instance(),
-                            this);
+  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kCaption, style,
+                            0, 0, 100, 100, app_.OwnerWindow(), nullptr, app_.Instance(), this);
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
 
   const int dpi = app_.Dpi();
   songTi_ = CreateChineseFont(L"宋体", 12, dpi);
   for (int k = 0; k < kCardFieldCount; ++k) {
-    labels_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX,
-                             LabelRect(k), kIdLabel0 + k, songTi_.get(), dpi);
+    labels_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX, LabelRect(k),
+                             kIdLabel0 + k, songTi_.get(), dpi);
   }
   for (int k = 0; k < kCardFieldCount; ++k) {
-    combos_[k] = CreateChild(hwnd_, L"COMBOBOX", L"",
-                             CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP |
-                                 (k == 0 ? WS_GROUP : 0),
-                             ComboRect(k), kIdCombo0 + k, songTi_.get(), dpi);
+    combos_[k] = CreateChild(
+        hwnd_, L"COMBOBOX", L"",
+        CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | (k == 0 ? WS_GROUP : 0),
+        ComboRect(k), kIdCombo0 + k, songTi_.get(), dpi);
   }
   Command1_ = CreateChild(hwnd_, L"BUTTON", L"应  用", BS_PUSHBUTTON | WS_TABSTOP,
                           {4320, 960, 1335, 1095}, kIdCommand1, songTi_.get(), dpi);

@@ -4,7 +4,6 @@
 // The "WithTable" variants also fetch the current table from the store
 // first, as the hook procedure does for every event.
 #include <benchmark/benchmark.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>

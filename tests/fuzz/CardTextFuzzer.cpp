@@ -69,16 +69,24 @@ void CheckCard(std::string_view input, const keyentry::TextCodec& codec) {
 // Two bits per choice: padding of either kind, a blank that is not padding,
 // or a letter.
 std::wstring PaddingRichText(std::string_view input) {
-  static constexpr wchar_t kOtherBlanks[] = {L'\t', L'\n', L'\r', L'\u00A0',
+  static constexpr wchar_t kOtherBlanks[] = {L'\t',     L'\n',     L'\r', L'\u00A0',
                                              L'\u2003', L'\uFEFF', L'\0', L'\u3001'};
   std::wstring out;
   for (char c : input) {
     const auto b = static_cast<unsigned char>(c);
     switch (b & 3) {
-      case 0: out += L' '; break;
-      case 1: out += L'\u3000'; break;
-      case 2: out += kOtherBlanks[(b >> 2) & 7]; break;
-      default: out += static_cast<wchar_t>(L'a' + (b >> 2) % 26); break;
+      case 0:
+        out += L' ';
+        break;
+      case 1:
+        out += L'\u3000';
+        break;
+      case 2:
+        out += kOtherBlanks[(b >> 2) & 7];
+        break;
+      default:
+        out += static_cast<wchar_t>(L'a' + (b >> 2) % 26);
+        break;
     }
   }
   return out;

@@ -9,13 +9,12 @@
 #include "core/TextCodec.h"
 
 // libFuzzer treats the abort as a crash: it saves the input and exits non-zero.
-#define FUZZ_CHECK(cond)                                                       \
-  do {                                                                         \
-    if (!(cond)) {                                                             \
-      std::fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", #cond, __FILE__, \
-                   __LINE__);                                                  \
-      std::abort();                                                            \
-    }                                                                          \
+#define FUZZ_CHECK(cond)                                                                  \
+  do {                                                                                    \
+    if (!(cond)) {                                                                        \
+      std::fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
+      std::abort();                                                                       \
+    }                                                                                     \
   } while (0)
 
 namespace keyentry::fuzz {

@@ -13,8 +13,8 @@ std::wstring Utf8Codec::ToWide(std::string_view s) const {
       out += static_cast<wchar_t>(((c & 0x1F) << 6) | (s[i + 1] & 0x3F));
       i += 2;
     } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
-      out += static_cast<wchar_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
-                                  (s[i + 2] & 0x3F));
+      out +=
+          static_cast<wchar_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F));
       i += 3;
     } else {
       out += L'?';

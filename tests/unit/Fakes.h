@@ -78,7 +78,7 @@ class FakeHook : public KeyboardHook {
 class FakeReader : public ReaderLibrary {
  public:
   std::set<int> readerPorts;
-  bool missing = false;          // the library cannot be loaded
+  bool missing = false;  // the library cannot be loaded
   bool cardPresent = false;
   bool readSucceeds = true;
   std::int32_t success = 1;

@@ -1,7 +1,6 @@
 // The keyboard events SendStr.dll hands to one SendInput call.
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
 
@@ -85,8 +84,8 @@ TEST(InputPlan, HeldAltOrWindowsKeyIsMaskedBeforeItsRelease) {
     std::uint16_t scan;
     bool extended;
   };
-  for (const Case& c : {Case{kLAlt, 0x38, false}, Case{kRAlt, 0x38, true},
-                        Case{kLWin, 0x5B, true}, Case{kRWin, 0x5C, true}}) {
+  for (const Case& c : {Case{kLAlt, 0x38, false}, Case{kRAlt, 0x38, true}, Case{kLWin, 0x5B, true},
+                        Case{kRWin, 0x5C, true}}) {
     const Events plan = PlanInput(u"1", {{c.vk, 0}});
     EXPECT_EQ(plan, Concat(Concat(kMask, {Release(c.vk, c.scan, c.extended)}), Typed(u"1")))
         << "vk 0x" << std::hex << c.vk;
@@ -96,9 +95,8 @@ TEST(InputPlan, HeldAltOrWindowsKeyIsMaskedBeforeItsRelease) {
 TEST(InputPlan, ModifiersAreReleasedInFixedOrderOnceAndNeverPressedAgain) {
   // Given in reverse order, with repeats and keys that are no modifier
   // (VK_SHIFT 0x10, 'A' 0x41): only the first report of each counts.
-  const std::vector<HeldKey> held = {{kRWin, 0x5C}, {0x41, 0x1E}, {kLShift, 0x2A},
-                                     {kLShift, 0x99}, {0x10, 0x2A}, {kLAlt, 0x38},
-                                     {kRWin, 0x77}};
+  const std::vector<HeldKey> held = {{kRWin, 0x5C}, {0x41, 0x1E},  {kLShift, 0x2A}, {kLShift, 0x99},
+                                     {0x10, 0x2A},  {kLAlt, 0x38}, {kRWin, 0x77}};
   const Events plan = PlanInput(u"z", held);
   EXPECT_EQ(plan, Concat(Concat(kMask, {Release(kLShift, 0x2A), Release(kLAlt, 0x38),
                                         Release(kRWin, 0x5C, true)}),

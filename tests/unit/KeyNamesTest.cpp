@@ -12,8 +12,8 @@ TEST(KeyNameToCode, FunctionKeysMapToTheirVirtualKeyCodes) {
 }
 
 TEST(KeyNameToCode, AnythingElseIsZero) {
-  for (const wchar_t* name : {L"", L"f1", L"F0", L"F01", L"F13", L"F100", L" F1", L"F1 ",
-                              L"F", L"1", L"F1\r", L"F1\n", L"Ｆ１", L"F-1", L"F+2", L"F12x"}) {
+  for (const wchar_t* name : {L"", L"f1", L"F0", L"F01", L"F13", L"F100", L" F1", L"F1 ", L"F",
+                              L"1", L"F1\r", L"F1\n", L"Ｆ１", L"F-1", L"F+2", L"F12x"}) {
     EXPECT_EQ(KeyNameToCode(name), 0) << "name: [" << std::wstring(name).size() << "]";
   }
 }

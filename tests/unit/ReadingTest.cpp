@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "Fakes.h"
 #include "reader/CardText.h"
@@ -76,8 +75,13 @@ TEST_F(Reading, MissingLibraryReportsOnceThenShowsNoReader) {
 TEST_F(Reading, PollReadsTrimsShowsAndStoresACardWithCrOnlyLines) {
   PlaceCard(L"  张三  \r男\r汉 \r19900101\r北京市 东城区\t\r   \r 公安局\r2016.01.01-2026.01.01");
   PollCard(rig.maths, view);
-  const std::array<std::wstring, 8> expected = {L"张三", L"男", L"汉", L"19900101",
-                                                L"北京市 东城区\t", L"", L"公安局",
+  const std::array<std::wstring, 8> expected = {L"张三",
+                                                L"男",
+                                                L"汉",
+                                                L"19900101",
+                                                L"北京市 东城区\t",
+                                                L"",
+                                                L"公安局",
                                                 L"2016.01.01-2026.01.01"};
   EXPECT_EQ(view.shown, expected);
   for (int k = 0; k < 8; ++k) EXPECT_EQ(rig.maths.CardFields()[k], expected[k]) << k;

@@ -1,7 +1,6 @@
 // Reading the files that script the simulated card reader.
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,16 +15,32 @@ using std::string_literals::operator""s;
 
 TEST(SimScriptText, ByteOrderMarksAreUnderstoodBinaryAndOversizedRejected) {
   EXPECT_EQ(sim::DecodeScriptText("1001\r\n"), "1001\r\n");
-  EXPECT_EQ(sim::DecodeScriptText("\xEF\xBB\xBF" "demo"), "demo");
+  EXPECT_EQ(sim::DecodeScriptText("\xEF\xBB\xBF"
+                                  "demo"),
+            "demo");
   EXPECT_EQ(sim::DecodeScriptText(""), "");
   // UTF-16LE with byte order mark, ASCII content.
-  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "1\0" "0\0" " \0" "2\0"s), "10 2");
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"
+                                  "1\0"
+                                  "0\0"
+                                  " \0"
+                                  "2\0"s),
+            "10 2");
   EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"s), "");
 
-  EXPECT_EQ(sim::DecodeScriptText("10\0" "01"s), std::nullopt);           // NUL byte
-  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "1\0" "0"s), std::nullopt);  // odd length
-  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "\x20\x5F"s), std::nullopt);  // not ASCII
-  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE" "\0\0"s), std::nullopt);      // NUL unit
+  EXPECT_EQ(sim::DecodeScriptText("10\0"
+                                  "01"s),
+            std::nullopt);  // NUL byte
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"
+                                  "1\0"
+                                  "0"s),
+            std::nullopt);  // odd length
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"
+                                  "\x20\x5F"s),
+            std::nullopt);  // not ASCII
+  EXPECT_EQ(sim::DecodeScriptText("\xFF\xFE"
+                                  "\0\0"s),
+            std::nullopt);  // NUL unit
 
   const std::string limit(sim::kMaxScriptBytes, ' ');
   EXPECT_TRUE(sim::DecodeScriptText(limit).has_value());
@@ -50,9 +65,9 @@ TEST(SimScriptCard, FirstLineTrimmedIsAPlainFolderName) {
   EXPECT_EQ(sim::ParseCardName("card 2.v1\n"), "card 2.v1");
   EXPECT_EQ(sim::ParseCardName("\xE5\xBC\xA0"), "\xE5\xBC\xA0");  // UTF-8 name
 
-  for (const std::string bad : {"", "   \r\ndemo", ".", "..", " .. ", "..\\demo", "cards/demo",
-                                "C:demo", "de*mo", "de?mo", "a|b", "a\"b", "a<b", "a>b",
-                                "de\x01mo", "de\x7Fmo"}) {
+  for (const std::string bad :
+       {"", "   \r\ndemo", ".", "..", " .. ", "..\\demo", "cards/demo", "C:demo", "de*mo", "de?mo",
+        "a|b", "a\"b", "a<b", "a>b", "de\x01mo", "de\x7Fmo"}) {
     EXPECT_EQ(sim::ParseCardName(bad), std::nullopt) << bad;
   }
 }
@@ -72,8 +87,8 @@ TEST(SimScriptDelay, OneNumberClampedToTheMaximum) {
 TEST(SimScriptDelay, OneNumberInDelayFileIsForEveryCall) {
   const std::optional<sim::Delays> all = sim::ParseDelays(" 250\r\n");
   ASSERT_TRUE(all.has_value());
-  for (const sim::Call call : {sim::Call::InitComm, sim::Call::Authenticate,
-                               sim::Call::ReadContent, sim::Call::CloseComm}) {
+  for (const sim::Call call : {sim::Call::InitComm, sim::Call::Authenticate, sim::Call::ReadContent,
+                               sim::Call::CloseComm}) {
     EXPECT_EQ(all->of(call), 250u) << sim::CallName(call);
   }
   const auto clamped = sim::ParseDelays("99999999999999999999");
@@ -177,9 +192,9 @@ TEST(SimScriptAnswers, KeysOverrideDefaultsAndAnythingElseIsGarbled) {
   EXPECT_EQ(edges->success, -1);
   EXPECT_EQ(edges->failure, INT_MIN);
 
-  for (const char* garbled : {"success=lots", "success", "succes=1", "result=1", "success=",
-                              "failure=2147483648", "success=0x100000000", "success=0x",
-                              "success=1\nfailure=zero"}) {
+  for (const char* garbled :
+       {"success=lots", "success", "succes=1", "result=1", "success=", "failure=2147483648",
+        "success=0x100000000", "success=0x", "success=1\nfailure=zero"}) {
     EXPECT_EQ(sim::ParseAnswers(garbled), std::nullopt) << garbled;
   }
 }

@@ -68,12 +68,13 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
   const Resources after = sample();
   ::CloseHandle(process);
 
-  std::printf("GDI objects %lu -> %lu -> %lu, USER objects %lu -> %lu -> %lu, "
-              "memory %lu KB -> %lu KB -> %lu KB\n",
-              before.gdi, afterSwitching.gdi, after.gdi, before.user, afterSwitching.user,
-              after.user, static_cast<unsigned long>(before.memory / 1024),
-              static_cast<unsigned long>(afterSwitching.memory / 1024),
-              static_cast<unsigned long>(after.memory / 1024));
+  std::printf(
+      "GDI objects %lu -> %lu -> %lu, USER objects %lu -> %lu -> %lu, "
+      "memory %lu KB -> %lu KB -> %lu KB\n",
+      before.gdi, afterSwitching.gdi, after.gdi, before.user, afterSwitching.user, after.user,
+      static_cast<unsigned long>(before.memory / 1024),
+      static_cast<unsigned long>(afterSwitching.memory / 1024),
+      static_cast<unsigned long>(after.memory / 1024));
   EXPECT_LE(after.gdi, before.gdi + 2);
   EXPECT_LE(after.user, before.user + 2);
   // 10,000 photos of 30-40 KB kept by mistake would be 350 MB.

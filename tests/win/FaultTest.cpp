@@ -2,9 +2,8 @@
 // damaged or odd key settings files, and bad card files after a read that
 // the library reported as good. In every case: no crash, no hang, no pile of
 // message boxes, and the operator's keys never lost.
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "Harness.h"
 
@@ -103,7 +102,7 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
 struct KeyFileCase {
   const char* name;
   std::string content;
-  bool reported;          // the reading message is shown
+  bool reported;  // the reading message is shown
   std::string savedAtExit;
 };
 
@@ -135,15 +134,15 @@ const std::string kWithNul(kWithNulBytes, sizeof kWithNulBytes - 1);
 
 INSTANTIATE_TEST_SUITE_P(
     Content, KeyFileFaults,
-    ::testing::Values(
-        KeyFileCase{"Empty", "", true, kEmptyKeys},
-        KeyFileCase{"LineFeedsOnly", "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\n", true,
-                    "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\n" + kEmptyKeys},
-        KeyFileCase{"SevenLines", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n", true,
-                    "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n"},
-        KeyFileCase{"NineLines", kF1toF8 + "\r\nF9\r\n", false, kF1toF8},
-        KeyFileCase{"TenMegabytes", Big(10 * 1024 * 1024), true, Big(10 * 1024 * 1024) + kEmptyKeys},
-        KeyFileCase{"NulBytes", kWithNul, false, kWithNul}),
+    ::testing::Values(KeyFileCase{"Empty", "", true, kEmptyKeys},
+                      KeyFileCase{"LineFeedsOnly", "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\n", true,
+                                  "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\n" + kEmptyKeys},
+                      KeyFileCase{"SevenLines", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n", true,
+                                  "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n"},
+                      KeyFileCase{"NineLines", kF1toF8 + "\r\nF9\r\n", false, kF1toF8},
+                      KeyFileCase{"TenMegabytes", Big(10 * 1024 * 1024), true,
+                                  Big(10 * 1024 * 1024) + kEmptyKeys},
+                      KeyFileCase{"NulBytes", kWithNul, false, kWithNul}),
     [](const ::testing::TestParamInfo<KeyFileCase>& info) { return std::string(info.param.name); });
 
 TEST(KeyFileBytes, InvalidCodePageBytesStayConfinedToTheirLine) {
@@ -159,7 +158,8 @@ TEST(KeyFileBytes, InvalidCodePageBytesStayConfinedToTheirLine) {
   std::vector<std::string> lines;
   for (std::size_t start = 0;;) {
     const auto end = saved.find("\r\n", start);
-    lines.push_back(saved.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    lines.push_back(
+        saved.substr(start, end == std::string::npos ? std::string::npos : end - start));
     if (end == std::string::npos) break;
     start = end + 2;
   }
@@ -213,7 +213,8 @@ class CardFileFaults : public ::testing::Test {
     return L"reader-sim\\cards\\" + std::wstring(card.begin(), card.end());
   }
   // A card of the demo's files with one of them replaced (or left out).
-  void MakeBadCard(const std::string& card, const char* file, const std::optional<std::string>& bytes) {
+  void MakeBadCard(const std::string& card, const char* file,
+                   const std::optional<std::string>& bytes) {
     box.MakeCard(card, {L"甲某", L"女", L"回", L"20000101", L"某地", L"123", L"某局", L"长期"});
     const std::wstring path = CardDir(card) + L"\\" + std::wstring(file, file + strlen(file));
     if (bytes) {
@@ -268,7 +269,8 @@ TEST_F(CardFileFaults, TenMegabyteTextFile) {
 
 TEST_F(CardFileFaults, OneLineOfHundredKilobytes) {
   std::wstring address(50 * 1024, L'址');  // 100 KB in code page 936
-  MakeBadCard("longline", "wz.txt", ToCodePage(L"丁某\r\n男\r\n汉\r\n1\r\n" + address + L"\r\n3\r\n4\r\n5\r\n"));
+  MakeBadCard("longline", "wz.txt",
+              ToCodePage(L"丁某\r\n男\r\n汉\r\n1\r\n" + address + L"\r\n3\r\n4\r\n5\r\n"));
   box.PlaceCard("longline");
   EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"丁某"; }, 5000));
   const int length = ::GetWindowTextLengthW(::GetDlgItem(program->MainWindow(), kValue0 + 4));
@@ -277,7 +279,8 @@ TEST_F(CardFileFaults, OneLineOfHundredKilobytes) {
 }
 
 TEST_F(CardFileFaults, NulAndInvalidCodePageBytes) {
-  constexpr char kBytes[] = "\xCE\xEC\0\xC4\xB3\r\n\x81\r\n\xFF\xFE\xFD\r\n1\r\n2\r\n3\r\n4\r\n5\r\n";
+  constexpr char kBytes[] =
+      "\xCE\xEC\0\xC4\xB3\r\n\x81\r\n\xFF\xFE\xFD\r\n1\r\n2\r\n3\r\n4\r\n5\r\n";
   MakeBadCard("nul", "wz.txt", std::string(kBytes, sizeof kBytes - 1));
   Try("nul");
 }

@@ -24,8 +24,8 @@ std::string ToCodePage(const std::wstring& text, UINT codePage) {
 
 std::wstring FromCodePage(const std::string& bytes, UINT codePage) {
   if (bytes.empty()) return {};
-  const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
   return out;
@@ -118,12 +118,12 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   ::CloseHandle(f);
   return ok;
 }
-
 
 Sandbox::Sandbox() {
   wchar_t temp[MAX_PATH] = {};
@@ -381,8 +381,8 @@ TargetEdit::TargetEdit() {
   edit_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_MULTILINE,
                             5, 5, 380, 60, frame_, nullptr, wc.hInstance, nullptr);
   editKeyDowns.clear();
-  editProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-      edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingEditProc)));
+  editProc = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingEditProc)));
   Pump(100);
 }
 

@@ -32,8 +32,8 @@ class SettingsWindow : public ::testing::Test {
   }
   void Open() {
     program->Click(kComSet);
-    ASSERT_TRUE(WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); },
-                        5000));
+    ASSERT_TRUE(
+        WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); }, 5000));
   }
   HWND Combo(int k) const { return ::GetDlgItem(options, kCombo0 + k); }
   std::wstring ComboText(int k) const { return program->Text(Combo(k)); }

@@ -1,8 +1,7 @@
 // The real program under test: start-up, typing into another program's
 // window, the key settings file at exit, and the main window.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "Harness.h"
 
@@ -10,9 +9,14 @@ namespace keyentry::wintest {
 namespace {
 
 const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
-const std::vector<std::wstring> kCard = {
-    L"  欧阳明月 ", L"女", L"汉", L"19880315", L"江南省临水市青石区  杏花巷十八号",
-    L"990101198803150027", L"临水市公安局青石分局", L"2016.03.15-2036.03.15 "};
+const std::vector<std::wstring> kCard = {L"  欧阳明月 ",
+                                         L"女",
+                                         L"汉",
+                                         L"19880315",
+                                         L"江南省临水市青石区  杏花巷十八号",
+                                         L"990101198803150027",
+                                         L"临水市公安局青石分局",
+                                         L"2016.03.15-2036.03.15 "};
 
 class ProgramRun : public ::testing::Test {
  protected:
@@ -340,14 +344,18 @@ TEST_F(ProgramRun, WindowGeometryAndCentringAtTheSystemDpi) {
   // The key settings window: 6090 x 6030 twips, centred the same way.
   program.Click(kComSet);
   HWND options = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; },
-                      5000));
+  ASSERT_TRUE(WaitFor(
+      [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));
   ::GetClientRect(options, &client);
   EXPECT_EQ(client.right, want.settingsClient.cx);
   EXPECT_EQ(client.bottom, want.settingsClient.cy);
   ::GetWindowRect(options, &outer);
-  EXPECT_LE(std::abs(outer.left - (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2.0), 0.5);
-  EXPECT_LE(std::abs(outer.top - (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2.0), 0.5);
+  EXPECT_LE(
+      std::abs(outer.left - (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2.0),
+      0.5);
+  EXPECT_LE(
+      std::abs(outer.top - (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2.0),
+      0.5);
 }
 
 TEST_F(ProgramRun, ClockShowsMonthDayAndTime) {

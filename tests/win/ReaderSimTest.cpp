@@ -2,7 +2,6 @@
 // scripted through reader-sim\ in the test folder (the folder of this exe).
 // Each test removes reader-sim\ and the card files the library wrote there.
 #include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 
@@ -115,8 +114,8 @@ IntCall ReaderSim::read_ = nullptr;
 VoidCall ReaderSim::close_ = nullptr;
 
 TEST_F(ReaderSim, ExportsUndecoratedAndWithoutScriptFolderNoReaderAnswers) {
-  for (const char* decorated : {"KLV_InitComm@4", "KLV_Authenticate@0", "KLV_Read_Content@4",
-                                "KLV_CloseComm@0"}) {
+  for (const char* decorated :
+       {"KLV_InitComm@4", "KLV_Authenticate@0", "KLV_Read_Content@4", "KLV_CloseComm@0"}) {
     EXPECT_EQ(::GetProcAddress(module_, decorated), nullptr) << decorated;
   }
   EXPECT_EQ(init_(1001), 0);
@@ -139,7 +138,11 @@ TEST_F(ReaderSim, InitCommOpensOnlyPortsWithAReaderAttached) {
   EXPECT_EQ(auth_(), 1);
 
   // Reader moved to serial ports 2 and 16 (UTF-16 file): 1003 no longer answers.
-  Script(L"ports.txt", std::string("\xFF\xFE" "2\0 \0" "1\0" "6\0", 10));
+  Script(L"ports.txt", std::string("\xFF\xFE"
+                                   "2\0 \0"
+                                   "1\0"
+                                   "6\0",
+                                   10));
   EXPECT_EQ(auth_(), 0);
   EXPECT_EQ(init_(1), 0);
   EXPECT_EQ(init_(16), 1);

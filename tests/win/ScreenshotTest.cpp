@@ -70,8 +70,8 @@ TEST(Screenshot, MainWindowWithTheDemoCard) {
   EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window-second-card.bmp"));
   program.Click(kComSet);
   HWND options = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; },
-                      5000));
+  ASSERT_TRUE(WaitFor(
+      [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));
   Pump(500);
   EXPECT_TRUE(SaveWindowPicture(options, dir + L"\\settings-window.bmp"));
 }

@@ -1,7 +1,6 @@
 // SendStr.dll on its own: typing into a window of this process, as seen by a
 // low-level keyboard hook and by the edit control that receives the text.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -15,7 +14,7 @@ typedef void(__stdcall* SendStrFn)(const char* text);
 struct Seen {
   DWORD vk;
   DWORD scan;
-  DWORD flags;    // LLKHF_*
+  DWORD flags;     // LLKHF_*
   WPARAM message;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
   bool up() const { return message == WM_KEYUP || message == WM_SYSKEYUP; }
 };
@@ -129,9 +128,9 @@ class SendStr : public ::testing::Test {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"KeyEntrySendStrTarget";
     ::RegisterClassW(&wc);
-    frame_ = ::CreateWindowExW(0, wc.lpszClassName, L"SendStr target",
-                               WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 420, 110, nullptr,
-                               nullptr, wc.hInstance, nullptr);
+    frame_ =
+        ::CreateWindowExW(0, wc.lpszClassName, L"SendStr target", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                          60, 60, 420, 110, nullptr, nullptr, wc.hInstance, nullptr);
     edit_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 400,
                               30, frame_, nullptr, wc.hInstance, nullptr);
   }
@@ -177,8 +176,7 @@ class SendStr : public ::testing::Test {
     ::SetForegroundWindow(frame_);
     ::SetActiveWindow(frame_);
     ::SetFocus(edit_);
-    return WaitFor([] { return ::GetForegroundWindow() == frame_ && ::GetFocus() == edit_; },
-                   3000);
+    return WaitFor([] { return ::GetForegroundWindow() == frame_ && ::GetFocus() == edit_; }, 3000);
   }
 
   static std::wstring Text() {
@@ -259,7 +257,7 @@ TEST_F(SendStr, HeldAltAndWindowsKeyAreUsedUpSoNoMenuOpens) {
   EXPECT_TRUE(WaitForTyping(L"汉族", 4 + 4)) << "typed: " << ToCodePage(Text());
   Pump(200);
   ASSERT_TRUE(StartsWith(seen, {Want{0xE8, 0, false}, Want{0xE8, 0, true},
-                                 Want{VK_LMENU, 0x38, true}, Want{VK_LWIN, 0x5B, true}}))
+                                Want{VK_LMENU, 0x38, true}, Want{VK_LWIN, 0x5B, true}}))
       << Describe(seen);
   EXPECT_NE(seen[3].flags & LLKHF_EXTENDED, 0u) << "Windows key released as a plain key";
   EXPECT_TRUE(EventsFrom(seen, 4, UnicodeEvents(L"汉族"))) << Describe(seen);

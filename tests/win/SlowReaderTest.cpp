@@ -75,8 +75,9 @@ TEST_F(SlowReader, KeysStillTypeAfterAHundredSlowReads) {
   int checks = 0;
   while (ReadsDone() - start < 100) {
     ASSERT_TRUE(program->Running());
-    ASSERT_TRUE(WaitFor([&] { return ReadsDone() - start >= 100 || WindowThreadBusy(program->MainWindow()); },
-                        6000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ReadsDone() - start >= 100 || WindowThreadBusy(program->MainWindow()); },
+        6000));
     if ((ReadsDone() - start) / 10 >= checks && ReadsDone() - start < 100) {
       // Every tenth read: a key pressed in the middle of it still types.
       ++checks;

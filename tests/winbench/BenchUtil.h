@@ -28,7 +28,9 @@ struct Stats {
 inline Stats Summarise(std::vector<double> samples) {
   std::sort(samples.begin(), samples.end());
   if (samples.empty()) return {0, 0, 0, 0};
-  const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))]; };
+  const auto at = [&](double q) {
+    return samples[static_cast<std::size_t>(q * (samples.size() - 1))];
+  };
   return {at(0.5), at(0.9), samples.front(), samples.back()};
 }
 

@@ -17,8 +17,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = L"MinimalWindow";
   ::RegisterClassW(&wc);
-  HWND hwnd = ::CreateWindowExW(0, L"MinimalWindow", L"minimal", WS_OVERLAPPEDWINDOW, 100, 100,
-                                525, 568, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = ::CreateWindowExW(0, L"MinimalWindow", L"minimal", WS_OVERLAPPEDWINDOW, 100, 100, 525,
+                                568, nullptr, nullptr, instance, nullptr);
 #ifdef WITH_ONE_BUTTON
   // One push button: the first control loads the common controls library.
   ::CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 100, 30,

@@ -12,9 +12,15 @@ namespace {
 class InstantReader : public ReaderLibrary {
  public:
   double spentMs = 0;
-  std::int32_t InitComm(std::int32_t port) override { return Timed([&] { return port == 1001; }); }
-  std::int32_t Authenticate() override { return Timed([] { return true; }); }
-  std::int32_t ReadContent(std::int32_t) override { return Timed([] { return true; }); }
+  std::int32_t InitComm(std::int32_t port) override {
+    return Timed([&] { return port == 1001; });
+  }
+  std::int32_t Authenticate() override {
+    return Timed([] { return true; });
+  }
+  std::int32_t ReadContent(std::int32_t) override {
+    return Timed([] { return true; });
+  }
   std::int32_t CloseComm() override { return 1; }
 
  private:
@@ -46,8 +52,10 @@ int wmain() {
   using namespace keyentry::bench;
   const std::wstring folder = ExeFolder();
   const std::wstring cards = folder + L"\\demo-reader\\cards\\";
-  const std::string text[2] = {ReadAll(cards + L"demo\\wz.txt"), ReadAll(cards + L"second\\wz.txt")};
-  const std::string photo[2] = {ReadAll(cards + L"demo\\zp.bmp"), ReadAll(cards + L"second\\zp.bmp")};
+  const std::string text[2] = {ReadAll(cards + L"demo\\wz.txt"),
+                               ReadAll(cards + L"second\\wz.txt")};
+  const std::string photo[2] = {ReadAll(cards + L"demo\\zp.bmp"),
+                                ReadAll(cards + L"second\\zp.bmp")};
   if (text[0].empty() || photo[1].empty()) {
     std::printf("demo cards not found beside the benchmark\n");
     return 1;
@@ -76,7 +84,7 @@ int wmain() {
       const double start = NowMs();
       ::SendMessageW(main, WM_TIMER, 1, 0);
       const double tick = NowMs() - start - reader.spentMs;
-      ::KillTimer(main, 1);  // the tick starts the timer again
+      ::KillTimer(main, 1);                // the tick starts the timer again
       if (i >= 20) ticks.push_back(tick);  // the first ones warm caches
       Pump(2);
     }

@@ -22,12 +22,12 @@ TEST(LockedFolder, UnwritableProgramFolderKeepsTheKeys) {
   ::CloseHandle(pi.hProcess);
   // Drive it through a Program-like wait: find its window by class.
   HWND main = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (main = ::FindWindowW(L"KeyEntryMain", nullptr)) != nullptr; },
-                      20000));
+  ASSERT_TRUE(
+      WaitFor([&] { return (main = ::FindWindowW(L"KeyEntryMain", nullptr)) != nullptr; }, 20000));
   ::PostMessageW(main, WM_CLOSE, 0, 0);
   HWND box = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (box = ::FindWindowW(L"#32770", L"按键录入软件")) != nullptr; },
-                      20000));
+  ASSERT_TRUE(
+      WaitFor([&] { return (box = ::FindWindowW(L"#32770", L"按键录入软件")) != nullptr; }, 20000));
   wchar_t text[256] = {};
   ::GetDlgItemTextW(box, 0xFFFF, text, 256);
   EXPECT_EQ(std::wstring(text), L"配置文件SetKey.txt保存失败！");
