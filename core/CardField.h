@@ -26,7 +26,4 @@ using HotKeyTable = std::array<std::wstring, kCardFieldCount>;
 // never been filled; it types nothing.
 using CardFieldValues = std::array<std::optional<std::wstring>, kCardFieldCount>;
 
-// Caption shown beside each field in both windows.
-const wchar_t* FieldCaption(int field);
-
 }  // namespace keyentry

@@ -5,6 +5,7 @@
 
 #include "core/KeyNames.h"
 #include "core/KeySettings.h"
+#include "core/Texts.h"
 
 namespace keyentry {
 

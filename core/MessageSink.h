@@ -1,13 +1,8 @@
 #pragma once
-// Messages shown to the operator, and the texts the program uses for them.
+// Messages shown to the operator (their texts are in core/Texts.h).
 #include <string_view>
 
 namespace keyentry {
-
-inline constexpr const wchar_t* kAppTitle = L"按键录入软件";
-inline constexpr const wchar_t* kMsgPortOpenFailed = L"端口打开失败！";
-inline constexpr const wchar_t* kMsgKeyFileReadFailed = L"配置文件SetKey.txt读取失败！";
-inline constexpr const wchar_t* kMsgKeyFileSaveFailed = L"配置文件SetKey.txt保存失败！";
 
 class MessageSink {
  public:

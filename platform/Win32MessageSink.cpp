@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/Texts.h"
+
 namespace keyentry {
 
 void Win32MessageSink::ShowMessage(std::wstring_view text) {

@@ -4,12 +4,6 @@
 
 namespace keyentry {
 
-inline constexpr const wchar_t* kCaptionStartReading = L"开始读卡";
-inline constexpr const wchar_t* kCaptionStopReading = L"停止读卡";
-inline constexpr const wchar_t* kStatusPortOpened = L"端口打开成功！";
-inline constexpr const wchar_t* kStatusPortLabel = L"端口：";
-inline constexpr const wchar_t* kStatusNoReader = L"机具连接失败！";
-inline constexpr const wchar_t* kStatusStopped = L"停止读卡！";
 constexpr unsigned kPollPeriodMs = 300;
 
 class MainWindowView {

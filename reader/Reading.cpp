@@ -1,5 +1,6 @@
 #include "reader/Reading.h"
 
+#include "core/Texts.h"
 #include "reader/CardText.h"
 
 namespace keyentry {

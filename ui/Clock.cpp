@@ -1,5 +1,7 @@
 #include "ui/Clock.h"
 
+#include "core/Texts.h"
+
 namespace keyentry {
 
 namespace {
@@ -14,9 +16,9 @@ std::wstring FormatClock(int month, int day, int hour, int minute, int second,
                          std::wstring_view timeSeparator) {
   std::wstring out;
   Two(out, month);
-  out += L'月';
+  out += kClockMonth;
   Two(out, day);
-  out += L'日';
+  out += kClockDay;
   Two(out, hour);
   out += timeSeparator;
   Two(out, minute);

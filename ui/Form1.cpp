@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/CardField.h"
+#include "core/Texts.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
 #include "ui/BitmapFile.h"
@@ -16,7 +17,6 @@ namespace keyentry {
 namespace {
 
 constexpr const wchar_t* kClassName = L"KeyEntryMain";
-constexpr const wchar_t* kCaption = L"CorvaneOrdane按键录入程序V2.0";
 constexpr int kClientWidth = 7875;
 constexpr int kClientHeight = 8520;
 constexpr UINT_PTR kTimer1 = 1;  // card poll
@@ -85,8 +85,8 @@ bool Form1::Create(int showCommand) {
   ::RegisterClassExW(&wc);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption, style, 0, 0, 100, 100, nullptr,
-                            nullptr, app_.Instance(), this);
+  hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kMainWindowCaption, style, 0, 0, 100, 100,
+                            nullptr, nullptr, app_.Instance(), this);
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
   CreateControls();
@@ -116,13 +116,13 @@ void Form1::CreateControls() {
   const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
   ComRead_ = CreateChild(hwnd_, L"BUTTON", kCaptionStartReading, button | WS_GROUP, kComReadRect,
                          kIdComRead, newSongTi_.get(), dpi);
-  ComSet_ = CreateChild(hwnd_, L"BUTTON", L"按键录入配置", button, kComSetRect, kIdComSet,
+  ComSet_ = CreateChild(hwnd_, L"BUTTON", kCaptionKeySettings, button, kComSetRect, kIdComSet,
                         newSongTi_.get(), dpi);
-  ComExit_ = CreateChild(hwnd_, L"BUTTON", L"退    出  ", button, kComExitRect, kIdComExit,
+  ComExit_ = CreateChild(hwnd_, L"BUTTON", kCaptionExit, button, kComExitRect, kIdComExit,
                          newSongTi_.get(), dpi);
-  LblInit_ = CreateChild(hwnd_, L"STATIC", L"初始化信息", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
+  LblInit_ = CreateChild(hwnd_, L"STATIC", kStatusInitial, SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
                          kLblInitRect, kIdLblInit, newSongTi_.get(), dpi);
-  LblTime_ = CreateChild(hwnd_, L"STATIC", L"时间", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
+  LblTime_ = CreateChild(hwnd_, L"STATIC", kClockInitial, SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
                          kLblTimeRect, kIdLblTime, newSongTi_.get(), dpi);
 }
 

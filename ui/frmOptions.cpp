@@ -4,6 +4,7 @@
 
 #include "core/CardField.h"
 #include "core/KeyNames.h"
+#include "core/Texts.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
@@ -13,7 +14,6 @@ namespace keyentry {
 namespace {
 
 constexpr const wchar_t* kClassName = L"KeyEntryOptions";
-constexpr const wchar_t* kCaption = L"按键配置";
 constexpr int kClientWidth = 6090;
 constexpr int kClientHeight = 6030;
 constexpr int kIdLabel0 = 200;
@@ -64,8 +64,9 @@ bool frmOptions::Create() {
   ::RegisterClassExW(&wc);
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
-  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kCaption, style,
-                            0, 0, 100, 100, app_.OwnerWindow(), nullptr, app_.Instance(), this);
+  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName,
+                            kSettingsWindowCaption, style, 0, 0, 100, 100, app_.OwnerWindow(),
+                            nullptr, app_.Instance(), this);
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
 
@@ -81,9 +82,9 @@ bool frmOptions::Create() {
         CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | (k == 0 ? WS_GROUP : 0),
         ComboRect(k), kIdCombo0 + k, songTi_.get(), dpi);
   }
-  Command1_ = CreateChild(hwnd_, L"BUTTON", L"应  用", BS_PUSHBUTTON | WS_TABSTOP,
+  Command1_ = CreateChild(hwnd_, L"BUTTON", kCaptionApply, BS_PUSHBUTTON | WS_TABSTOP,
                           {4320, 960, 1335, 1095}, kIdCommand1, songTi_.get(), dpi);
-  Command2_ = CreateChild(hwnd_, L"BUTTON", L"关  闭", BS_PUSHBUTTON | WS_TABSTOP,
+  Command2_ = CreateChild(hwnd_, L"BUTTON", kCaptionClose, BS_PUSHBUTTON | WS_TABSTOP,
                           {4320, 3720, 1335, 1095}, kIdCommand2, songTi_.get(), dpi);
   return true;
 }

@@ -11,6 +11,7 @@
 #include "core/Maths.h"
 #include "core/MessageSink.h"
 #include "core/TextCodec.h"
+#include "core/Texts.h"
 #include "reader/MainWindowView.h"
 #include "reader/ReaderLibrary.h"
 
@@ -126,7 +127,7 @@ class RecordingSender : public TextSender {
 class FakeView : public MainWindowView {
  public:
   std::wstring caption = kCaptionStartReading;
-  std::wstring status = L"初始化信息";
+  std::wstring status = kStatusInitial;
   bool timerEnabled = false;
   int timerStarts = 0;
   std::array<std::wstring, kCardFieldCount> shown;
