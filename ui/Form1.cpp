@@ -11,6 +11,7 @@
 #include "ui/Clock.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
+#include "ui/res/resource.h"
 
 namespace keyentry {
 
@@ -23,16 +24,10 @@ constexpr UINT_PTR kTimer1 = 1;  // card poll
 constexpr UINT_PTR kTimer2 = 2;  // clock
 constexpr COLORREF kClockBackground = RGB(0xE0, 0xE0, 0xE0);
 
-enum ControlId {
-  kIdCaption0 = 100,
-  kIdValue0 = 120,
-  kIdImagPer = 140,
-  kIdComRead = 141,
-  kIdComSet = 142,
-  kIdComExit = 143,
-  kIdLblInit = 144,
-  kIdLblTime = 145,
-};
+static_assert(IDC_CAPTION_VALIDITY == IDC_CAPTION_NAME + kCardFieldCount - 1,
+              "caption ids follow one another in field order");
+static_assert(IDC_VALUE_VALIDITY == IDC_VALUE_NAME + kCardFieldCount - 1,
+              "value ids follow one another in field order");
 
 constexpr TwipRect kCaptionRects[8] = {
     {120, 240, 1215, 375},  {120, 840, 1215, 375},  {120, 1560, 1215, 375}, {120, 2280, 1215, 375},
@@ -105,25 +100,25 @@ void Form1::CreateControls() {
   newSongTi_ = CreateChineseFont(L"新宋体", 12, dpi);
   for (int k = 0; k < kCardFieldCount; ++k) {
     captions_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX,
-                               kCaptionRects[k], kIdCaption0 + k, songTi_.get(), dpi);
+                               kCaptionRects[k], IDC_CAPTION_NAME + k, songTi_.get(), dpi);
   }
   for (int k = 0; k < kCardFieldCount; ++k) {
     values_[k] = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
-                             kValueRects[k], kIdValue0 + k, songTi_.get(), dpi);
+                             kValueRects[k], IDC_VALUE_NAME + k, songTi_.get(), dpi);
   }
-  ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect, kIdImagPer,
+  ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect, IDC_PHOTO,
                          nullptr, dpi);
   const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
   ComRead_ = CreateChild(hwnd_, L"BUTTON", kCaptionStartReading, button | WS_GROUP, kComReadRect,
-                         kIdComRead, newSongTi_.get(), dpi);
-  ComSet_ = CreateChild(hwnd_, L"BUTTON", kCaptionKeySettings, button, kComSetRect, kIdComSet,
-                        newSongTi_.get(), dpi);
-  ComExit_ = CreateChild(hwnd_, L"BUTTON", kCaptionExit, button, kComExitRect, kIdComExit,
+                         IDC_READ, newSongTi_.get(), dpi);
+  ComSet_ = CreateChild(hwnd_, L"BUTTON", kCaptionKeySettings, button, kComSetRect,
+                        IDC_KEY_SETTINGS, newSongTi_.get(), dpi);
+  ComExit_ = CreateChild(hwnd_, L"BUTTON", kCaptionExit, button, kComExitRect, IDC_EXIT,
                          newSongTi_.get(), dpi);
   LblInit_ = CreateChild(hwnd_, L"STATIC", kStatusInitial, SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
-                         kLblInitRect, kIdLblInit, newSongTi_.get(), dpi);
+                         kLblInitRect, IDC_STATUS, newSongTi_.get(), dpi);
   LblTime_ = CreateChild(hwnd_, L"STATIC", kClockInitial, SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
-                         kLblTimeRect, kIdLblTime, newSongTi_.get(), dpi);
+                         kLblTimeRect, IDC_CLOCK, newSongTi_.get(), dpi);
 }
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -131,13 +126,13 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-          case kIdComRead:
+          case IDC_READ:
             ComRead_Click();
             return 0;
-          case kIdComSet:
+          case IDC_KEY_SETTINGS:
             ComSet_Click();
             return 0;
-          case kIdComExit:
+          case IDC_EXIT:
             ComExit_Click();
             return 0;
           default:

@@ -8,6 +8,7 @@
 #include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
+#include "ui/res/resource.h"
 
 namespace keyentry {
 
@@ -16,10 +17,10 @@ namespace {
 constexpr const wchar_t* kClassName = L"KeyEntryOptions";
 constexpr int kClientWidth = 6090;
 constexpr int kClientHeight = 6030;
-constexpr int kIdLabel0 = 200;
-constexpr int kIdCombo0 = 220;
-constexpr int kIdCommand1 = 240;
-constexpr int kIdCommand2 = 241;
+static_assert(IDC_KEY_LABEL_VALIDITY == IDC_KEY_LABEL_NAME + kCardFieldCount - 1,
+              "label ids follow one another in field order");
+static_assert(IDC_KEY_LIST_VALIDITY == IDC_KEY_LIST_NAME + kCardFieldCount - 1,
+              "list ids follow one another in field order");
 // The closed part of a list is sized by its font; this is the room its
 // opened list gets below it.
 constexpr int kDroppedListTwips = 12 * 300;
@@ -74,26 +75,26 @@ bool frmOptions::Create() {
   songTi_ = CreateChineseFont(L"宋体", 12, dpi);
   for (int k = 0; k < kCardFieldCount; ++k) {
     labels_[k] = CreateChild(hwnd_, L"STATIC", FieldCaption(k), SS_LEFT | SS_NOPREFIX, LabelRect(k),
-                             kIdLabel0 + k, songTi_.get(), dpi);
+                             IDC_KEY_LABEL_NAME + k, songTi_.get(), dpi);
   }
   for (int k = 0; k < kCardFieldCount; ++k) {
     combos_[k] = CreateChild(
         hwnd_, L"COMBOBOX", L"",
         CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | (k == 0 ? WS_GROUP : 0),
-        ComboRect(k), kIdCombo0 + k, songTi_.get(), dpi);
+        ComboRect(k), IDC_KEY_LIST_NAME + k, songTi_.get(), dpi);
   }
   Command1_ = CreateChild(hwnd_, L"BUTTON", kCaptionApply, BS_PUSHBUTTON | WS_TABSTOP,
-                          {4320, 960, 1335, 1095}, kIdCommand1, songTi_.get(), dpi);
+                          {4320, 960, 1335, 1095}, IDC_APPLY, songTi_.get(), dpi);
   Command2_ = CreateChild(hwnd_, L"BUTTON", kCaptionClose, BS_PUSHBUTTON | WS_TABSTOP,
-                          {4320, 3720, 1335, 1095}, kIdCommand2, songTi_.get(), dpi);
+                          {4320, 3720, 1335, 1095}, IDC_CLOSE, songTi_.get(), dpi);
   return true;
 }
 
 LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand1) Command1_Click();
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand2) Command2_Click();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_APPLY) Command1_Click();
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CLOSE) Command2_Click();
       return 0;  // IDOK and IDCANCEL (Enter, Esc) mean nothing here
     case WM_CTLCOLORSTATIC:
       return ButtonFaceColours(wParam);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -24,7 +25,7 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   HWND main = program.MainWindow();
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"林示范"; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
   HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, program.Pid());
   ASSERT_NE(process, nullptr);
   auto sample = [&] {
@@ -35,9 +36,9 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutW(main, msg, wParam, lParam, SMTO_NORMAL, 10000, &result) != 0;
   };
-  HWND readButton = ::GetDlgItem(main, kComRead);
+  HWND readButton = ::GetDlgItem(main, IDC_READ);
   auto toggle = [&] {
-    return send(WM_COMMAND, MAKEWPARAM(kComRead, BN_CLICKED), reinterpret_cast<LPARAM>(readButton));
+    return send(WM_COMMAND, MAKEWPARAM(IDC_READ, BN_CLICKED), reinterpret_cast<LPARAM>(readButton));
   };
   const char* cards[2] = {"demo", "second"};
   const wchar_t* names[2] = {L"林示范", L"欧阳样例"};
@@ -53,14 +54,14 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
   const Resources before = sample();
 
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(toggle()) << "switch " << i;
-  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
-  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：USB1001");
+  EXPECT_EQ(program.Text(IDC_READ), L"停止读卡");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"端口打开成功！端口：USB1001");
   const Resources afterSwitching = sample();
 
   for (int i = 0; i < 10000; ++i) {
     ASSERT_TRUE(read(i)) << "read " << i;
     if (i % 1000 == 999) {
-      EXPECT_EQ(program.Text(kValue0), names[i % 2]) << "read " << i;
+      EXPECT_EQ(program.Text(IDC_VALUE_NAME), names[i % 2]) << "read " << i;
       Pump(1);
     }
   }

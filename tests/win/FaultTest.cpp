@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -56,12 +57,12 @@ TEST(ReaderLibraryFaults, LibraryLackingOneFunction) {
     Program program(box);
     ASSERT_TRUE(program.WaitForMainWindow());
     EXPECT_EQ(program.Messages(), c.startMessages);
-    EXPECT_EQ(program.Text(kLblInit), c.status);
+    EXPECT_EQ(program.Text(IDC_STATUS), c.status);
     Pump(1000);  // a few poll ticks
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(Responsive(program.MainWindow()));
     const bool canRead = std::wstring(c.variant) == L"without-CloseComm";
-    EXPECT_EQ(program.Text(kValue0), canRead ? L"林示范" : L"");
+    EXPECT_EQ(program.Text(IDC_VALUE_NAME), canRead ? L"林示范" : L"");
     program.Close();
     ASSERT_TRUE(program.WaitForExit());
     EXPECT_EQ(program.Messages(), c.startMessages) << "no further messages";
@@ -77,23 +78,23 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
   box.Write(L"reader-sim\\answers.txt", "success=65537\r\nfailure=-1\r\n");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：USB1002");
-  EXPECT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"林示范"; }, 3000));
+  EXPECT_EQ(program.Text(IDC_STATUS), L"端口打开成功！端口：USB1002");
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
 
   auto switchOffAndOn = [&] {
-    program.Click(kComRead);
-    WaitFor([&] { return program.Text(kComRead) == L"开始读卡"; }, 3000);
-    program.Click(kComRead);
+    program.Click(IDC_READ);
+    WaitFor([&] { return program.Text(IDC_READ) == L"开始读卡"; }, 3000);
+    program.Click(IDC_READ);
     Pump(500);
   };
   // 0xFFFF0001: the low 16 bits are 1, so this is success too.
   box.Write(L"reader-sim\\answers.txt", "success=-65535\r\nfailure=-1\r\n");
   switchOffAndOn();
-  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：USB1002");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"端口打开成功！端口：USB1002");
   // 2 and 65536 + 2 are failures, whatever else.
   box.Write(L"reader-sim\\answers.txt", "success=65538\r\nfailure=-1\r\n");
   switchOffAndOn();
-  EXPECT_EQ(program.Text(kLblInit), L"机具连接失败！");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"机具连接失败！");
   EXPECT_TRUE(program.Messages().empty());
 }
 
@@ -199,9 +200,9 @@ class CardFileFaults : public ::testing::Test {
     box.PlaceCard("demo");
     program = std::make_unique<Program>(box);
     ASSERT_TRUE(program->WaitForMainWindow());
-    ASSERT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"林示范"; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
     Pump(400);
-    ::GetWindowRect(::GetDlgItem(program->MainWindow(), kImagPer), &photoBefore);
+    ::GetWindowRect(::GetDlgItem(program->MainWindow(), IDC_PHOTO), &photoBefore);
   }
   void TearDown() override {
     if (!program) return;
@@ -232,13 +233,13 @@ class CardFileFaults : public ::testing::Test {
     EXPECT_TRUE(Responsive(program->MainWindow()));
     EXPECT_EQ(program->AnswerMessageBoxes(), 0);
     box.PlaceCard("demo");
-    EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"林示范"; }, 5000))
+    EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"林示范"; }, 5000))
         << "the next good card was not read";
     EXPECT_TRUE(program->Messages().empty());
   }
   RECT Photo() const {
     RECT r{};
-    ::GetWindowRect(::GetDlgItem(program->MainWindow(), kImagPer), &r);
+    ::GetWindowRect(::GetDlgItem(program->MainWindow(), IDC_PHOTO), &r);
     return r;
   }
 };
@@ -253,8 +254,8 @@ TEST_F(CardFileFaults, MissingTextFileAfterAGoodRead) {
 TEST_F(CardFileFaults, ShortTextFileKeepsWhatItHas) {
   MakeBadCard("short", "wz.txt", ToCodePage(L"乙某\r\n男\r\n"));
   box.PlaceCard("short");
-  EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"乙某"; }, 3000));
-  EXPECT_EQ(program->Text(kValue0 + 2), L"汉");  // the rest stays from the last card
+  EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"乙某"; }, 3000));
+  EXPECT_EQ(program->Text(IDC_VALUE_NATION), L"汉");  // the rest stays from the last card
   Try("short");
 }
 
@@ -263,7 +264,7 @@ TEST_F(CardFileFaults, TenMegabyteTextFile) {
   text += std::string(10 * 1024 * 1024, 'x');
   MakeBadCard("huge", "wz.txt", text);
   box.PlaceCard("huge");
-  EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"丙某"; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"丙某"; }, 5000));
   Try("huge");
 }
 
@@ -272,8 +273,8 @@ TEST_F(CardFileFaults, OneLineOfHundredKilobytes) {
   MakeBadCard("longline", "wz.txt",
               ToCodePage(L"丁某\r\n男\r\n汉\r\n1\r\n" + address + L"\r\n3\r\n4\r\n5\r\n"));
   box.PlaceCard("longline");
-  EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"丁某"; }, 5000));
-  const int length = ::GetWindowTextLengthW(::GetDlgItem(program->MainWindow(), kValue0 + 4));
+  EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"丁某"; }, 5000));
+  const int length = ::GetWindowTextLengthW(::GetDlgItem(program->MainWindow(), IDC_VALUE_ADDRESS));
   EXPECT_EQ(length, 50 * 1024);
   Try("longline");
 }

@@ -120,15 +120,4 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
 void SendKey(WORD vk, bool up);
 bool KeyDown(WORD vk);
 
-// Control ids of the main window.
-enum MainIds {
-  kValue0 = 120,
-  kImagPer = 140,
-  kComRead = 141,
-  kComSet = 142,
-  kComExit = 143,
-  kLblInit = 144,
-  kLblTime = 145,
-};
-
 }  // namespace keyentry::wintest

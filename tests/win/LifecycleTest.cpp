@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -64,28 +65,28 @@ TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   HWND main = program.MainWindow();
-  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComRead); }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_READ); }, 3000));
   ::SetForegroundWindow(main);
   Pump(200);
   PressKey(VK_TAB);
-  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComSet); }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_KEY_SETTINGS); }, 3000));
   PressKey(VK_TAB);
-  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComExit); }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_EXIT); }, 3000));
   PressKey(VK_TAB);
-  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, kComRead); }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_READ); }, 3000));
 }
 
 TEST_F(Lifecycle, SwitchingReadingOffAndOnNeverTypesTwice) {
   box.PlaceCard("demo");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"林示范"; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
   for (int i = 0; i < 4; ++i) {
-    const std::wstring before = program.Text(kComRead);
-    program.Click(kComRead);
-    ASSERT_TRUE(WaitFor([&] { return program.Text(kComRead) != before; }, 3000));
+    const std::wstring before = program.Text(IDC_READ);
+    program.Click(IDC_READ);
+    ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_READ) != before; }, 3000));
   }
-  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
+  EXPECT_EQ(program.Text(IDC_READ), L"停止读卡");
   TargetEdit target;
   target.Focus();
   PressKey(VK_F1);
@@ -110,7 +111,7 @@ TEST_F(Lifecycle, ReplacingPhotosAgainAndAgainLeaksNothing) {
   ASSERT_NE(process, nullptr);
   auto switchTo = [&](const char* card, const wchar_t* name) {
     box.PlaceCard(card);
-    return WaitFor([&] { return program.Text(kValue0) == name; }, 3000);
+    return WaitFor([&] { return program.Text(IDC_VALUE_NAME) == name; }, 3000);
   };
   auto privateBytes = [&] { return CommittedMemory(process); };
   ASSERT_TRUE(switchTo("two", L"乙"));

@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
-
-constexpr int kCombo0 = 220;
-constexpr int kCommand1 = 240;  // Apply
-constexpr int kCommand2 = 241;  // Close
 
 class SettingsWindow : public ::testing::Test {
  protected:
@@ -27,15 +24,15 @@ class SettingsWindow : public ::testing::Test {
     program = std::make_unique<Program>(box);
     ASSERT_TRUE(program->WaitForMainWindow());
     if (withCard) {
-      ASSERT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"林示范"; }, 3000));
+      ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
     }
   }
   void Open() {
-    program->Click(kComSet);
+    program->Click(IDC_KEY_SETTINGS);
     ASSERT_TRUE(
         WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); }, 5000));
   }
-  HWND Combo(int k) const { return ::GetDlgItem(options, kCombo0 + k); }
+  HWND Combo(int k) const { return ::GetDlgItem(options, IDC_KEY_LIST_NAME + k); }
   std::wstring ComboText(int k) const { return program->Text(Combo(k)); }
   void Pick(int k, int position) {
     ::SendMessageW(Combo(k), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
@@ -78,8 +75,8 @@ TEST_F(SettingsWindow, ListsHoldF1ToF12AndShowTheStoredKeys) {
   EXPECT_EQ(ComboText(4), L"F13");
   EXPECT_EQ(ComboText(6), L" F7");
   EXPECT_EQ(program->Text(options), L"按键配置");
-  EXPECT_EQ(program->Text(::GetDlgItem(options, kCommand1)), L"应  用");
-  EXPECT_EQ(program->Text(::GetDlgItem(options, kCommand2)), L"关  闭");
+  EXPECT_EQ(program->Text(::GetDlgItem(options, IDC_APPLY)), L"应  用");
+  EXPECT_EQ(program->Text(::GetDlgItem(options, IDC_CLOSE)), L"关  闭");
   RECT client{};
   ::GetClientRect(options, &client);
   EXPECT_EQ(client.right, 406);
@@ -97,7 +94,7 @@ TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
   Start(kF1toF8);
   Open();
   Pick(0, 11);  // F12 for the name
-  Press(kCommand1);
+  Press(IDC_APPLY);
   TargetEdit target;
   target.Focus();
   PressKey(VK_F12);
@@ -110,7 +107,7 @@ TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
   // The window stays open; the file is written only at exit.
   EXPECT_TRUE(::IsWindowVisible(options));
   EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
-  Press(kCommand2);
+  Press(IDC_CLOSE);
   program->Close();
   ASSERT_TRUE(program->WaitForExit());
   EXPECT_EQ(box.Read(L"SetKey.txt"), "F12\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
@@ -121,7 +118,7 @@ TEST_F(SettingsWindow, TypedTextIsStoredAsTyped) {
   Open();
   Type(1, L"f2");
   Type(2, L"F13");
-  Press(kCommand1);
+  Press(IDC_APPLY);
   program->Close();
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000));
   // The settings window is still open: close it to end the program.
@@ -135,7 +132,7 @@ TEST_F(SettingsWindow, CloseWithoutApplyChangesNothing) {
   Open();
   Pick(0, 11);
   Type(5, L"F9");
-  Press(kCommand2);
+  Press(IDC_CLOSE);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options); }, 3000));
   TargetEdit target;
   target.Focus();
@@ -186,7 +183,7 @@ TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
   EXPECT_TRUE(::IsWindowVisible(options));
   // Apply after the main window is gone changes memory only.
   Pick(0, 11);
-  Press(kCommand1);
+  Press(IDC_APPLY);
   Pump(300);
   EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
   // The hook is gone with the main window: F1 reaches the application.
@@ -196,7 +193,7 @@ TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
   PressKey(VK_F12);
   EXPECT_TRUE(WaitFor([&] { return !target.KeyDowns().empty(); }, 3000));
   EXPECT_EQ(target.Text(), L"");
-  Press(kCommand2);
+  Press(IDC_CLOSE);
   EXPECT_TRUE(program->WaitForExit(5000));
   EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -33,7 +34,7 @@ class ProgramRun : public ::testing::Test {
     box.PlaceCard("test");
     auto program = std::make_unique<Program>(box);
     EXPECT_TRUE(program->WaitForMainWindow());
-    EXPECT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"欧阳明月"; }, 3000))
+    EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"欧阳明月"; }, 3000))
         << "card not shown";
     return program;
   }
@@ -109,8 +110,8 @@ TEST_F(ProgramRun, UnassignedKeyReachesTheApplication) {
 TEST_F(ProgramRun, WithoutAReaderNoKeyIsCaught) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  EXPECT_EQ(program.Text(kLblInit), L"机具连接失败！");
-  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"机具连接失败！");
+  EXPECT_EQ(program.Text(IDC_READ), L"开始读卡");
   TargetEdit target;
   target.Focus();
   target.ClearKeyDowns();
@@ -124,13 +125,13 @@ TEST_F(ProgramRun, StartUpWithAReaderShowsPortCardAndPhoto) {
   box.AttachReader("1003 2");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：USB1003");
-  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
-  EXPECT_EQ(program.Text(kComSet), L"按键录入配置");
-  EXPECT_EQ(program.Text(kComExit), L"退    出  ");
-  EXPECT_EQ(program.Text(kValue0), L"");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"端口打开成功！端口：USB1003");
+  EXPECT_EQ(program.Text(IDC_READ), L"停止读卡");
+  EXPECT_EQ(program.Text(IDC_KEY_SETTINGS), L"按键录入配置");
+  EXPECT_EQ(program.Text(IDC_EXIT), L"退    出  ");
+  EXPECT_EQ(program.Text(IDC_VALUE_NAME), L"");
   // The photo box keeps its first size until a photo comes.
-  HWND photo = ::GetDlgItem(program.MainWindow(), kImagPer);
+  HWND photo = ::GetDlgItem(program.MainWindow(), IDC_PHOTO);
   RECT before{};
   ::GetWindowRect(photo, &before);
   EXPECT_EQ(before.right - before.left, 150);
@@ -138,13 +139,14 @@ TEST_F(ProgramRun, StartUpWithAReaderShowsPortCardAndPhoto) {
 
   box.PlaceCard("test");
   const DWORD placed = ::GetTickCount();
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0 + 7) == L"2016.03.15-2036.03.15"; }, 3000));
+  ASSERT_TRUE(
+      WaitFor([&] { return program.Text(IDC_VALUE_VALIDITY) == L"2016.03.15-2036.03.15"; }, 3000));
   EXPECT_LT(::GetTickCount() - placed, 1000u) << "card shown too late";
   for (int k = 0; k < 8; ++k) {
     std::wstring expected = kCard[k];
     expected.erase(0, expected.find_first_not_of(L' '));
     expected.erase(expected.find_last_not_of(L' ') + 1);
-    EXPECT_EQ(program.Text(kValue0 + k), expected) << k;
+    EXPECT_EQ(program.Text(IDC_VALUE_NAME + k), expected) << k;
   }
   // The demo photo is 102 x 126: the box takes that size plus its border.
   EXPECT_TRUE(WaitFor(
@@ -158,7 +160,7 @@ TEST_F(ProgramRun, StartUpWithAReaderShowsPortCardAndPhoto) {
   // Taken off the reader, the card stays.
   box.RemoveCard();
   Pump(700);
-  EXPECT_EQ(program.Text(kValue0), L"欧阳明月");
+  EXPECT_EQ(program.Text(IDC_VALUE_NAME), L"欧阳明月");
   EXPECT_TRUE(program.Messages().empty());
 }
 
@@ -166,25 +168,26 @@ TEST_F(ProgramRun, ReadButtonSwitchesReadingOffAndOnAgain) {
   box.AttachReader("7");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  EXPECT_EQ(program.Text(kLblInit), L"端口打开成功！端口：COM7");
-  program.Click(kComRead);
-  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"停止读卡！"; }, 3000));
-  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"端口打开成功！端口：COM7");
+  program.Click(IDC_READ);
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_STATUS) == L"停止读卡！"; }, 3000));
+  EXPECT_EQ(program.Text(IDC_READ), L"开始读卡");
   // While off, a card is not read.
   box.PlaceCard("test");
   Pump(900);
-  EXPECT_EQ(program.Text(kValue0), L"");
-  program.Click(kComRead);
-  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"端口打开成功！端口：COM7"; }, 3000));
-  EXPECT_EQ(program.Text(kComRead), L"停止读卡");
-  EXPECT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"欧阳明月"; }, 3000));
+  EXPECT_EQ(program.Text(IDC_VALUE_NAME), L"");
+  program.Click(IDC_READ);
+  EXPECT_TRUE(
+      WaitFor([&] { return program.Text(IDC_STATUS) == L"端口打开成功！端口：COM7"; }, 3000));
+  EXPECT_EQ(program.Text(IDC_READ), L"停止读卡");
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"欧阳明月"; }, 3000));
   // Switched on without the reader: reported, and the button stays.
-  program.Click(kComRead);
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kComRead) == L"开始读卡"; }, 3000));
+  program.Click(IDC_READ);
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_READ) == L"开始读卡"; }, 3000));
   box.AttachReader("");
-  program.Click(kComRead);
-  EXPECT_TRUE(WaitFor([&] { return program.Text(kLblInit) == L"机具连接失败！"; }, 5000));
-  EXPECT_EQ(program.Text(kComRead), L"开始读卡");
+  program.Click(IDC_READ);
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_STATUS) == L"机具连接失败！"; }, 5000));
+  EXPECT_EQ(program.Text(IDC_READ), L"开始读卡");
 }
 
 TEST_F(ProgramRun, KeySettingsFileIsRewrittenOnceAtExitWithExactBytes) {
@@ -210,7 +213,7 @@ TEST_F(ProgramRun, ExitButtonDoesTheSameAsTheCloseBox) {
   box.Write(L"SetKey.txt", "F2\r\nF1\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  program.Click(kComExit);
+  program.Click(IDC_EXIT);
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(box.Read(L"SetKey.txt"), "F2\r\nF1\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
 }
@@ -269,7 +272,7 @@ TEST_F(ProgramRun, MissingReaderLibraryIsReportedAndKeysAreStillSaved) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   EXPECT_EQ(program.Messages(), std::vector<std::wstring>{L"端口打开失败！"});
-  EXPECT_EQ(program.Text(kLblInit), L"机具连接失败！");
+  EXPECT_EQ(program.Text(IDC_STATUS), L"机具连接失败！");
   box.Remove(L"SetKey.txt");
   program.Close();
   ASSERT_TRUE(program.WaitForExit());
@@ -335,14 +338,14 @@ TEST_F(ProgramRun, WindowGeometryAndCentringAtTheSystemDpi) {
   EXPECT_EQ(program.Text(main), L"CorvaneOrdane按键录入程序V2.0");
   // A control placed in twips: C_Addr at 1560, 3000, 5775 x 1335.
   RECT addr{};
-  ::GetWindowRect(::GetDlgItem(main, kValue0 + 4), &addr);
+  ::GetWindowRect(::GetDlgItem(main, IDC_VALUE_ADDRESS), &addr);
   ::MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&addr), 2);
   EXPECT_EQ(addr.left, want.address.left);
   EXPECT_EQ(addr.top, want.address.top);
   EXPECT_EQ(addr.right - addr.left, want.address.right);
   EXPECT_EQ(addr.bottom - addr.top, want.address.bottom);
   // The key settings window: 6090 x 6030 twips, centred the same way.
-  program.Click(kComSet);
+  program.Click(IDC_KEY_SETTINGS);
   HWND options = nullptr;
   ASSERT_TRUE(WaitFor(
       [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));
@@ -358,13 +361,35 @@ TEST_F(ProgramRun, WindowGeometryAndCentringAtTheSystemDpi) {
       0.5);
 }
 
+TEST_F(ProgramRun, BothWindowsCaptionTheEightFieldsAsBefore) {
+  const wchar_t* const captions[] = {L"姓    名：", L"性    别：", L"民    族：", L"出生日期：",
+                                     L"住    址：", L"身份证号：", L"签发机关：", L"有效期限："};
+  const int mainIds[] = {IDC_CAPTION_NAME,      IDC_CAPTION_SEX,     IDC_CAPTION_NATION,
+                         IDC_CAPTION_BIRTH,     IDC_CAPTION_ADDRESS, IDC_CAPTION_ID_NUMBER,
+                         IDC_CAPTION_AUTHORITY, IDC_CAPTION_VALIDITY};
+  const int settingsIds[] = {IDC_KEY_LABEL_NAME,      IDC_KEY_LABEL_SEX,
+                             IDC_KEY_LABEL_NATION,    IDC_KEY_LABEL_BIRTH,
+                             IDC_KEY_LABEL_ADDRESS,   IDC_KEY_LABEL_ID_NUMBER,
+                             IDC_KEY_LABEL_AUTHORITY, IDC_KEY_LABEL_VALIDITY};
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(program.Text(mainIds[k]), captions[k]) << k;
+  program.Click(IDC_KEY_SETTINGS);
+  HWND options = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(program.Text(::GetDlgItem(options, settingsIds[k])), captions[k]) << k;
+  }
+}
+
 TEST_F(ProgramRun, ClockShowsMonthDayAndTime) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   std::wstring clock;
   ASSERT_TRUE(WaitFor(
       [&] {
-        clock = program.Text(kLblTime);
+        clock = program.Text(IDC_CLOCK);
         return clock != L"时间";
       },
       2500));

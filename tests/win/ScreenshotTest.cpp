@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -55,8 +56,8 @@ TEST(Screenshot, MainWindowWithTheDemoCard) {
   box.PlaceCard("demo");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  ASSERT_TRUE(WaitFor([&] { return !program.Text(kValue0).empty(); }, 3000));
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kLblTime) != L"时间"; }, 2500));
+  ASSERT_TRUE(WaitFor([&] { return !program.Text(IDC_VALUE_NAME).empty(); }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_CLOCK) != L"时间"; }, 2500));
   ::SetForegroundWindow(program.MainWindow());
   Pump(500);
   const std::wstring dir = BinFolder() + L"\\..\\artifacts";
@@ -65,10 +66,10 @@ TEST(Screenshot, MainWindowWithTheDemoCard) {
   // The second card's photo is smaller: the box shrinks and what it
   // uncovers is painted again.
   box.PlaceCard("second");
-  ASSERT_TRUE(WaitFor([&] { return program.Text(kValue0) == L"欧阳样例"; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"欧阳样例"; }, 3000));
   Pump(500);
   EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window-second-card.bmp"));
-  program.Click(kComSet);
+  program.Click(IDC_KEY_SETTINGS);
   HWND options = nullptr;
   ASSERT_TRUE(WaitFor(
       [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 namespace {
@@ -24,7 +25,7 @@ class SlowReader : public ::testing::Test {
     box.PlaceCard("demo");
     program = std::make_unique<Program>(box);
     ASSERT_TRUE(program->WaitForMainWindow());
-    ASSERT_TRUE(WaitFor([&] { return program->Text(kValue0) == L"林示范"; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
     // From now on every read takes two seconds.
     box.Write(L"reader-sim\\delay_ms.txt", "Read_Content=2000\r\n");
   }

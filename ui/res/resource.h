@@ -1,2 +1,59 @@
 #pragma once
+// Resource and control ids of the program, shared by the resource script,
+// the windows and the Windows tests. The eight ids of a row of card fields
+// follow one another in field order (name, sex, nation, date of birth,
+// address, identity number, issuing authority, validity period).
+
 #define IDI_KEYENTRY 101
+
+// Main window: captions of the card fields.
+#define IDC_CAPTION_NAME 100
+#define IDC_CAPTION_SEX 101
+#define IDC_CAPTION_NATION 102
+#define IDC_CAPTION_BIRTH 103
+#define IDC_CAPTION_ADDRESS 104
+#define IDC_CAPTION_ID_NUMBER 105
+#define IDC_CAPTION_AUTHORITY 106
+#define IDC_CAPTION_VALIDITY 107
+
+// Main window: values of the card fields.
+#define IDC_VALUE_NAME 120
+#define IDC_VALUE_SEX 121
+#define IDC_VALUE_NATION 122
+#define IDC_VALUE_BIRTH 123
+#define IDC_VALUE_ADDRESS 124
+#define IDC_VALUE_ID_NUMBER 125
+#define IDC_VALUE_AUTHORITY 126
+#define IDC_VALUE_VALIDITY 127
+
+// Main window: photo, buttons, status line and clock.
+#define IDC_PHOTO 140
+#define IDC_READ 141
+#define IDC_KEY_SETTINGS 142
+#define IDC_EXIT 143
+#define IDC_STATUS 144
+#define IDC_CLOCK 145
+
+// Key settings window: captions of the card fields.
+#define IDC_KEY_LABEL_NAME 200
+#define IDC_KEY_LABEL_SEX 201
+#define IDC_KEY_LABEL_NATION 202
+#define IDC_KEY_LABEL_BIRTH 203
+#define IDC_KEY_LABEL_ADDRESS 204
+#define IDC_KEY_LABEL_ID_NUMBER 205
+#define IDC_KEY_LABEL_AUTHORITY 206
+#define IDC_KEY_LABEL_VALIDITY 207
+
+// Key settings window: the key chosen for each card field.
+#define IDC_KEY_LIST_NAME 220
+#define IDC_KEY_LIST_SEX 221
+#define IDC_KEY_LIST_NATION 222
+#define IDC_KEY_LIST_BIRTH 223
+#define IDC_KEY_LIST_ADDRESS 224
+#define IDC_KEY_LIST_ID_NUMBER 225
+#define IDC_KEY_LIST_AUTHORITY 226
+#define IDC_KEY_LIST_VALIDITY 227
+
+// Key settings window: buttons.
+#define IDC_APPLY 240
+#define IDC_CLOSE 241
