@@ -40,6 +40,14 @@ bool Maths::SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* pr
   return false;
 }
 
+void Maths::CloseComm() {
+  try {
+    ports_.reader.CloseComm();
+  } catch (const ReaderLibraryError&) {
+    // Without the library there is no port to close.
+  }
+}
+
 void Maths::SaveAndUnhook() {
   ports_.hook.Remove();
   SaveKeySettings();

@@ -1,6 +1,7 @@
 #pragma once
 // The program's shared state and its core procedures: start-up of the reader
-// and the keyboard hook, shut-down, and the key settings file.
+// and the keyboard hook, shut-down, and the key settings file. Maths owns the
+// connection to the reader: it opens the port and closes it again.
 #include <string>
 
 #include "core/CardField.h"
@@ -8,8 +9,8 @@
 #include "core/HookTable.h"
 #include "core/KeyboardHook.h"
 #include "core/MessageSink.h"
+#include "core/ReaderLibrary.h"
 #include "core/TextCodec.h"
-#include "reader/ReaderLibrary.h"
 
 namespace keyentry {
 
@@ -32,6 +33,9 @@ class Maths {
   // the keyboard hook is installed. A library that cannot be loaded is
   // reported with a message.
   void InitDevice();
+  // Closes the reader's port, at shut-down. Without the library there is no
+  // port to close: that is not reported.
+  void CloseComm();
   // Removes the keyboard hook and writes the key table back to SetKey.txt.
   void SaveAndUnhook();
 
@@ -52,11 +56,8 @@ class Maths {
   // Hands the current keys and card values to the keyboard hook as one table.
   void PublishHookTable();
 
-  std::wstring PathInProgramFolder(const wchar_t* fileName) const;
-  const std::wstring& ProgramFolder() const { return programFolder_; }
-  CorePorts& Ports() { return ports_; }
-
  private:
+  std::wstring PathInProgramFolder(const wchar_t* fileName) const;
   bool SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix);
 
   CorePorts ports_;

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "core/ReaderLibrary.h"
 #include "platform/Handles.h"
-#include "reader/ReaderLibrary.h"
 
 namespace keyentry {
 

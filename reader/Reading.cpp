@@ -25,11 +25,14 @@ void ToggleReading(Maths& maths, MainWindowView& view) {
 
 namespace {
 
+std::wstring PathIn(const std::wstring& folder, const wchar_t* fileName) {
+  return folder + L"\\" + fileName;
+}
+
 // Reads the card whose files the library has just written. Fields are shown
 // and stored one by one; a short or missing text file stops at that point.
-void TakeCard(Maths& maths, MainWindowView& view) {
-  auto& ports = maths.Ports();
-  const auto bytes = ports.files.ReadAll(maths.PathInProgramFolder(kCardTextFileName));
+void TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+  const auto bytes = ports.files.ReadAll(PathIn(ports.programFolder, kCardTextFileName));
   if (!bytes) return;
   const CardText card = ParseCardText(*bytes, ports.codec);
   for (int k = 0; k < card.count; ++k) {
@@ -38,18 +41,17 @@ void TakeCard(Maths& maths, MainWindowView& view) {
   }
   maths.PublishHookTable();
   if (card.count < kCardFieldCount) return;
-  view.ShowPhoto(maths.PathInProgramFolder(kCardPhotoFileName));
+  view.ShowPhoto(PathIn(ports.programFolder, kCardPhotoFileName));
 }
 
 }  // namespace
 
-void PollCard(Maths& maths, MainWindowView& view) {
+void PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   view.SetPollTimerEnabled(false);
   try {
-    auto& reader = maths.Ports().reader;
-    if (ReaderSucceeded(reader.Authenticate()) &&
-        ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto))) {
-      TakeCard(maths, view);
+    if (ReaderSucceeded(ports.reader.Authenticate()) &&
+        ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto))) {
+      TakeCard(ports, maths, view);
     }
   } catch (const ReaderLibraryError&) {
     // The library could not be called: nothing to show this time.

@@ -12,6 +12,7 @@
 #include "platform/Win32FileStore.h"
 #include "platform/Win32MessageSink.h"
 #include "platform/Win32Text.h"
+#include "reader/Reading.h"
 
 namespace keyentry {
 
@@ -34,7 +35,9 @@ class App {
 
   HINSTANCE Instance() const { return instance_; }
   Maths& maths() { return maths_; }
-  ReaderLibrary& Reader() { return reader_; }
+  // What the card poll reads through.
+  const ReadingPorts& CardReading() const { return reading_; }
+  FileStore& Files() { return files_; }
   bool IsDialogMessageForOurWindows(MSG& msg);
   HICON Icon(bool small) const { return small ? smallIcon_ : icon_; }
   int Dpi() const { return dpi_; }
@@ -61,6 +64,7 @@ class App {
   HookTableStore tables_;
   LowLevelKeyboardHook hook_;
   Maths maths_;
+  ReadingPorts reading_;
   int dpi_ = 96;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -181,11 +181,7 @@ void Form1::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   ::KillTimer(hwnd_, kTimer1);
-  try {
-    app_.Reader().CloseComm();
-  } catch (const ReaderLibraryError&) {
-    // Without the library there is no port to close; the keys are saved all the same.
-  }
+  app_.maths().CloseComm();
   app_.maths().SaveAndUnhook();
 }
 
@@ -195,7 +191,7 @@ void Form1::ComSet_Click() { app_.ShowOptions(); }
 
 void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-void Form1::Timer1_Timer() { PollCard(app_.maths(), *this); }
+void Form1::Timer1_Timer() { PollCard(app_.CardReading(), app_.maths(), *this); }
 
 void Form1::Timer2_Timer() {
   SYSTEMTIME now{};
@@ -250,7 +246,7 @@ void Form1::ShowCardField(int field, const std::wstring& text) {
 }
 
 void Form1::ShowPhoto(const std::wstring& path) {
-  auto bytes = app_.maths().Ports().files.ReadAll(path);
+  auto bytes = app_.Files().ReadAll(path);
   if (!bytes) return;
   if (photo_ && *bytes == photoBytes_) {  // the same photo again
     ::UpdateWindow(hwnd_);

@@ -10,10 +10,11 @@
 #include "core/KeyboardHook.h"
 #include "core/Maths.h"
 #include "core/MessageSink.h"
+#include "core/ReaderLibrary.h"
 #include "core/TextCodec.h"
 #include "core/Texts.h"
 #include "reader/MainWindowView.h"
-#include "reader/ReaderLibrary.h"
+#include "reader/Reading.h"
 
 namespace keyentry::test {
 
@@ -153,6 +154,7 @@ struct CoreRig {
   FakeMessages messages;
   HookTableStore tables;
   Maths maths{CorePorts{reader, hook, files, codec, messages}, L"C:\\app", tables};
+  ReadingPorts reading{reader, files, codec, L"C:\\app"};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
   static constexpr const wchar_t* kCardFile = L"C:\\app\\wz.txt";

@@ -110,6 +110,20 @@ TEST_F(PortSearch, KeyFileMessageComesFirstAndTheSearchStillRuns) {
   EXPECT_TRUE(rig.maths.Connected());
 }
 
+TEST_F(PortSearch, ShutDownClosesThePortAndAMissingLibraryIsNoError) {
+  rig.reader.readerPorts = {1001};
+  rig.maths.InitDevice();
+  rig.reader.calls.clear();
+  rig.maths.CloseComm();
+  EXPECT_EQ(rig.reader.calls, std::vector<std::string>{"CloseComm"});
+  rig.reader.missing = true;
+  EXPECT_NO_THROW(rig.maths.CloseComm());
+  EXPECT_TRUE(rig.messages.shown.empty());
+  // The keys are saved all the same.
+  rig.maths.SaveAndUnhook();
+  EXPECT_EQ(rig.files.files[CoreRig::kKeyFile], "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+}
+
 TEST_F(PortSearch, ShutDownRemovesTheHookBeforeWritingTheKeys) {
   rig.reader.readerPorts = {1001};
   rig.maths.InitDevice();

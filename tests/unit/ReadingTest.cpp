@@ -74,7 +74,7 @@ TEST_F(Reading, MissingLibraryReportsOnceThenShowsNoReader) {
 
 TEST_F(Reading, PollReadsTrimsShowsAndStoresACardWithCrOnlyLines) {
   PlaceCard(L"  张三  \r男\r汉 \r19900101\r北京市 东城区\t\r   \r 公安局\r2016.01.01-2026.01.01");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   const std::array<std::wstring, 8> expected = {L"张三",
                                                 L"男",
                                                 L"汉",
@@ -94,7 +94,7 @@ TEST_F(Reading, PollReadsTrimsShowsAndStoresACardWithCrOnlyLines) {
 
 TEST_F(Reading, LoneLineFeedStaysInTheFieldAndIsTyped) {
   PlaceCard(L"a\r\nb\r\nc\r\nd\r\n第一行\n第二行 \r\nf\r\ng\r\nh\r\n");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(view.shown[4], L"第一行\n第二行");
   RecordingSender sender;
   rig.PressKey(116, sender);
@@ -109,14 +109,14 @@ TEST_F(Reading, IdeographicSpacePaddingIsTrimmedButInnerSpacesStay) {
 
 TEST_F(Reading, NoCardOrFailedReadKeepsTheLastCard) {
   PlaceCard(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   rig.reader.cardPresent = false;
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   rig.reader.cardPresent = true;
   rig.reader.readSucceeds = false;
   PlaceCard(L"李四\r\n女\r\n回\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
   rig.reader.readSucceeds = false;
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(view.shown[0], L"张三");
   EXPECT_EQ(rig.maths.CardFields()[0], L"张三");
   EXPECT_EQ(view.photos.size(), 1u);
@@ -125,15 +125,15 @@ TEST_F(Reading, NoCardOrFailedReadKeepsTheLastCard) {
 }
 
 TEST_F(Reading, ReadIsOnlyTriedWhenACardIsThere) {
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(rig.reader.calls, std::vector<std::string>{"Authenticate"});
 }
 
 TEST_F(Reading, ShortCardTextKeepsTheNewFieldsAndSkipsThePhoto) {
   PlaceCard(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   PlaceCard(L"李四\r\n女\r\n");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(view.shown[0], L"李四");
   EXPECT_EQ(view.shown[1], L"女");
   EXPECT_EQ(view.shown[2], L"汉");
@@ -148,7 +148,7 @@ TEST_F(Reading, ShortCardTextKeepsTheNewFieldsAndSkipsThePhoto) {
 TEST_F(Reading, MissingCardTextAfterASuccessfulReadEndsTheTickQuietly) {
   rig.reader.cardPresent = true;
   rig.reader.onRead = nullptr;
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_TRUE(view.photos.empty());
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_TRUE(rig.messages.shown.empty());
@@ -156,14 +156,14 @@ TEST_F(Reading, MissingCardTextAfterASuccessfulReadEndsTheTickQuietly) {
 
 TEST_F(Reading, LibraryFailingDuringThePollEndsTheTickQuietly) {
   rig.reader.missing = true;
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_TRUE(rig.messages.shown.empty());
 }
 
 TEST_F(Reading, OnlyTheFirstEightLinesAreRead) {
   PlaceCard(L"1\r2\r3\r4\r5\r6\r7\r8\r9\r10");
-  PollCard(rig.maths, view);
+  PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(view.shown[7], L"8");
 }
 
