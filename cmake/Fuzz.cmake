@@ -9,13 +9,14 @@ endif()
 set(KEYENTRY_FUZZ_SECONDS 30 CACHE STRING "How long each fuzzer runs as a test, in seconds")
 
 set(_fuzz_common -fno-omit-frame-pointer -fno-sanitize-recover=all -D_GLIBCXX_ASSERTIONS)
-target_compile_options(keyentry_core PRIVATE
-  -fsanitize=fuzzer-no-link,address,undefined ${_fuzz_common})
+foreach(lib ${KEYENTRY_PORTABLE_LIBRARIES})
+  target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link,address,undefined ${_fuzz_common})
+endforeach()
 
 set(_fuzz_dir ${CMAKE_SOURCE_DIR}/tests/fuzz)
 
 add_library(fuzz_support STATIC ${_fuzz_dir}/FuzzSupport.cpp)
-target_link_libraries(fuzz_support PUBLIC keyentry_core)
+target_link_libraries(fuzz_support PUBLIC keyentry_reader keyentry_layout)
 target_compile_options(fuzz_support PRIVATE
   -Wall -Wextra -fsanitize=fuzzer-no-link,address,undefined ${_fuzz_common})
 

@@ -4,8 +4,10 @@ include(GoogleTest)
 
 if(KEYENTRY_SANITIZE)
   set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-  target_compile_options(keyentry_core PRIVATE ${_san})
-  target_link_options(keyentry_core PUBLIC ${_san})
+  foreach(lib ${KEYENTRY_PORTABLE_LIBRARIES})
+    target_compile_options(${lib} PRIVATE ${_san})
+    target_link_options(${lib} PUBLIC ${_san})
+  endforeach()
 endif()
 
 # The portable parts of the two outside libraries are tested here too.
@@ -14,7 +16,7 @@ add_subdirectory(ostra-sim)
 
 file(GLOB _unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${_unit_sources})
-target_link_libraries(unit_tests PRIVATE keyentry_core sendstr_plan ostra_sim_script GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(unit_tests PRIVATE keyentry_reader keyentry_layout sendstr_plan ostra_sim_script GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 

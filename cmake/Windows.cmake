@@ -31,9 +31,8 @@ add_library(keyentry_ui STATIC
   ui/Form1.cpp
   ui/frmOptions.cpp
 )
-target_include_directories(keyentry_ui PRIVATE ${CMAKE_SOURCE_DIR}/ui/res)
 target_compile_options(keyentry_ui PRIVATE -Wall -Wextra)
-target_link_libraries(keyentry_ui PUBLIC keyentry_platform comctl32)
+target_link_libraries(keyentry_ui PUBLIC keyentry_platform keyentry_reader keyentry_layout comctl32)
 
 add_executable(KeyEntry WIN32
   ui/main.cpp

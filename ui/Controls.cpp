@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "ui/Layout.h"
-#include "ui/TextWrap.h"
+#include "ui/layout/Layout.h"
+#include "ui/layout/TextWrap.h"
 
 namespace keyentry {
 

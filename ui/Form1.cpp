@@ -7,10 +7,10 @@
 #include "core/Texts.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
-#include "ui/BitmapFile.h"
-#include "ui/Clock.h"
 #include "ui/Controls.h"
-#include "ui/Layout.h"
+#include "ui/layout/BitmapFile.h"
+#include "ui/layout/Clock.h"
+#include "ui/layout/Layout.h"
 #include "ui/res/resource.h"
 
 namespace keyentry {

@@ -7,7 +7,7 @@
 #include "core/Texts.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
-#include "ui/Layout.h"
+#include "ui/layout/Layout.h"
 #include "ui/res/resource.h"
 
 namespace keyentry {

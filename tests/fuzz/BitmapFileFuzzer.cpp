@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "ui/BitmapFile.h"
+#include "ui/layout/BitmapFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

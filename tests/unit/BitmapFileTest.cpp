@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "ui/BitmapFile.h"
+#include "ui/layout/BitmapFile.h"
 
 namespace keyentry {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "ui/Layout.h"
-#include "ui/TextWrap.h"
+#include "ui/layout/Layout.h"
+#include "ui/layout/TextWrap.h"
 
 namespace keyentry {
 namespace {
@@ -95,7 +95,7 @@ TEST(TextWrap, ExactFitStaysOnOneLine) {
 }  // namespace
 }  // namespace keyentry
 
-#include "ui/Clock.h"
+#include "ui/layout/Clock.h"
 
 namespace keyentry {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/Layout.h"
+#include "ui/layout/Layout.h"
 
 #include <cmath>
 

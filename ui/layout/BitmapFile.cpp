@@ -1,4 +1,4 @@
-#include "ui/BitmapFile.h"
+#include "ui/layout/BitmapFile.h"
 
 namespace keyentry {
 

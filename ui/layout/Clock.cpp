@@ -1,4 +1,4 @@
-#include "ui/Clock.h"
+#include "ui/layout/Clock.h"
 
 #include "core/Texts.h"
 

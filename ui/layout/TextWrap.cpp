@@ -1,4 +1,4 @@
-#include "ui/TextWrap.h"
+#include "ui/layout/TextWrap.h"
 
 #include <algorithm>
 
