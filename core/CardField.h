@@ -1,22 +1,14 @@
 #pragma once
 // The eight text fields of an identity card, in the fixed order used by the
-// card text file, the key table, the stored values and both windows.
+// card text file, the key table, the stored values and both windows: name,
+// sex, nation, date of birth, address, identity number, issuing authority,
+// validity period. A field is known by its number in this order, 0 to 7.
 #include <array>
 #include <optional>
 #include <string>
 
 namespace keyentry {
 
-enum CardField : int {
-  kName = 0,
-  kSex = 1,
-  kNation = 2,
-  kBirth = 3,
-  kAddress = 4,
-  kIdNumber = 5,
-  kAuthority = 6,
-  kValidity = 7,
-};
 constexpr int kCardFieldCount = 8;
 
 // Key name per card field ("F1".."F12", or whatever the operator stored).

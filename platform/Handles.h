@@ -59,10 +59,10 @@ struct GdiTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DeleteObject(h); }
 };
-struct IconTraits {
-  using Handle = HICON;
+struct MemoryDcTraits {
+  using Handle = HDC;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DestroyIcon(h); }
+  static void Close(Handle h) { ::DeleteDC(h); }
 };
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
@@ -72,6 +72,44 @@ using UniqueHook = UniqueHandle<HookTraits>;
 using UniqueFont = UniqueHandle<GdiTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<GdiTraits<HBRUSH>>;
-using UniqueIcon = UniqueHandle<IconTraits>;
+// A device context made with CreateCompatibleDC.
+using UniqueMemoryDC = UniqueHandle<MemoryDcTraits>;
+
+// The device context of a window (or, for no window, of the screen), taken
+// with GetDC and given back with ReleaseDC.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ~WindowDC() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// Selects an object (font, bitmap, ...) into a device context and selects
+// the object it replaced back at the end of the scope. A null object selects
+// nothing.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(object ? ::SelectObject(dc, object) : nullptr) {}
+  ~SelectedObject() {
+    if (old_ && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
 }  // namespace keyentry

@@ -9,6 +9,7 @@
 
 #include "core/HookTable.h"
 #include "core/KeyboardHook.h"
+#include "platform/Handles.h"
 
 namespace keyentry {
 
@@ -30,7 +31,7 @@ class LowLevelKeyboardHook : public KeyboardHook {
   TextSender& sender_;
   std::thread thread_;
   DWORD threadId_ = 0;
-  HHOOK hook_ = nullptr;  // set and cleared on the hook thread
+  UniqueHook hook_;  // installed and removed on the hook thread
 
   // The hook procedure is a plain function: this is how it finds its owner.
   static std::atomic<LowLevelKeyboardHook*> owner_;

@@ -1,5 +1,7 @@
 #include "ui/App.h"
 
+#include <utility>
+
 #include "ui/Controls.h"
 #include "ui/Form1.h"
 #include "ui/frmOptions.h"
@@ -92,10 +94,26 @@ void App::WindowOpened(HWND window) {
   ++openWindows_;
 }
 
-void App::WindowClosed(HWND window) {
+void App::WindowDestroyed(HWND& handle) {
+  const HWND window = std::exchange(handle, nullptr);
+  ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   for (HWND& slot : windows_)
     if (slot == window) slot = nullptr;
   if (--openWindows_ <= 0) ::PostQuitMessage(0);
+}
+
+void App::RegisterWindowClass(const wchar_t* className, WNDPROC windowProc,
+                              HBRUSH background) const {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = instance_;
+  wc.hIcon = icon_;
+  wc.hIconSm = smallIcon_;
+  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = background;
+  wc.lpszClassName = className;
+  ::RegisterClassExW(&wc);
 }
 
 }  // namespace keyentry

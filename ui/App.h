@@ -13,6 +13,7 @@
 #include "platform/Win32MessageSink.h"
 #include "platform/Win32Text.h"
 #include "reader/Reading.h"
+#include "ui/Controls.h"
 
 namespace keyentry {
 
@@ -39,7 +40,6 @@ class App {
   const ReadingPorts& CardReading() const { return reading_; }
   FileStore& Files() { return files_; }
   bool IsDialogMessageForOurWindows(MSG& msg);
-  HICON Icon(bool small) const { return small ? smallIcon_ : icon_; }
   int Dpi() const { return dpi_; }
   // Hidden top-level window that owns the key settings window, so that it
   // has no taskbar button and does not depend on the main window. Made when
@@ -49,10 +49,20 @@ class App {
   // Opens the key settings window, or brings it forward when it is open.
   void ShowOptions();
 
+  // Registers the window class of a window owned by an object of type T (see
+  // ForwardToOwner): the program's icons, the arrow cursor, this background.
+  template <typename T>
+  void RegisterWindowClass(const wchar_t* className, HBRUSH background) const {
+    RegisterWindowClass(className, &ForwardToOwner<T>, background);
+  }
+  // A window of the program has been made, or is being destroyed (at its
+  // WM_DESTROY): then it no longer reaches its object, the object forgets
+  // its handle, and the program ends with its last window.
   void WindowOpened(HWND window);
-  void WindowClosed(HWND window);
+  void WindowDestroyed(HWND& handle);
 
  private:
+  void RegisterWindowClass(const wchar_t* className, WNDPROC windowProc, HBRUSH background) const;
   HINSTANCE instance_;
   std::wstring folder_;
   AnsiCodePage codec_;

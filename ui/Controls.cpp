@@ -9,9 +9,8 @@
 namespace keyentry {
 
 int SystemDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ::ReleaseDC(nullptr, screen);
+  const WindowDC screen(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
   return dpi > 0 ? dpi : 96;
 }
 
@@ -27,9 +26,8 @@ bool FaceInstalled(const wchar_t* face) {
   query.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
   bool found = false;
-  HDC screen = ::GetDC(nullptr);
-  ::EnumFontFamiliesExW(screen, &query, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
-  ::ReleaseDC(nullptr, screen);
+  const WindowDC screen(nullptr);
+  ::EnumFontFamiliesExW(screen.get(), &query, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
   return found;
 }
 
@@ -107,7 +105,7 @@ void DrawLabel(const DRAWITEMSTRUCT& item, COLORREF background, bool centred) {
   const std::wstring text = WindowText(item.hwndItem);
   if (text.empty()) return;
   HFONT font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
-  HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
+  const SelectedObject selectedFont(dc, font);
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, RGB(0, 0, 0));
   TEXTMETRICW tm{};
@@ -129,7 +127,6 @@ void DrawLabel(const DRAWITEMSTRUCT& item, COLORREF background, bool centred) {
     ::ExtTextOutW(dc, x, y, ETO_CLIPPED, &rc, line.data(), static_cast<UINT>(line.size()), nullptr);
     y += lineHeight;
   }
-  if (oldFont) ::SelectObject(dc, oldFont);
 }
 
 }  // namespace keyentry

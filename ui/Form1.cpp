@@ -29,11 +29,11 @@ static_assert(IDC_CAPTION_VALIDITY == IDC_CAPTION_NAME + kCardFieldCount - 1,
 static_assert(IDC_VALUE_VALIDITY == IDC_VALUE_NAME + kCardFieldCount - 1,
               "value ids follow one another in field order");
 
-constexpr TwipRect kCaptionRects[8] = {
+constexpr TwipRect kCaptionRects[kCardFieldCount] = {
     {120, 240, 1215, 375},  {120, 840, 1215, 375},  {120, 1560, 1215, 375}, {120, 2280, 1215, 375},
     {120, 3120, 1215, 375}, {120, 4680, 1215, 375}, {120, 5520, 1215, 375}, {120, 6360, 1215, 375},
 };
-constexpr TwipRect kValueRects[8] = {
+constexpr TwipRect kValueRects[kCardFieldCount] = {
     {1560, 240, 2535, 495},  {1560, 840, 2535, 495},   {1560, 1560, 2535, 495},
     {1560, 2280, 2535, 495}, {1560, 3000, 5775, 1335}, {1560, 4560, 5775, 615},
     {1560, 5520, 5775, 615}, {1560, 6360, 5775, 495},
@@ -68,16 +68,7 @@ Form1::~Form1() {
 }
 
 bool Form1::Create(int showCommand) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &ForwardToOwner<Form1>;
-  wc.hInstance = app_.Instance();
-  wc.hIcon = app_.Icon(false);
-  wc.hIconSm = app_.Icon(true);
-  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  ::RegisterClassExW(&wc);
+  app_.RegisterWindowClass<Form1>(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW, kClassName, kMainWindowCaption, style, 0, 0, 100, 100,
@@ -158,15 +149,11 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       if (wParam) Form_Unload();
       return 0;
-    case WM_DESTROY: {
+    case WM_DESTROY:
       ::KillTimer(hwnd_, kTimer1);
       ::KillTimer(hwnd_, kTimer2);
-      HWND self = hwnd_;
-      hwnd_ = nullptr;
-      ::SetWindowLongPtrW(self, GWLP_USERDATA, 0);
-      app_.WindowClosed(self);
+      app_.WindowDestroyed(hwnd_);
       return 0;
-    }
     default:
       return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
   }
@@ -207,11 +194,10 @@ void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == ImagPer_) {
     ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
     if (!photo_) return;
-    HDC memory = ::CreateCompatibleDC(item.hDC);
-    HGDIOBJ old = ::SelectObject(memory, photo_.get());
-    ::BitBlt(item.hDC, 0, 0, photoSize_.cx, photoSize_.cy, memory, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
+    const UniqueMemoryDC memory(::CreateCompatibleDC(item.hDC));
+    if (!memory) return;
+    const SelectedObject selectedPhoto(memory.get(), photo_.get());
+    ::BitBlt(item.hDC, 0, 0, photoSize_.cx, photoSize_.cy, memory.get(), 0, 0, SRCCOPY);
     return;
   }
   const bool clock = item.hwndItem == LblTime_;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/CardField.h"
 #include "platform/Handles.h"
 #include "reader/MainWindowView.h"
 #include "ui/Controls.h"
@@ -50,8 +51,8 @@ class Form1 : public MainWindowView {
 
   App& app_;
   HWND hwnd_ = nullptr;
-  HWND captions_[8] = {};
-  HWND values_[8] = {};  // C_Name .. C_Time
+  HWND captions_[kCardFieldCount] = {};
+  HWND values_[kCardFieldCount] = {};
   HWND ImagPer_ = nullptr;
   HWND ComRead_ = nullptr;
   HWND ComSet_ = nullptr;

@@ -52,17 +52,8 @@ void frmOptions::ShowModeless() {
 }
 
 bool frmOptions::Create() {
-  white_.reset(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &ForwardToOwner<frmOptions>;
-  wc.hInstance = app_.Instance();
-  wc.hIcon = app_.Icon(false);
-  wc.hIconSm = app_.Icon(true);
-  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kClassName;
-  ::RegisterClassExW(&wc);
+  app_.RegisterWindowClass<frmOptions>(kClassName,
+                                       static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
   hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName,
@@ -101,13 +92,9 @@ LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       ::DestroyWindow(hwnd_);
       return 0;
-    case WM_DESTROY: {
-      HWND self = hwnd_;
-      hwnd_ = nullptr;
-      ::SetWindowLongPtrW(self, GWLP_USERDATA, 0);
-      app_.WindowClosed(self);
+    case WM_DESTROY:
+      app_.WindowDestroyed(hwnd_);
       return 0;
-    }
     default:
       return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
   }

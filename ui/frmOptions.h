@@ -4,6 +4,7 @@
 // they are written to SetKey.txt when the program ends.
 #include <windows.h>
 
+#include "core/CardField.h"
 #include "platform/Handles.h"
 #include "ui/Controls.h"
 
@@ -35,12 +36,11 @@ class frmOptions {
 
   App& app_;
   HWND hwnd_ = nullptr;
-  HWND labels_[8] = {};
-  HWND combos_[8] = {};
+  HWND labels_[kCardFieldCount] = {};
+  HWND combos_[kCardFieldCount] = {};
   HWND Command1_ = nullptr;
   HWND Command2_ = nullptr;
   UniqueFont songTi_;
-  UniqueBrush white_;
 };
 
 }  // namespace keyentry

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "platform/Handles.h"
 #include "ui/res/resource.h"
 
 namespace keyentry::wintest {
@@ -318,9 +319,7 @@ TEST_F(ProgramRun, WindowGeometryAndCentringAtTheSystemDpi) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   HWND main = program.MainWindow();
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
+  const int dpi = ::GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSX);
   ASSERT_EQ(dpi, want.dpi);
   RECT client{};
   ::GetClientRect(main, &client);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "platform/Handles.h"
 #include "ui/res/resource.h"
 
 namespace keyentry::wintest {
@@ -14,8 +15,8 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
   ::GetWindowRect(window, &r);
   const int w = r.right - r.left;
   const int h = r.bottom - r.top;
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
+  const WindowDC screen(nullptr);
+  const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
@@ -23,30 +24,25 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 24;
   void* bits = nullptr;
-  HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(memory, dib);
-  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::SelectObject(memory, old);
+  const UniqueBitmap dib(::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !dib) return false;
+  {
+    const SelectedObject selected(memory.get(), dib.get());
+    ::BitBlt(memory.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY);
+  }
   const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
   const DWORD imageSize = stride * static_cast<DWORD>(h);
   BITMAPFILEHEADER fh{};
   fh.bfType = 0x4D42;
   fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
   fh.bfSize = fh.bfOffBits + imageSize;
-  bool ok = false;
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f != INVALID_HANDLE_VALUE) {
-    DWORD n = 0;
-    ok = ::WriteFile(f, &fh, sizeof fh, &n, nullptr) &&
-         ::WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &n, nullptr) &&
-         ::WriteFile(f, bits, imageSize, &n, nullptr);
-    ::CloseHandle(f);
-  }
-  ::DeleteObject(dib);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-  return ok;
+  const UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  DWORD n = 0;
+  return ::WriteFile(f.get(), &fh, sizeof fh, &n, nullptr) &&
+         ::WriteFile(f.get(), &bi.bmiHeader, sizeof bi.bmiHeader, &n, nullptr) &&
+         ::WriteFile(f.get(), bits, imageSize, &n, nullptr);
 }
 
 TEST(Screenshot, MainWindowWithTheDemoCard) {
