@@ -46,28 +46,14 @@
 #include <utility>
 #include <vector>
 
-#include "SimScript.h"
+#include "ostra-sim/SimScript.h"
+#include "platform/Handles.h"
 
 namespace {
 
 namespace sim = keyentry::ostrasim;
 
-// ---------------------------------------------------------------- RAII helpers
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : handle_(h) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+using keyentry::UniqueFile;
 
 class CriticalSection {
  public:
@@ -109,12 +95,8 @@ class TempFile {
   std::wstring path_;
 };
 
-// ---------------------------------------------------------------- state
-
 CriticalSection g_lock;  // one call at a time, like a real serial device
 int g_openPort = 0;      // 0: no port open
-
-// ---------------------------------------------------------------- files
 
 // Folder of the process's .exe, with a trailing backslash.
 std::wstring ProgramFolder() {
@@ -145,10 +127,10 @@ bool IsFolder(const std::wstring& path) {
 
 // Whole content of a small file; nullopt when absent, unreadable or too big.
 std::optional<std::string> ReadSmallFile(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::nullopt;
+  if (!file) return std::nullopt;
   DWORD high = 0;
   const DWORD low = GetFileSize(file.get(), &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
@@ -183,8 +165,6 @@ std::wstring ToWide(const std::string& text) {
   }
   return std::wstring();
 }
-
-// ---------------------------------------------------------------- script
 
 class Script {
  public:
@@ -230,10 +210,10 @@ class Script {
   void log(const std::string& line) const {
     if (program_.empty()) return;
     // Append-only access: every write lands at the current end as a whole.
-    FileHandle file(CreateFileW((folder_ + L"calls.log").c_str(), FILE_APPEND_DATA,
+    UniqueFile file(CreateFileW((folder_ + L"calls.log").c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return;
+    if (!file) return;
     DWORD written = 0;
     WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
@@ -248,8 +228,6 @@ class Script {
   std::wstring program_;
   std::wstring folder_;
 };
-
-// ---------------------------------------------------------------- calls
 
 // Copies one card file to a temporary name in the program's folder.
 bool CopyToTemp(const std::wstring& source, const TempFile& temp) {

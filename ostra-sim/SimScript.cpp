@@ -1,4 +1,4 @@
-#include "SimScript.h"
+#include "ostra-sim/SimScript.h"
 
 #include <cstdint>
 #include <iterator>

@@ -15,14 +15,14 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include "SendStr.h"
+#include "sendstr/SendStr.h"
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "InputPlan.h"
+#include "sendstr/InputPlan.h"
 
 namespace {
 
