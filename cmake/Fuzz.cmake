@@ -15,7 +15,8 @@ endforeach()
 
 set(_fuzz_dir ${CMAKE_SOURCE_DIR}/tests/fuzz)
 
-add_library(fuzz_support STATIC ${_fuzz_dir}/FuzzSupport.cpp)
+add_library(fuzz_support STATIC ${_fuzz_dir}/FuzzSupport.cpp
+            ${CMAKE_SOURCE_DIR}/tests/support/Utf8Codec.cpp)
 target_link_libraries(fuzz_support PUBLIC keyentry_reader keyentry_layout)
 target_compile_options(fuzz_support PRIVATE
   -Wall -Wextra -fsanitize=fuzzer-no-link,address,undefined ${_fuzz_common})

@@ -15,7 +15,7 @@ add_subdirectory(sendstr)
 add_subdirectory(ostra-sim)
 
 file(GLOB _unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
-add_executable(unit_tests ${_unit_sources})
+add_executable(unit_tests ${_unit_sources} ${CMAKE_SOURCE_DIR}/tests/support/Utf8Codec.cpp)
 target_link_libraries(unit_tests PRIVATE keyentry_reader keyentry_layout sendstr_plan ostra_sim_script GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)

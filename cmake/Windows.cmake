@@ -12,6 +12,7 @@ target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 add_library(keyentry_platform STATIC
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
+  platform/MessagePump.cpp
   platform/ReaderDll.cpp
   platform/SendStrDll.cpp
   platform/Win32FileStore.cpp
@@ -68,6 +69,8 @@ add_executable(MinimalWindowPlain WIN32 tests/winbench/MinimalWindow.cpp)
 add_executable(MinimalWindowButton WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
 target_compile_definitions(MinimalWindowButton PRIVATE WITH_ONE_BUTTON)
 target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
+target_link_libraries(sendstr_bench PRIVATE keyentry_platform)
+target_link_libraries(startup_bench PRIVATE keyentry_platform)
 foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow MinimalWindowPlain
           MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)

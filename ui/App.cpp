@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/MessagePump.h"
 #include "ui/Controls.h"
 #include "ui/Form1.h"
 #include "ui/frmOptions.h"
@@ -32,12 +33,7 @@ App::~App() {
 
 int App::Run(int showCommand) {
   if (!Start(showCommand)) return 1;
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageForOurWindows(msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
+  RunMessageLoop([this](MSG& msg) { return IsDialogMessageForOurWindows(msg); });
   return 0;
 }
 

@@ -19,6 +19,7 @@
 #include "core/Lines.h"
 #include "reader/CardText.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/Utf8Codec.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ std::wstring PaddingRichText(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckCard(input, keyentry::fuzz::Latin1Codec());
-  CheckCard(input, keyentry::fuzz::Utf8Codec());
+  CheckCard(input, keyentry::test::Utf8Codec());
   CheckTrim(PaddingRichText(input));
   return 0;
 }

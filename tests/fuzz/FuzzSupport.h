@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the fuzzers: a check that stops the run on a broken invariant,
-// and two stand-ins for the system's ANSI code page.
+// and a one-byte stand-in for the system's ANSI code page (the multi-byte
+// one is tests/support/Utf8Codec.h, shared with the unit tests).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,17 +26,6 @@ class Latin1Codec : public TextCodec {
  public:
   std::wstring ToWide(std::string_view ansi) const override;
   // Characters above U+00FF become '?'.
-  std::string ToAnsi(std::wstring_view text) const override;
-};
-
-// UTF-8, strictly decoded: a multi-byte code page in which, as in code page
-// 936, CR and LF never occur inside a character. Every byte that does not
-// start a well-formed sequence becomes U+FFFD, so any byte string converts,
-// and converting the result back and forth again changes nothing.
-class Utf8Codec : public TextCodec {
- public:
-  std::wstring ToWide(std::string_view ansi) const override;
-  // Surrogates and values above U+10FFFF are written as U+FFFD.
   std::string ToAnsi(std::wstring_view text) const override;
 };
 

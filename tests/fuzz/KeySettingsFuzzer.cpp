@@ -16,6 +16,7 @@
 #include "core/KeySettings.h"
 #include "core/Lines.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/Utf8Codec.h"
 
 namespace {
 
@@ -61,6 +62,6 @@ void Check(std::string_view input, const keyentry::TextCodec& codec) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   Check(input, keyentry::fuzz::Latin1Codec());
-  Check(input, keyentry::fuzz::Utf8Codec());
+  Check(input, keyentry::test::Utf8Codec());
   return 0;
 }

@@ -15,18 +15,10 @@
 #include "core/Texts.h"
 #include "reader/MainWindowView.h"
 #include "reader/Reading.h"
+#include "tests/support/KeyFiles.h"
+#include "tests/support/Utf8Codec.h"
 
 namespace keyentry::test {
-
-// UTF-8 stands in for the ANSI code page: multi-byte, and CR/LF never
-// appear inside a character, as in code page 936.
-class Utf8Codec : public TextCodec {
- public:
-  std::wstring ToWide(std::string_view s) const override;
-  std::string ToAnsi(std::wstring_view s) const override;
-};
-
-std::string U8(std::wstring_view s);
 
 class FakeFiles : public FileStore {
  public:

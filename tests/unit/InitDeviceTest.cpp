@@ -8,9 +8,7 @@ namespace {
 class PortSearch : public ::testing::Test {
  protected:
   CoreRig rig;
-  void SetUp() override {
-    rig.files.files[CoreRig::kKeyFile] = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
-  }
+  void SetUp() override { rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8; }
   std::vector<std::string> InitCommCalls() const {
     std::vector<std::string> out;
     for (const auto& c : rig.reader.calls)
@@ -121,7 +119,7 @@ TEST_F(PortSearch, ShutDownClosesThePortAndAMissingLibraryIsNoError) {
   EXPECT_TRUE(rig.messages.shown.empty());
   // The keys are saved all the same.
   rig.maths.SaveAndUnhook();
-  EXPECT_EQ(rig.files.files[CoreRig::kKeyFile], "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  EXPECT_EQ(rig.files.files[CoreRig::kKeyFile], kKeyFileF1ToF8);
 }
 
 TEST_F(PortSearch, ShutDownRemovesTheHookBeforeWritingTheKeys) {

@@ -21,7 +21,7 @@ class KeySettingsFile : public ::testing::Test {
 };
 
 TEST_F(KeySettingsFile, ReadsEightCrLfLines) {
-  SetFile("F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  SetFile(kKeyFileF1ToF8);
   rig.maths.LoadKeySettings();
   EXPECT_EQ(rig.maths.HotKeys(), kF1toF8);
   EXPECT_TRUE(rig.messages.shown.empty());
@@ -52,12 +52,12 @@ TEST_F(KeySettingsFile, SevenLinesKeepTheEighthKeyAndReport) {
 }
 
 TEST_F(KeySettingsFile, NinthLineIsIgnoredAndLostOnSave) {
-  SetFile("F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\nF9\r\n");
+  SetFile(kKeyFileF1ToF8 + "\r\nF9\r\n");
   rig.maths.LoadKeySettings();
   EXPECT_EQ(rig.maths.HotKeys(), kF1toF8);
   EXPECT_TRUE(rig.messages.shown.empty());
   ASSERT_TRUE(rig.maths.SaveKeySettings());
-  EXPECT_EQ(File(), "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  EXPECT_EQ(File(), kKeyFileF1ToF8);
 }
 
 TEST_F(KeySettingsFile, EmptyLinesAreEmptyNamesAndNamesAreNotTrimmed) {
@@ -81,7 +81,7 @@ TEST_F(KeySettingsFile, EmptyOrMissingFileReportsAndChangesNothing) {
 TEST_F(KeySettingsFile, WritesThirtyBytesForF1ToF8) {
   rig.maths.SetHotKeys(kF1toF8);
   ASSERT_TRUE(rig.maths.SaveKeySettings());
-  EXPECT_EQ(File(), "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  EXPECT_EQ(File(), kKeyFileF1ToF8);
   EXPECT_EQ(File().size(), 30u);
 }
 
@@ -106,11 +106,11 @@ TEST_F(KeySettingsFile, RoundTripKeepsNamesAndDropsAFinalLineEnd) {
 }
 
 TEST_F(KeySettingsFile, FailedSaveReportsAndKeepsTheOldFile) {
-  SetFile("F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  SetFile(kKeyFileF1ToF8);
   rig.files.readOnly.insert(CoreRig::kKeyFile);
   rig.maths.SetHotKeys(Keys({L"F9", L"F9", L"F9", L"F9", L"F9", L"F9", L"F9", L"F9"}));
   EXPECT_FALSE(rig.maths.SaveKeySettings());
-  EXPECT_EQ(File(), "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  EXPECT_EQ(File(), kKeyFileF1ToF8);
   EXPECT_EQ(rig.messages.shown, std::vector<std::wstring>{kMsgKeyFileSaveFailed});
 }
 

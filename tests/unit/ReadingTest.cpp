@@ -15,7 +15,7 @@ class Reading : public ::testing::Test {
   std::string cardText;
 
   void SetUp() override {
-    rig.files.files[CoreRig::kKeyFile] = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
+    rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
     rig.reader.onRead = [this] { rig.files.files[CoreRig::kCardFile] = cardText; };
     rig.maths.LoadKeySettings();
   }

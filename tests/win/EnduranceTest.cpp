@@ -19,7 +19,7 @@ struct Resources {
 
 TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
   Sandbox box;
-  box.Write(L"SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8);
   box.AttachReader("1001");
   box.PlaceCard("demo");
   Program program(box);
@@ -50,7 +50,7 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
   // Warm up, so that caches and the first allocations are not counted.
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(toggle());
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(read(i));
-  Pump(300);
+  PumpMessagesFor(300);
   const Resources before = sample();
 
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(toggle()) << "switch " << i;
@@ -62,10 +62,10 @@ TEST(Endurance, ThousandSwitchesAndTenThousandReadsLeaveResourcesFlat) {
     ASSERT_TRUE(read(i)) << "read " << i;
     if (i % 1000 == 999) {
       EXPECT_EQ(program.Text(IDC_VALUE_NAME), names[i % 2]) << "read " << i;
-      Pump(1);
+      PumpMessagesFor(1);
     }
   }
-  Pump(300);
+  PumpMessagesFor(300);
   const Resources after = sample();
   ::CloseHandle(process);
 

@@ -11,7 +11,6 @@
 namespace keyentry::wintest {
 namespace {
 
-const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
 const std::wstring kReadFailed = L"配置文件SetKey.txt读取失败！";
 const std::wstring kSaveFailed = L"配置文件SetKey.txt保存失败！";
 const std::wstring kPortFailed = L"端口打开失败！";
@@ -32,7 +31,7 @@ bool OnlyProgramFiles(const Sandbox& box) {
   return true;
 }
 
-// --- The reader library ------------------------------------------------------
+// The reader library.
 
 TEST(ReaderLibraryFaults, LibraryLackingOneFunction) {
   struct Case {
@@ -49,16 +48,17 @@ TEST(ReaderLibraryFaults, LibraryLackingOneFunction) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.variant, c.variant + wcslen(c.variant)));
     Sandbox box;
-    const std::wstring variant = BinFolder() + L"\\ostra-variants\\" + c.variant + L"\\ostra.dll";
+    const std::wstring variant =
+        ProgramFolder() + L"\\ostra-variants\\" + c.variant + L"\\ostra.dll";
     ASSERT_TRUE(::CopyFileW(variant.c_str(), box.Path(L"ostra.dll").c_str(), FALSE));
-    box.Write(L"SetKey.txt", kF1toF8 + "\r\n");
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");
     box.AttachReader("1001");
     box.PlaceCard("demo");
     Program program(box);
     ASSERT_TRUE(program.WaitForMainWindow());
     EXPECT_EQ(program.Messages(), c.startMessages);
     EXPECT_EQ(program.Text(IDC_STATUS), c.status);
-    Pump(1000);  // a few poll ticks
+    PumpMessagesFor(1000);  // a few poll ticks
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(Responsive(program.MainWindow()));
     const bool canRead = std::wstring(c.variant) == L"without-CloseComm";
@@ -66,13 +66,13 @@ TEST(ReaderLibraryFaults, LibraryLackingOneFunction) {
     program.Close();
     ASSERT_TRUE(program.WaitForExit());
     EXPECT_EQ(program.Messages(), c.startMessages) << "no further messages";
-    EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+    EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   }
 }
 
 TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
   Sandbox box;
-  box.Write(L"SetKey.txt", kF1toF8);
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8);
   box.AttachReader("1002");
   box.PlaceCard("demo");
   box.Write(L"reader-sim\\answers.txt", "success=65537\r\nfailure=-1\r\n");
@@ -85,7 +85,7 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
     program.Click(IDC_READ);
     WaitFor([&] { return program.Text(IDC_READ) == L"开始读卡"; }, 3000);
     program.Click(IDC_READ);
-    Pump(500);
+    PumpMessagesFor(500);
   };
   // 0xFFFF0001: the low 16 bits are 1, so this is success too.
   box.Write(L"reader-sim\\answers.txt", "success=-65535\r\nfailure=-1\r\n");
@@ -98,7 +98,7 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
   EXPECT_TRUE(program.Messages().empty());
 }
 
-// --- The key settings file ---------------------------------------------------
+// The key settings file.
 
 struct KeyFileCase {
   const char* name;
@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\n" + kEmptyKeys},
                       KeyFileCase{"SevenLines", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n", true,
                                   "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\n"},
-                      KeyFileCase{"NineLines", kF1toF8 + "\r\nF9\r\n", false, kF1toF8},
+                      KeyFileCase{"NineLines", kKeyFileF1ToF8 + "\r\nF9\r\n", false,
+                                  kKeyFileF1ToF8},
                       KeyFileCase{"TenMegabytes", Big(10 * 1024 * 1024), true,
                                   Big(10 * 1024 * 1024) + kEmptyKeys},
                       KeyFileCase{"NulBytes", kWithNul, false, kWithNul}),
@@ -171,7 +172,7 @@ TEST(KeyFileBytes, InvalidCodePageBytesStayConfinedToTheirLine) {
 
 TEST(KeyFileLocks, FileHeldOpenByAnotherProgramAtExitIsKept) {
   Sandbox box;
-  box.Write(L"SetKey.txt", kF1toF8 + "\r\n");
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   HANDLE held = ::CreateFileW(box.Path(L"SetKey.txt").c_str(), GENERIC_READ, 0, nullptr,
@@ -182,11 +183,11 @@ TEST(KeyFileLocks, FileHeldOpenByAnotherProgramAtExitIsKept) {
   ::CloseHandle(held);
   ASSERT_TRUE(ended);
   EXPECT_EQ(program.Messages(), std::vector<std::wstring>{kSaveFailed});
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8 + "\r\n");
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8 + "\r\n");
   EXPECT_TRUE(OnlyProgramFiles(box));
 }
 
-// --- Bad card files after a read the library reported as good ---------------
+// Bad card files after a read the library reported as good.
 
 class CardFileFaults : public ::testing::Test {
  protected:
@@ -195,20 +196,20 @@ class CardFileFaults : public ::testing::Test {
   RECT photoBefore{};
 
   void SetUp() override {
-    box.Write(L"SetKey.txt", kF1toF8);
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8);
     box.AttachReader("1001");
     box.PlaceCard("demo");
     program = std::make_unique<Program>(box);
     ASSERT_TRUE(program->WaitForMainWindow());
     ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"林示范"; }, 3000));
-    Pump(400);
+    PumpMessagesFor(400);
     ::GetWindowRect(::GetDlgItem(program->MainWindow(), IDC_PHOTO), &photoBefore);
   }
   void TearDown() override {
     if (!program) return;
     program->Close();
     EXPECT_TRUE(program->WaitForExit());
-    EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+    EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   }
   std::wstring CardDir(const std::string& card) const {
     return L"reader-sim\\cards\\" + std::wstring(card.begin(), card.end());
@@ -228,7 +229,7 @@ class CardFileFaults : public ::testing::Test {
   // which must be read as before.
   void Try(const std::string& card) {
     box.PlaceCard(card);
-    Pump(1200);
+    PumpMessagesFor(1200);
     EXPECT_TRUE(program->Running());
     EXPECT_TRUE(Responsive(program->MainWindow()));
     EXPECT_EQ(program->AnswerMessageBoxes(), 0);

@@ -5,13 +5,6 @@
 
 namespace keyentry::wintest {
 
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH * 2] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  std::wstring p(path);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
 std::string ToCodePage(const std::wstring& text, UINT codePage) {
   if (text.empty()) return {};
   const int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
@@ -31,24 +24,12 @@ std::wstring FromCodePage(const std::string& bytes, UINT codePage) {
   return out;
 }
 
-void Pump(DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  do {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  } while (::GetTickCount() - start < ms);
-}
-
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   for (;;) {
     if (pred()) return true;
     if (::GetTickCount() - start >= timeoutMs) return pred();
-    Pump(20);
+    PumpMessagesFor(20);
   }
 }
 
@@ -99,19 +80,6 @@ void RemoveTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
-std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  ::CloseHandle(f);
-  return out;
-}
-
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -132,7 +100,7 @@ Sandbox::Sandbox() {
             L"-" + std::to_wstring(sandboxCounter++);
   RemoveTree(folder_);
   ::CreateDirectoryW(folder_.c_str(), nullptr);
-  const std::wstring bin = BinFolder();
+  const std::wstring bin = ProgramFolder();
   for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
     CopyInto(bin + L"\\" + name, Path(name));
   }
@@ -147,7 +115,7 @@ void Sandbox::Write(const std::wstring& name, const std::string& bytes) const {
 }
 
 std::optional<std::string> Sandbox::Read(const std::wstring& name) const {
-  return ReadFileBytes(Path(name));
+  return Win32FileStore().ReadAll(Path(name));
 }
 
 void Sandbox::Remove(const std::wstring& name) const {
@@ -219,14 +187,12 @@ std::string Sandbox::ReaderCalls() const {
   return Read(L"reader-sim\\calls.log").value_or(std::string());
 }
 
-// ---------------------------------------------------------------------------
-
 Program::Program(const Sandbox& sandbox) {
   std::wstring command = L"\"" + sandbox.Path(L"KeyEntry.exe") + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   // Started from another folder: the program must find its files by its own path.
-  const std::wstring cwd = BinFolder();
+  const std::wstring cwd = ProgramFolder();
   ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
                    &pi_);
 }
@@ -351,8 +317,6 @@ bool Program::WaitForExit(DWORD timeoutMs) {
       timeoutMs);
 }
 
-// ---------------------------------------------------------------------------
-
 namespace {
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -383,7 +347,7 @@ TargetEdit::TargetEdit() {
   editKeyDowns.clear();
   editProc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingEditProc)));
-  Pump(100);
+  PumpMessagesFor(100);
 }
 
 TargetEdit::~TargetEdit() {

@@ -8,21 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "platform/MessagePump.h"
+#include "platform/Win32FileStore.h"
+#include "platform/Win32Text.h"
+#include "tests/support/KeyFiles.h"
+
+// The folder of this test executable, where the built program lies, is
+// ProgramFolder(); whole files are read with Win32FileStore, and messages
+// served with PumpMessagesFor(), all of the platform library.
 namespace keyentry::wintest {
 
-// Folder of this test executable, where the built program lies.
-std::wstring BinFolder();
+using test::kKeyFileF1ToF8;
+
 std::string ToCodePage(const std::wstring& text, UINT codePage = 936);
 std::wstring FromCodePage(const std::string& bytes, UINT codePage = 936);
 
-// Whole files by path, and removal of a folder with all it holds.
-std::optional<std::string> ReadFileBytes(const std::wstring& path);
+// A whole file written by path, and removal of a folder with all it holds.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void RemoveTree(const std::wstring& folder);
 
-// Pumps this thread's messages until pred() holds or the time is up.
+// Serves this thread's messages until pred() holds or the time is up.
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
-void Pump(DWORD ms);
 
 // A fresh program folder holding KeyEntry.exe, SendStr.dll, the simulated
 // ostra.dll and the demo cards; removed again at the end.

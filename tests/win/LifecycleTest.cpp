@@ -9,8 +9,6 @@
 namespace keyentry::wintest {
 namespace {
 
-const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
-
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -28,7 +26,7 @@ class Lifecycle : public ::testing::Test {
  protected:
   Sandbox box;
   void SetUp() override {
-    box.Write(L"SetKey.txt", kF1toF8 + "\r\n");
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");
     box.AttachReader("1001");
   }
 };
@@ -38,7 +36,7 @@ TEST_F(Lifecycle, SystemMenuCloseShutsDownOnce) {
   ASSERT_TRUE(program.WaitForMainWindow());
   ::PostMessageW(program.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(program.WaitForExit());
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
 }
 
@@ -50,7 +48,7 @@ TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
   ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
   EXPECT_EQ(answer, TRUE);
   ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
   // Should the session go on after all, closing does not save a second time.
   box.Write(L"SetKey.txt", "marker");
@@ -67,7 +65,7 @@ TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
   HWND main = program.MainWindow();
   ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_READ); }, 3000));
   ::SetForegroundWindow(main);
-  Pump(200);
+  PumpMessagesFor(200);
   PressKey(VK_TAB);
   EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_KEY_SETTINGS); }, 3000));
   PressKey(VK_TAB);
@@ -91,7 +89,7 @@ TEST_F(Lifecycle, SwitchingReadingOffAndOnNeverTypesTwice) {
   target.Focus();
   PressKey(VK_F1);
   EXPECT_TRUE(target.WaitForText(L"林示范"));
-  Pump(500);
+  PumpMessagesFor(500);
   EXPECT_EQ(target.Text(), L"林示范");
 }
 
@@ -116,7 +114,7 @@ TEST_F(Lifecycle, ReplacingPhotosAgainAndAgainLeaksNothing) {
   auto privateBytes = [&] { return CommittedMemory(process); };
   ASSERT_TRUE(switchTo("two", L"乙"));
   ASSERT_TRUE(switchTo("one", L"甲"));
-  Pump(400);
+  PumpMessagesFor(400);
   const DWORD gdiBefore = ::GetGuiResources(process, GR_GDIOBJECTS);
   const SIZE_T memoryBefore = privateBytes();
   ASSERT_GT(memoryBefore, 0u);
@@ -124,7 +122,7 @@ TEST_F(Lifecycle, ReplacingPhotosAgainAndAgainLeaksNothing) {
     ASSERT_TRUE(switchTo("two", L"乙"));
     ASSERT_TRUE(switchTo("one", L"甲"));
   }
-  Pump(400);
+  PumpMessagesFor(400);
   const DWORD gdiAfter = ::GetGuiResources(process, GR_GDIOBJECTS);
   const SIZE_T memoryAfter = privateBytes();
   ::CloseHandle(process);

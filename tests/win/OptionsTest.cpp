@@ -43,7 +43,7 @@ class SettingsWindow : public ::testing::Test {
   void Press(int id) {
     ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(options, id)));
-    Pump(300);
+    PumpMessagesFor(300);
   }
   std::vector<std::wstring> Items(int k) const {
     std::vector<std::wstring> items;
@@ -57,8 +57,6 @@ class SettingsWindow : public ::testing::Test {
     return items;
   }
 };
-
-const std::string kF1toF8 = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8";
 
 TEST_F(SettingsWindow, ListsHoldF1ToF12AndShowTheStoredKeys) {
   Start("F12\r\nF2\r\nf3\r\n\r\nF13\r\nF6\r\n F7\r\nF8\r\n", false);
@@ -91,7 +89,7 @@ TEST_F(SettingsWindow, ListsHoldF1ToF12AndShowTheStoredKeys) {
 }
 
 TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
-  Start(kF1toF8);
+  Start(kKeyFileF1ToF8);
   Open();
   Pick(0, 11);  // F12 for the name
   Press(IDC_APPLY);
@@ -106,7 +104,7 @@ TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
   EXPECT_EQ(target.Text(), L"");
   // The window stays open; the file is written only at exit.
   EXPECT_TRUE(::IsWindowVisible(options));
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   Press(IDC_CLOSE);
   program->Close();
   ASSERT_TRUE(program->WaitForExit());
@@ -114,7 +112,7 @@ TEST_F(SettingsWindow, ApplyTakesEffectAtOnceAndIsSavedAtExit) {
 }
 
 TEST_F(SettingsWindow, TypedTextIsStoredAsTyped) {
-  Start(kF1toF8);
+  Start(kKeyFileF1ToF8);
   Open();
   Type(1, L"f2");
   Type(2, L"F13");
@@ -128,7 +126,7 @@ TEST_F(SettingsWindow, TypedTextIsStoredAsTyped) {
 }
 
 TEST_F(SettingsWindow, CloseWithoutApplyChangesNothing) {
-  Start(kF1toF8);
+  Start(kKeyFileF1ToF8);
   Open();
   Pick(0, 11);
   Type(5, L"F9");
@@ -146,17 +144,17 @@ TEST_F(SettingsWindow, CloseWithoutApplyChangesNothing) {
   WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000);
   ::PostMessageW(options, WM_CLOSE, 0, 0);
   ASSERT_TRUE(program->WaitForExit());
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
 }
 
 TEST_F(SettingsWindow, SecondClickBringsItForwardKeepingUnappliedChoices) {
-  Start(kF1toF8, false);
+  Start(kKeyFileF1ToF8, false);
   Open();
   HWND first = options;
   Pick(3, 9);
   Type(4, L"F11");
   ::SetForegroundWindow(program->MainWindow());
-  Pump(200);
+  PumpMessagesFor(200);
   Open();
   EXPECT_EQ(options, first);
   EXPECT_EQ(ComboText(3), L"F10");
@@ -174,18 +172,18 @@ TEST_F(SettingsWindow, SecondClickBringsItForwardKeepingUnappliedChoices) {
 }
 
 TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
-  Start(kF1toF8);
+  Start(kKeyFileF1ToF8);
   Open();
   program->Close();
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(program->MainWindow()); }, 5000));
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   EXPECT_TRUE(program->Running());
   EXPECT_TRUE(::IsWindowVisible(options));
   // Apply after the main window is gone changes memory only.
   Pick(0, 11);
   Press(IDC_APPLY);
-  Pump(300);
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  PumpMessagesFor(300);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   // The hook is gone with the main window: F1 reaches the application.
   TargetEdit target;
   target.Focus();
@@ -195,7 +193,7 @@ TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
   EXPECT_EQ(target.Text(), L"");
   Press(IDC_CLOSE);
   EXPECT_TRUE(program->WaitForExit(5000));
-  EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ namespace {
 typedef int(__stdcall* IntCall)(int);
 typedef int(__stdcall* VoidCall)(void);
 
-std::optional<std::string> ReadAll(const std::wstring& path) { return ReadFileBytes(path); }
+std::optional<std::string> ReadAll(const std::wstring& path) {
+  return Win32FileStore().ReadAll(path);
+}
 
 void WriteAll(const std::wstring& path, const std::string& bytes) {
   ASSERT_TRUE(WriteFileBytes(path, bytes));
@@ -26,7 +28,7 @@ bool Exists(const std::wstring& path) {
 class ReaderSim : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    module_ = ::LoadLibraryW((BinFolder() + L"\\ostra.dll").c_str());
+    module_ = ::LoadLibraryW((ProgramFolder() + L"\\ostra.dll").c_str());
     if (!module_) return;
     init_ = reinterpret_cast<IntCall>(
         reinterpret_cast<void*>(::GetProcAddress(module_, "KLV_InitComm")));
@@ -97,7 +99,7 @@ class ReaderSim : public ::testing::Test {
   }
   std::string CallLog() const { return ReadAll(sim_ + L"\\calls.log").value_or("<none>"); }
 
-  const std::wstring bin_ = BinFolder();
+  const std::wstring bin_ = ProgramFolder();
   const std::wstring sim_ = bin_ + L"\\reader-sim";
 
   static HMODULE module_;

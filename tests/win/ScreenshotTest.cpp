@@ -47,7 +47,7 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
 
 TEST(Screenshot, MainWindowWithTheDemoCard) {
   Sandbox box;
-  box.Write(L"SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8);
   box.AttachReader("1001");
   box.PlaceCard("demo");
   Program program(box);
@@ -55,21 +55,21 @@ TEST(Screenshot, MainWindowWithTheDemoCard) {
   ASSERT_TRUE(WaitFor([&] { return !program.Text(IDC_VALUE_NAME).empty(); }, 3000));
   ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_CLOCK) != L"时间"; }, 2500));
   ::SetForegroundWindow(program.MainWindow());
-  Pump(500);
-  const std::wstring dir = BinFolder() + L"\\..\\artifacts";
+  PumpMessagesFor(500);
+  const std::wstring dir = ProgramFolder() + L"\\..\\artifacts";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window.bmp"));
   // The second card's photo is smaller: the box shrinks and what it
   // uncovers is painted again.
   box.PlaceCard("second");
   ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"欧阳样例"; }, 3000));
-  Pump(500);
+  PumpMessagesFor(500);
   EXPECT_TRUE(SaveWindowPicture(program.MainWindow(), dir + L"\\main-window-second-card.bmp"));
   program.Click(IDC_KEY_SETTINGS);
   HWND options = nullptr;
   ASSERT_TRUE(WaitFor(
       [&] { return (options = program.FindTopLevel(L"KeyEntryOptions")) != nullptr; }, 5000));
-  Pump(500);
+  PumpMessagesFor(500);
   EXPECT_TRUE(SaveWindowPicture(options, dir + L"\\settings-window.bmp"));
 }
 

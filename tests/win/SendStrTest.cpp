@@ -119,7 +119,7 @@ class SendStr : public ::testing::Test {
   // One target window for all tests: destroying a focused window takes Wine
   // a couple of seconds.
   static void SetUpTestSuite() {
-    module_ = ::LoadLibraryW((BinFolder() + L"\\SendStr.dll").c_str());
+    module_ = ::LoadLibraryW((ProgramFolder() + L"\\SendStr.dll").c_str());
     sendStr = module_ ? reinterpret_cast<SendStrFn>(
                             reinterpret_cast<void*>(::GetProcAddress(module_, "SendStr")))
                       : nullptr;
@@ -153,7 +153,7 @@ class SendStr : public ::testing::Test {
 
     hook_ = ::SetWindowsHookExW(WH_KEYBOARD_LL, &RecordingHook, ::GetModuleHandleW(nullptr), 0);
     ASSERT_NE(hook_, nullptr);
-    Pump(50);
+    PumpMessagesFor(50);
     seen.clear();
     menuRequests = 0;
     hotKeyText = nullptr;
@@ -207,7 +207,7 @@ TEST_F(SendStr, TypesAnsiChineseTextAsUnicodeKeyEvents) {
   const std::string ansi = ToCodePage(text);
   sendStr(ansi.c_str());
   EXPECT_TRUE(WaitForTyping(text, 2 * text.size())) << "typed: " << ToCodePage(Text());
-  Pump(100);
+  PumpMessagesFor(100);
   EXPECT_TRUE(EventsFrom(seen, 0, UnicodeEvents(text))) << Describe(seen);
 }
 
@@ -216,7 +216,7 @@ TEST_F(SendStr, NullOrEmptyTextSendsNoEventsAtAll) {
   sendStr("");
   sendStr("x");  // marks the end of what the two calls above may have sent
   EXPECT_TRUE(WaitForTyping(L"x", 2));
-  Pump(100);
+  PumpMessagesFor(100);
   EXPECT_TRUE(EventsFrom(seen, 0, UnicodeEvents(L"x"))) << Describe(seen);
 }
 
@@ -228,7 +228,7 @@ TEST_F(SendStr, HeldShiftAndCtrlAreReleasedFirstWithoutMaskingKey) {
 
   sendStr(ToCodePage(L"王 ab").c_str());
   EXPECT_TRUE(WaitForTyping(L"王 ab", 2 + 8)) << "typed: " << ToCodePage(Text());
-  Pump(100);
+  PumpMessagesFor(100);
   ASSERT_TRUE(StartsWith(seen, {Want{VK_LSHIFT, 0x2A, true}, Want{VK_RCONTROL, 0x1D, true}}))
       << Describe(seen);
   EXPECT_EQ(seen[0].flags & LLKHF_EXTENDED, 0u);
@@ -255,7 +255,7 @@ TEST_F(SendStr, HeldAltAndWindowsKeyAreUsedUpSoNoMenuOpens) {
 
   sendStr(ToCodePage(L"汉族").c_str());
   EXPECT_TRUE(WaitForTyping(L"汉族", 4 + 4)) << "typed: " << ToCodePage(Text());
-  Pump(200);
+  PumpMessagesFor(200);
   ASSERT_TRUE(StartsWith(seen, {Want{0xE8, 0, false}, Want{0xE8, 0, true},
                                 Want{VK_LMENU, 0x38, true}, Want{VK_LWIN, 0x5B, true}}))
       << Describe(seen);
@@ -282,7 +282,7 @@ TEST_F(SendStr, TypesFromInsideAKeyboardHookWhileHotKeyIsHeld) {
   Key(VK_F9, true);
   Key(VK_LSHIFT, true);
   Key(VK_LCONTROL, true);
-  Pump(200);
+  PumpMessagesFor(200);
   EXPECT_EQ(Text(), L"张三 abc");
   EXPECT_FALSE(AnyModifierDown());
 }

@@ -20,7 +20,7 @@ class SlowReader : public ::testing::Test {
   std::unique_ptr<Program> program;
 
   void SetUp() override {
-    box.Write(L"SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8);
     box.AttachReader("1001");
     box.PlaceCard("demo");
     program = std::make_unique<Program>(box);
@@ -87,7 +87,7 @@ TEST_F(SlowReader, KeysStillTypeAfterAHundredSlowReads) {
       PressKey(VK_F3);
       EXPECT_TRUE(target.WaitForText(L"汉", 1000)) << "after " << ReadsDone() - start << " reads";
     }
-    Pump(500);
+    PumpMessagesFor(500);
   }
   target.Clear();
   target.Focus();

@@ -8,7 +8,8 @@ folder="$(mktemp -d /tmp/keyentry-locked.XXXXXX)"
 cleanup() { chattr -i "$folder" 2>/dev/null; rm -rf "$folder"; }
 trap cleanup EXIT
 cp "$bin/KeyEntry.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$folder/"
-printf 'F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n' > "$folder/SetKey.txt"
+keys='F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n'
+printf "$keys" > "$folder/SetKey.txt"
 if ! chattr +i "$folder" 2>/dev/null; then
   echo "cannot make a folder unwritable here (chattr +i refused): skipped"
   exit 77
@@ -17,7 +18,7 @@ KEYENTRY_LOCKED_FOLDER="Z:${folder//\//\\}" "$(dirname "$0")/../../scripts/wine-
   "$bin/win_tests.exe" --gtest_filter=LockedFolder.*
 status=$?
 chattr -i "$folder"
-if [ "$(cat "$folder/SetKey.txt")" != "$(printf 'F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n')" ]; then
+if [ "$(cat "$folder/SetKey.txt")" != "$(printf "$keys")" ]; then
   echo "SetKey.txt changed"; status=1
 fi
 extra=$(ls -A "$folder" | grep -v -x -E 'KeyEntry.exe|SendStr.dll|ostra.dll|SetKey.txt')

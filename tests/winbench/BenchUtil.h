@@ -1,12 +1,17 @@
 #pragma once
 // Small helpers shared by the Windows benchmarks: timing, statistics and
-// running from a scratch folder of their own.
+// running from a scratch folder of their own. The folder of the benchmark is
+// ProgramFolder(), and messages are served with PumpMessagesFor(), both of
+// the platform library.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "platform/MessagePump.h"
+#include "platform/Win32Text.h"
 
 namespace keyentry::bench {
 
@@ -39,13 +44,6 @@ inline void Print(const char* what, const Stats& s, const char* unit = "ms") {
               unit, s.p90, s.min, s.max, unit);
 }
 
-inline std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH * 2] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  std::wstring p(path);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
 inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -61,18 +59,6 @@ inline std::wstring ScratchFolder(const wchar_t* name) {
   std::wstring folder = std::wstring(temp) + name;
   ::CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
-}
-
-inline void Pump(DWORD ms) {
-  const double end = NowMs() + ms;
-  do {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-  } while (NowMs() < end);
 }
 
 }  // namespace keyentry::bench

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "BenchUtil.h"
+#include "tests/support/KeyFiles.h"
 #include "ui/App.h"
 
 namespace keyentry::bench {
@@ -34,15 +35,7 @@ class InstantReader : public ReaderLibrary {
 };
 
 std::string ReadAll(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  std::string out;
-  if (f == INVALID_HANDLE_VALUE) return out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  ::CloseHandle(f);
-  return out;
+  return keyentry::Win32FileStore().ReadAll(path).value_or(std::string());
 }
 
 }  // namespace
@@ -50,7 +43,7 @@ std::string ReadAll(const std::wstring& path) {
 
 int wmain() {
   using namespace keyentry::bench;
-  const std::wstring folder = ExeFolder();
+  const std::wstring folder = keyentry::ProgramFolder();
   const std::wstring cards = folder + L"\\demo-reader\\cards\\";
   const std::string text[2] = {ReadAll(cards + L"demo\\wz.txt"),
                                ReadAll(cards + L"second\\wz.txt")};
@@ -62,14 +55,14 @@ int wmain() {
   }
   // The program's files go beside this executable: keep the build folder clean.
   const std::wstring keyFile = folder + L"\\SetKey.txt";
-  WriteFileBytes(keyFile, "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+  WriteFileBytes(keyFile, keyentry::test::kKeyFileF1ToF8);
 
   InstantReader reader;
   keyentry::App app(::GetModuleHandleW(nullptr), &reader);
   if (!app.Start(SW_SHOWNORMAL)) return 1;
   HWND main = app.MainWindow();
   ::KillTimer(main, 1);  // ticks come from here only
-  Pump(300);
+  keyentry::PumpMessagesFor(300);
 
   // Two runs: cards whose photos have the same size (as real card photos
   // do), and cards whose photos differ in size, so that the photo box is
@@ -86,14 +79,14 @@ int wmain() {
       const double tick = NowMs() - start - reader.spentMs;
       ::KillTimer(main, 1);                // the tick starts the timer again
       if (i >= 20) ticks.push_back(tick);  // the first ones warm caches
-      Pump(2);
+      keyentry::PumpMessagesFor(2);
     }
     Print(sameSize ? "poll tick, new card, photo of the same size"
                    : "poll tick, new card, photo of another size",
           Summarise(ticks));
   }
   ::SendMessageW(main, WM_CLOSE, 0, 0);
-  Pump(200);
+  keyentry::PumpMessagesFor(200);
   for (const wchar_t* name : {L"\\SetKey.txt", L"\\wz.txt", L"\\zp.bmp"})
     ::DeleteFileW((folder + name).c_str());
   return 0;

@@ -6,7 +6,7 @@
 
 int wmain() {
   using namespace keyentry::bench;
-  HMODULE library = ::LoadLibraryW((ExeFolder() + L"\\SendStr.dll").c_str());
+  HMODULE library = ::LoadLibraryW((keyentry::ProgramFolder() + L"\\SendStr.dll").c_str());
   auto send = library ? reinterpret_cast<void(WINAPI*)(const char*)>(
                             reinterpret_cast<void*>(::GetProcAddress(library, "SendStr")))
                       : nullptr;
@@ -28,7 +28,7 @@ int wmain() {
                                 160, frame, nullptr, nullptr, nullptr);
   ::SetForegroundWindow(frame);
   ::SetFocus(edit);
-  Pump(200);
+  keyentry::PumpMessagesFor(200);
 
   std::vector<double> samples;
   int complete = 0;
@@ -39,7 +39,7 @@ int wmain() {
     const double took = NowMs() - start;
     // Let the typing arrive before the next round.
     const double deadline = NowMs() + 3000;
-    while (::GetWindowTextLengthW(edit) < 100 && NowMs() < deadline) Pump(2);
+    while (::GetWindowTextLengthW(edit) < 100 && NowMs() < deadline) keyentry::PumpMessagesFor(2);
     if (::GetWindowTextLengthW(edit) == 100) ++complete;
     if (i >= 10) samples.push_back(took);
   }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "BenchUtil.h"
+#include "tests/support/KeyFiles.h"
 
 namespace keyentry::bench {
 namespace {
@@ -78,7 +79,7 @@ double TimeToWindow(const std::wstring& exe, const std::wstring& folder) {
 
 int wmain() {
   using namespace keyentry::bench;
-  const std::wstring bin = ExeFolder();
+  const std::wstring bin = keyentry::ProgramFolder();
   const std::wstring folder = ScratchFolder(L"keyentry-startup-bench");
   for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll", L"MinimalWindow.exe",
                               L"MinimalWindowPlain.exe", L"MinimalWindowButton.exe"})
@@ -87,7 +88,7 @@ int wmain() {
   WriteFileBytes(folder + L"\\reader-sim\\ports.txt", "1001\r\n");
   std::vector<double> program, minimal, plain, button;
   for (int i = 0; i < 32; ++i) {
-    WriteFileBytes(folder + L"\\SetKey.txt", "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8");
+    WriteFileBytes(folder + L"\\SetKey.txt", keyentry::test::kKeyFileF1ToF8);
     const double a = TimeToWindow(folder + L"\\KeyEntry.exe", folder);
     const double b = TimeToWindow(folder + L"\\MinimalWindow.exe", folder);
     const double c = TimeToWindow(folder + L"\\MinimalWindowPlain.exe", folder);
