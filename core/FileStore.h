@@ -21,4 +21,9 @@ class FileStore {
   virtual bool Replace(const std::wstring& path, std::string_view bytes) = 0;
 };
 
+// The path of a file in a folder given without a trailing separator.
+inline std::wstring PathInFolder(const std::wstring& folder, const wchar_t* fileName) {
+  return folder + L"\\" + fileName;
+}
+
 }  // namespace keyentry

@@ -13,7 +13,7 @@ Maths::Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTa
     : ports_(ports), programFolder_(std::move(programFolder)), hookTables_(hookTables) {}
 
 std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
-  return programFolder_ + L"\\" + fileName;
+  return PathInFolder(programFolder_, fileName);
 }
 
 void Maths::InitDevice() {

@@ -3,6 +3,7 @@
 // the card field captions, status texts and messages. Kept here byte for
 // byte, in one place that the portable code, the windows and the tests share.
 #include <array>
+#include <cstddef>
 
 #include "core/CardField.h"
 

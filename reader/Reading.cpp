@@ -25,14 +25,10 @@ void ToggleReading(Maths& maths, MainWindowView& view) {
 
 namespace {
 
-std::wstring PathIn(const std::wstring& folder, const wchar_t* fileName) {
-  return folder + L"\\" + fileName;
-}
-
 // Reads the card whose files the library has just written. Fields are shown
 // and stored one by one; a short or missing text file stops at that point.
 void TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
-  const auto bytes = ports.files.ReadAll(PathIn(ports.programFolder, kCardTextFileName));
+  const auto bytes = ports.files.ReadAll(PathInFolder(ports.programFolder, kCardTextFileName));
   if (!bytes) return;
   const CardText card = ParseCardText(*bytes, ports.codec);
   for (int k = 0; k < card.count; ++k) {
@@ -41,7 +37,7 @@ void TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   }
   maths.PublishHookTable();
   if (card.count < kCardFieldCount) return;
-  view.ShowPhoto(PathIn(ports.programFolder, kCardPhotoFileName));
+  view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
 }
 
 }  // namespace

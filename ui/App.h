@@ -63,6 +63,7 @@ class App {
 
  private:
   void RegisterWindowClass(const wchar_t* className, WNDPROC windowProc, HBRUSH background) const;
+
   HINSTANCE instance_;
   std::wstring folder_;
   AnsiCodePage codec_;
