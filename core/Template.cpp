@@ -49,15 +49,15 @@ struct FieldName {
   int field;
 };
 
+// The card fields by their number (see core/CardField.h).
+constexpr int kBirthField = 3;
+constexpr int kValidityField = 7;
+
 constexpr FieldName kFieldNames[] = {
-    {L"姓名", L"Name", kName},
-    {L"性别", L"Sex", kSex},
-    {L"民族", L"Nation", kNation},
-    {L"出生日期", L"Birth", kBirth},
-    {L"住址", L"Address", kAddress},
-    {L"身份证号", L"IdNumber", kIdNumber},
-    {L"签发机关", L"Authority", kAuthority},
-    {L"有效期限", L"Validity", kValidity},
+    {L"姓名", L"Name", 0},          {L"性别", L"Sex", 1},
+    {L"民族", L"Nation", 2},        {L"出生日期", L"Birth", kBirthField},
+    {L"住址", L"Address", 4},       {L"身份证号", L"IdNumber", 5},
+    {L"签发机关", L"Authority", 6}, {L"有效期限", L"Validity", kValidityField},
 };
 
 bool NameIs(std::wstring_view name, const wchar_t* chinese, const wchar_t* english) {
@@ -180,22 +180,22 @@ std::vector<TypingStep> Template::Expand(const CardFieldValues& card, const Date
         addText(value(item.field));
         break;
       case ItemKind::kBirth: {
-        const auto birth = ParseCompactDate(value(kBirth));
+        const auto birth = ParseCompactDate(value(kBirthField));
         if (birth) {
           addText(FormatDate(*birth, item.text));
         } else {
-          addText(value(kBirth));
+          addText(value(kBirthField));
         }
         break;
       }
       case ItemKind::kValidFrom:
-        validityPart(SplitValidity(value(kValidity)).first, item.text);
+        validityPart(SplitValidity(value(kValidityField)).first, item.text);
         break;
       case ItemKind::kValidTo:
-        validityPart(SplitValidity(value(kValidity)).second, item.text);
+        validityPart(SplitValidity(value(kValidityField)).second, item.text);
         break;
       case ItemKind::kAge: {
-        const auto birth = ParseCompactDate(value(kBirth));
+        const auto birth = ParseCompactDate(value(kBirthField));
         const auto age = birth ? AgeInYears(*birth, today) : std::nullopt;
         if (age) addText(std::to_wstring(*age));
         break;
@@ -252,7 +252,7 @@ struct TemplateParser {
 
     for (const FieldName& f : kFieldNames) {
       if (!NameIs(name, f.chinese, f.english)) continue;
-      if (hasArgument && f.field == kBirth) {
+      if (hasArgument && f.field == kBirthField) {
         if (!optionalFormat(Kind::kBirth, {})) return std::nullopt;
         return item;
       }

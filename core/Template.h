@@ -47,7 +47,8 @@ std::wstring FormatDate(const Date& date, std::wstring_view format);
 // or either date is not real.
 std::optional<int> AgeInYears(const Date& birth, const Date& today);
 
-// The Chinese placeholder name of a card field ("姓名" for kName), or "".
+// The Chinese placeholder name of a card field by its number ("姓名" for 0),
+// or "" for a number out of range.
 const wchar_t* FieldPlaceholderName(int field);
 
 enum class SpecialKey { kTab, kShiftTab, kEnter };
