@@ -6,16 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target KeyEntry sendstr ostra_sim
-
-demo=build/demo
-mkdir -p "$demo/reader-sim"
-cp build/win32/bin/KeyEntry.exe build/win32/bin/SendStr.dll build/win32/bin/ostra.dll "$demo/"
-cp -r ostra-sim/demo/cards "$demo/reader-sim/"
-cp ostra-sim/demo/ports.txt ostra-sim/demo/card.txt "$demo/reader-sim/"
-# Keys F1..F8 for the eight fields, unless the operator has set others.
-[ -f "$demo/SetKey.txt" ] || printf 'F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8' > "$demo/SetKey.txt"
 
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
@@ -24,8 +14,22 @@ headless=0
 trap keyentry_stop_wine EXIT
 trap "exit 130" INT TERM
 
+# The 32-bit program; on a kernel without 32-bit support the 64-bit build of
+# the same sources (see wine-env.sh).
+cmake --preset "$KEYENTRY_WIN_PRESET" >/dev/null
+cmake --build --preset "$KEYENTRY_WIN_PRESET" --target KeyEntry sendstr ostra_sim
+bin="build/$KEYENTRY_WIN_PRESET/bin"
+
+demo=build/demo
+mkdir -p "$demo/reader-sim"
+cp "$bin/KeyEntry.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$demo/"
+cp -r ostra-sim/demo/cards "$demo/reader-sim/"
+cp ostra-sim/demo/ports.txt ostra-sim/demo/card.txt "$demo/reader-sim/"
+# Keys F1..F8 for the eight fields, unless the operator has set others.
+[ -f "$demo/SetKey.txt" ] || printf 'F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8' > "$demo/SetKey.txt"
+
 echo "Starting KeyEntry (close its window to end the demo)."
-LC_ALL=zh_CN.UTF-8 wine "$demo/KeyEntry.exe" &
+scripts/wine-run "$demo/KeyEntry.exe" &
 app=$!
 if [ $headless -eq 1 ]; then
   sleep 6

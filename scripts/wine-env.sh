@@ -1,10 +1,37 @@
 # Sourced by the scripts: a Wine prefix of the project's own and an X display.
 # KEYENTRY_DISPLAY_OWN=1 starts a private Xvfb even when DISPLAY is set.
+#
+# The program is a 32-bit Windows program, and its Windows tests run on the
+# 32-bit build under 32-bit Wine. Some Linux kernels are built without
+# support for 32-bit programs; there 32-bit Wine cannot start at all, and the
+# Windows tests run on a 64-bit build of the same sources under wine64
+# instead (preset win64). KEYENTRY_WINE_BITS=32 or 64 forces the choice.
+# Exports: KEYENTRY_WINE_BITS, KEYENTRY_WINE (the wine to call),
+# KEYENTRY_WIN_PRESET (win32 or win64: the build whose tests run).
 repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEPREFIX="${KEYENTRY_WINEPREFIX:-$repo_root/build/wineprefix}"
+
+keyentry_can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+if [ -z "${KEYENTRY_WINE_BITS:-}" ]; then
+  if keyentry_can_run_32bit; then KEYENTRY_WINE_BITS=32; else KEYENTRY_WINE_BITS=64; fi
+fi
+export KEYENTRY_WINE_BITS
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win32
+if [ "$KEYENTRY_WINE_BITS" = 64 ]; then
+  export WINEARCH=win64
+  export WINEPREFIX="${KEYENTRY_WINEPREFIX:-$repo_root/build/wineprefix64}"
+  # Child processes are started through the loader named here; without it
+  # Wine would try the 32-bit loader, which this kernel cannot run.
+  export WINELOADER=/usr/lib/wine/wine64
+  export KEYENTRY_WINE=/usr/lib/wine/wine64
+  export KEYENTRY_WIN_PRESET=win64
+else
+  export WINEARCH=win32
+  export WINEPREFIX="${KEYENTRY_WINEPREFIX:-$repo_root/build/wineprefix}"
+  export KEYENTRY_WINE=wine
+  export KEYENTRY_WIN_PRESET=win32
+fi
 
 keyentry_start_xvfb() {
   local n
@@ -30,11 +57,12 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing the Wine prefix $WINEPREFIX ..."
   mkdir -p "$WINEPREFIX"
-  timeout 300 wineboot -i >/dev/null 2>&1 || true
+  timeout 300 "$KEYENTRY_WINE" wineboot -i >/dev/null 2>&1 || true
   wineserver -w
 fi
 # A crash fails the test instead of opening a dialog.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+"$KEYENTRY_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  >/dev/null 2>&1 || true
 # Keep one Wine server for the whole run (starting one per test is slow).
 wineserver -p 600 >/dev/null 2>&1 || true
 

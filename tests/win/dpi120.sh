@@ -10,8 +10,8 @@ cleanup() { WINEPREFIX="$prefix" wineserver -k 2>/dev/null; rm -rf "$prefix"; }
 trap cleanup EXIT
 cp -a "$WINEPREFIX/." "$prefix/"
 export WINEPREFIX="$prefix"
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
-wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+"${KEYENTRY_WINE:-wine}" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
+"${KEYENTRY_WINE:-wine}" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
   /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
 wineserver -w
 KEYENTRY_EXPECT_DPI=120 "$(dirname "$0")/../../scripts/wine-run" "$bin/win_tests.exe" \
