@@ -201,5 +201,47 @@ TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
   EXPECT_EQ(box.Read(L"SetKey.txt"), kF1toF8);
 }
 
+// The operator's way through the window with the mouse: open it, pick a key
+// in the first list, apply, close, and click the read button at once. The
+// close box is reached through WM_SYSCOMMAND SC_CLOSE, which is what a click
+// on it sends: without a window manager Wine shows no caption to click (the
+// click lands on the window below).
+TEST_F(SettingsWindow, ReadButtonTakesAClickRightAfterTheWindowCloses) {
+  Start(kF1toF8);
+  HWND main = program->MainWindow();
+  HWND read = ::GetDlgItem(main, kComRead);
+  ASSERT_EQ(program->Text(read), L"停止读卡");
+  for (DWORD pause : {50u, 200u, 500u}) {
+    ClickAt(CentreOf(::GetDlgItem(main, kComSet)));
+    ASSERT_TRUE(
+        WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); }, 5000));
+    Pump(200);
+    RECT combo{};  // its drop-down arrow is at the right end
+    ::GetWindowRect(Combo(0), &combo);
+    ClickAt(
+        {combo.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2 - 2, (combo.top + combo.bottom) / 2});
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (list = program->FindTopLevel(L"ComboLBox")); }, 3000));
+    RECT item{};
+    ::SendMessageW(list, LB_GETITEMRECT, 11, reinterpret_cast<LPARAM>(&item));
+    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(list); }, 3000));
+    EXPECT_EQ(ComboText(0), L"F12");
+    ClickAt(CentreOf(::GetDlgItem(options, kCommand1)));
+    Pump(200);
+    ::PostMessageW(options, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options); }, 3000));
+    Pump(pause);
+    ClickAt(CentreOf(read));
+    EXPECT_TRUE(WaitFor([&] { return program->Text(kLblInit) == L"停止读卡！"; }, 2000))
+        << "click " << pause << " ms after closing";
+    EXPECT_EQ(program->Text(read), L"开始读卡");
+    // Reading on again for the next round.
+    ClickAt(CentreOf(read));
+    ASSERT_TRUE(WaitFor([&] { return program->Text(read) == L"停止读卡"; }, 3000));
+  }
+}
+
 }  // namespace
 }  // namespace keyentry::wintest
