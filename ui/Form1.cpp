@@ -135,6 +135,18 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == kTimer1) Timer1_Timer();
       if (wParam == kTimer2) Timer2_Timer();
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focused control is kept while another window
+      // is active, instead of the default move of the focus to the window.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        RememberFocus();
+      } else if (!HIWORD(wParam)) {
+        RestoreFocus();
+      }
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 0;
     case WM_CTLCOLORSTATIC:
       return ButtonFaceColours(wParam);
     case WM_DRAWITEM:
@@ -202,6 +214,24 @@ void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
   }
   const bool clock = item.hwndItem == LblTime_;
   DrawLabel(item, clock ? kClockBackground : ::GetSysColor(COLOR_BTNFACE), clock);
+}
+
+void Form1::RememberFocus() {
+  HWND focus = ::GetFocus();
+  if (focus && ::IsChild(hwnd_, focus)) focusWhenDeactivated_ = focus;
+}
+
+void Form1::RestoreFocus() {
+  HWND focus = ::GetFocus();
+  // A control of ours that has the focus already keeps it: taking it away
+  // from a button that is being pressed would cancel the press.
+  if (focus && ::IsChild(hwnd_, focus)) return;
+  HWND target = focusWhenDeactivated_;
+  if (!target || !::IsChild(hwnd_, target) || !::IsWindowVisible(target) ||
+      !::IsWindowEnabled(target)) {
+    target = ComRead_;
+  }
+  ::SetFocus(target);
 }
 
 void Form1::SetLabelText(HWND label, const std::wstring& text) {

@@ -48,6 +48,8 @@ class Form1 : public MainWindowView {
   void Timer2_Timer();
   void DrawItem(const DRAWITEMSTRUCT& item);
   void SetLabelText(HWND label, const std::wstring& text);
+  void RememberFocus();
+  void RestoreFocus();
 
   App& app_;
   HWND hwnd_ = nullptr;
@@ -59,6 +61,7 @@ class Form1 : public MainWindowView {
   HWND ComExit_ = nullptr;
   HWND LblInit_ = nullptr;
   HWND LblTime_ = nullptr;
+  HWND focusWhenDeactivated_ = nullptr;  // the control to give the focus back to
   UniqueFont songTi_;
   UniqueFont newSongTi_;
   UniqueBitmap photo_;

@@ -408,4 +408,24 @@ void SendKey(WORD vk, bool up) {
 
 bool KeyDown(WORD vk) { return (::GetAsyncKeyState(vk) & 0x8000) != 0; }
 
+void ClickAt(POINT p) {
+  // Absolute mouse positions run from 0 to 65535 across the primary screen.
+  const LONGLONG width = ::GetSystemMetrics(SM_CXSCREEN);
+  const LONGLONG height = ::GetSystemMetrics(SM_CYSCREEN);
+  INPUT in[3]{};
+  for (INPUT& i : in) i.type = INPUT_MOUSE;
+  in[0].mi.dx = static_cast<LONG>((p.x * 65536 + width / 2) / width);
+  in[0].mi.dy = static_cast<LONG>((p.y * 65536 + height / 2) / height);
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(3, in, sizeof(INPUT));
+}
+
+POINT CentreOf(HWND window) {
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
 }  // namespace keyentry::wintest

@@ -126,4 +126,10 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
 void SendKey(WORD vk, bool up);
 bool KeyDown(WORD vk);
 
+// Injects a left click at a point of the screen: the mouse moves there, then
+// the button goes down and up.
+void ClickAt(POINT screenPoint);
+// The centre of a window, in screen coordinates.
+POINT CentreOf(HWND window);
+
 }  // namespace keyentry::wintest

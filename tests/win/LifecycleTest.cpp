@@ -74,6 +74,36 @@ TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
   EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_READ); }, 3000));
 }
 
+// As in a dialog, the focused button keeps the focus while another window is
+// active, and Space presses it once the operator has clicked back into the
+// main window.
+TEST_F(Lifecycle, FocusedButtonIsKeptWhileAnotherWindowIsActive) {
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  HWND main = program.MainWindow();
+  HWND settings = ::GetDlgItem(main, IDC_KEY_SETTINGS);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_READ); }, 3000));
+  ::SetForegroundWindow(main);
+  PumpMessagesFor(200);
+  PressKey(VK_TAB);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == settings; }, 3000));
+
+  TargetEdit other;
+  other.Focus();
+  ASSERT_EQ(::GetForegroundWindow(), ::GetAncestor(other.Edit(), GA_ROOT));
+  // A click on an empty part of the window, right of the photo.
+  RECT client{};
+  ::GetClientRect(main, &client);
+  POINT empty{client.right - 10, 150};
+  ::ClientToScreen(main, &empty);
+  ClickAt(empty);
+  ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == main; }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == settings; }, 1000));
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(WaitFor([&] { return program.FindTopLevel(L"KeyEntryOptions") != nullptr; }, 3000))
+      << "Space did not press the settings button";
+}
+
 TEST_F(Lifecycle, SwitchingReadingOffAndOnNeverTypesTwice) {
   box.PlaceCard("demo");
   Program program(box);

@@ -196,5 +196,83 @@ TEST_F(SettingsWindow, OutlivesTheMainWindowAndEndsTheProgramWhenClosed) {
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
 }
 
+// The operator's way through the window with the mouse: open it, pick a key
+// in the first list, apply, close, and click the read button at once. The
+// close box is reached through WM_SYSCOMMAND SC_CLOSE, which is what a click
+// on it sends: without a window manager Wine shows no caption to click (the
+// click lands on the window below).
+TEST_F(SettingsWindow, ReadButtonTakesAClickRightAfterTheWindowCloses) {
+  Start(kKeyFileF1ToF8);
+  HWND main = program->MainWindow();
+  HWND read = ::GetDlgItem(main, IDC_READ);
+  ASSERT_EQ(program->Text(read), L"停止读卡");
+  for (DWORD pause : {50u, 200u, 500u}) {
+    ClickAt(CentreOf(::GetDlgItem(main, IDC_KEY_SETTINGS)));
+    ASSERT_TRUE(
+        WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); }, 5000));
+    PumpMessagesFor(200);
+    RECT combo{};  // its drop-down arrow is at the right end
+    ::GetWindowRect(Combo(0), &combo);
+    ClickAt(
+        {combo.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2 - 2, (combo.top + combo.bottom) / 2});
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (list = program->FindTopLevel(L"ComboLBox")); }, 3000));
+    RECT item{};
+    ::SendMessageW(list, LB_GETITEMRECT, 11, reinterpret_cast<LPARAM>(&item));
+    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(list); }, 3000));
+    EXPECT_EQ(ComboText(0), L"F12");
+    ClickAt(CentreOf(::GetDlgItem(options, IDC_APPLY)));
+    PumpMessagesFor(200);
+    ::PostMessageW(options, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options); }, 3000));
+    PumpMessagesFor(pause);
+    ClickAt(CentreOf(read));
+    EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 2000))
+        << "click " << pause << " ms after closing";
+    EXPECT_EQ(program->Text(read), L"开始读卡");
+    // Reading on again for the next round.
+    ClickAt(CentreOf(read));
+    ASSERT_TRUE(WaitFor([&] { return program->Text(read) == L"停止读卡"; }, 3000));
+  }
+}
+
+// The mechanism behind a lost click: an activation of the main window that
+// arrives late (Wine delivers the window manager's focus event after the
+// settings window is gone) while the read button is held down. The window
+// must not take the focus from the pressed button, or the press is
+// cancelled and the release sends no click. The activation is sent as the
+// system sends it; the press and release are real mouse input.
+TEST_F(SettingsWindow, LateActivationDoesNotCancelAPressedButton) {
+  Start(kKeyFileF1ToF8);
+  HWND main = program->MainWindow();
+  HWND read = ::GetDlgItem(main, IDC_READ);
+  ASSERT_EQ(program->Text(read), L"停止读卡");
+  const POINT centre = CentreOf(read);
+  const LONGLONG width = ::GetSystemMetrics(SM_CXSCREEN);
+  const LONGLONG height = ::GetSystemMetrics(SM_CYSCREEN);
+  INPUT press[2]{};
+  for (INPUT& i : press) i.type = INPUT_MOUSE;
+  press[0].mi.dx = static_cast<LONG>((centre.x * 65536 + width / 2) / width);
+  press[0].mi.dy = static_cast<LONG>((centre.y * 65536 + height / 2) / height);
+  press[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  press[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  ::SendInput(2, press, sizeof(INPUT));
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  const DWORD thread = ::GetWindowThreadProcessId(main, nullptr);
+  ASSERT_TRUE(
+      WaitFor([&] { return ::GetGUIThreadInfo(thread, &gui) && gui.hwndCapture == read; }, 3000));
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(main, WM_ACTIVATE, WA_ACTIVE, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
+  INPUT release{};
+  release.type = INPUT_MOUSE;
+  release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(1, &release, sizeof(INPUT));
+  EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 2000));
+  EXPECT_EQ(program->Text(read), L"开始读卡");
+}
+
 }  // namespace
 }  // namespace keyentry::wintest
