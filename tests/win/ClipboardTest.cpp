@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 
 #include "Harness.h"
@@ -17,17 +18,14 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-std::wstring HeldEventName(unsigned pid) {
-  return L"KeyEntryClipboardHeld-" + std::to_wstring(pid);
+Bytes Raw(const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  return Bytes(p, p + size);
 }
-
 Bytes WideBytes(const std::wstring& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.c_str());
-  return Bytes(p, p + (text.size() + 1) * sizeof(wchar_t));
+  return Raw(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
-Bytes NarrowBytes(const std::string& text) {
-  return Bytes(text.c_str(), text.c_str() + text.size() + 1);
-}
+Bytes NarrowBytes(const std::string& text) { return Raw(text.c_str(), text.size() + 1); }
 
 // Puts these formats on the clipboard, as a program copying something does.
 bool Put(const std::vector<std::pair<UINT, Bytes>>& formats) {
@@ -43,70 +41,61 @@ bool Put(const std::vector<std::pair<UINT, Bytes>>& formats) {
   return true;
 }
 
-// "Another program": this test executable started again with
-// --clipboard-helper=put:<text, 4 hex digits a character> or
-// --clipboard-helper=hold:<ms>:<pid of the test> does that, then exits
-// before any test runs.
+// Another program that copies text: this test executable started again with
+// --clipboard-helper=<the text, four hex digits a character> puts it on the
+// clipboard and exits before any test runs.
 [[maybe_unused]] const bool kRunAsAnotherProgram = [] {
   const std::wstring line = ::GetCommandLineW();
-  const std::size_t at = line.find(L"--clipboard-helper=");
+  const std::wstring flag = L"--clipboard-helper=";
+  const std::size_t at = line.find(flag);
   if (at == std::wstring::npos) return false;
-  const std::wstring job = line.substr(at + std::wcslen(L"--clipboard-helper="));
-  unsigned ms = 0, pid = 0;
-  if (job.rfind(L"put:", 0) == 0) {
-    std::wstring text;
-    for (std::size_t i = 4; i + 4 <= job.size(); i += 4) {
-      text += static_cast<wchar_t>(std::wcstoul(job.substr(i, 4).c_str(), nullptr, 16));
-    }
-    Put({{CF_UNICODETEXT, WideBytes(text)}});
-  } else if (std::swscanf(job.c_str(), L"hold:%u:%u", &ms, &pid) == 2) {
-    const ClipboardWindow window;
-    const OpenedClipboard clipboard(window.get(), 5000);
-    const UniqueKernelHandle held(
-        ::OpenEventW(EVENT_MODIFY_STATE, FALSE, HeldEventName(pid).c_str()));
-    ::SetEvent(held.get());
-    ::Sleep(ms);
+  std::wstring text;
+  for (std::size_t i = at + flag.size(); i + 4 <= line.size(); i += 4) {
+    text += static_cast<wchar_t>(std::wcstoul(line.substr(i, 4).c_str(), nullptr, 16));
   }
-  ::ExitProcess(0);
+  ::ExitProcess(Put({{CF_UNICODETEXT, WideBytes(text)}}) ? 0 : 1);
 }();
 
-class AnotherProgram {
+bool AnotherProgramCopies(const std::wstring& text) {
+  wchar_t exe[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring line = L"\"" + std::wstring(exe) + L"\" --clipboard-helper=";
+  for (const wchar_t c : text) {
+    wchar_t hex[5];
+    std::swprintf(hex, 5, L"%04x", static_cast<unsigned>(c));
+    line += hex;
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  const UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+  DWORD code = 1;
+  // Messages are served meanwhile: emptying the clipboard asks its owner first.
+  return WaitFor([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 10000) &&
+         ::GetExitCodeProcess(process.get(), &code) && code == 0;
+}
+
+// Another thread, with a window of its own, holds the clipboard open for a while.
+class Holder {
  public:
-  explicit AnotherProgram(const std::wstring& job)
-      : held_(
-            ::CreateEventW(nullptr, TRUE, FALSE, HeldEventName(::GetCurrentProcessId()).c_str())) {
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(exe) + L"\" --clipboard-helper=" + job;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      ::CloseHandle(pi.hThread);
-      process_.reset(pi.hProcess);
-    }
-  }
-  static AnotherProgram Putting(const std::wstring& text) {
-    std::wstring job = L"put:";
-    for (const wchar_t c : text) {
-      wchar_t hex[5];
-      std::swprintf(hex, 5, L"%04x", static_cast<unsigned>(c));
-      job += hex;
-    }
-    return AnotherProgram(job);
-  }
-  // Served messages meanwhile: emptying the clipboard asks its owner first.
+  explicit Holder(DWORD ms)
+      : thread_([this, ms] {
+          const ClipboardWindow window;
+          const OpenedClipboard clipboard(window.get(), 5000);
+          held_ = static_cast<bool>(clipboard);
+          ::Sleep(ms);
+        }) {}
+  ~Holder() { thread_.join(); }
   bool Holding() {
-    return WaitFor([&] { return Signalled(held_.get()); }, 10000);
-  }
-  bool Exited() {
-    return WaitFor([&] { return Signalled(process_.get()); }, 10000);
+    return WaitFor([&] { return held_.load(); }, 5000);
   }
 
  private:
-  static bool Signalled(HANDLE h) { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
-  UniqueKernelHandle held_;
-  UniqueKernelHandle process_;
+  std::atomic<bool> held_{false};
+  std::thread thread_;
 };
 
 Bytes Read(UINT format) {
@@ -139,7 +128,7 @@ ClipboardPasteResult PasteOnAWorker(const std::wstring& text, std::function<void
 }
 
 TEST(Clipboard, CtrlVPastesTheTextAndTheTextOfAnotherProgramIsBackAfterwards) {
-  ASSERT_TRUE(AnotherProgram::Putting(L"原来复制的 text").Exited());
+  ASSERT_TRUE(AnotherProgramCopies(L"原来复制的 text"));
   ASSERT_EQ(Text(), L"原来复制的 text");
   TargetEdit target;
   target.Focus();
@@ -155,11 +144,10 @@ TEST(Clipboard, FileListAndHtmlAreBackAndOnlyThePrivateTextIsThereMeanwhile) {
   DROPFILES header{};
   header.pFiles = sizeof header;
   header.fWide = TRUE;
-  Bytes files(reinterpret_cast<const unsigned char*>(&header),
-              reinterpret_cast<const unsigned char*>(&header + 1));
+  Bytes files = Raw(&header, sizeof header);
   const wchar_t names[] = L"C:\\docs\\a.txt\0C:\\docs\\b.txt\0";  // and the array's zero
-  files.insert(files.end(), reinterpret_cast<const unsigned char*>(names),
-               reinterpret_cast<const unsigned char*>(names) + sizeof names);
+  const Bytes nameBytes = Raw(names, sizeof names);
+  files.insert(files.end(), nameBytes.begin(), nameBytes.end());
   const UINT html = ::RegisterClipboardFormatW(L"HTML Format");
   const Bytes page = NarrowBytes("Version:0.9\r\nStartHTML:-1\r\n<b>x</b>");
   ASSERT_TRUE(Put({{CF_HDROP, files}, {html, page}}));
@@ -191,12 +179,7 @@ TEST(Clipboard, FileListAndHtmlAreBackAndOnlyThePrivateTextIsThereMeanwhile) {
 
 // Pixels of a bitmap, top row first, without the unused fourth byte.
 std::vector<DWORD> PixelsOf(HBITMAP bitmap, int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   std::vector<DWORD> pixels(static_cast<std::size_t>(width * height));
   const WindowDC screen(nullptr);
   ::GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
@@ -234,17 +217,17 @@ TEST(Clipboard, ABusyClipboardIsWaitedForHalfASecondThenLeftAsItWas) {
   ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"不变")}}));
   bool pasted = false;
   {
-    AnotherProgram holder(L"hold:300:" + std::to_wstring(::GetCurrentProcessId()));
+    Holder holder(300);
     ASSERT_TRUE(holder.Holding());
     const ClipboardPasteResult result =
         PasteThroughClipboard(L"赵六", [&] { pasted = Text() == L"赵六"; });
     EXPECT_TRUE(result.textPlaced);
     EXPECT_TRUE(pasted);
-    EXPECT_TRUE(holder.Exited());
   }
   pasted = false;
-  AnotherProgram holder(L"hold:1000:" + std::to_wstring(::GetCurrentProcessId()));
-  ASSERT_TRUE(holder.Holding());
+  std::optional<Holder> holder;
+  holder.emplace(1000);
+  ASSERT_TRUE(holder->Holding());
   const DWORD sequence = ::GetClipboardSequenceNumber();
   const DWORD start = ::GetTickCount();
   const ClipboardPasteResult result = PasteThroughClipboard(L"赵六", [&] { pasted = true; });
@@ -253,27 +236,28 @@ TEST(Clipboard, ABusyClipboardIsWaitedForHalfASecondThenLeftAsItWas) {
   EXPECT_FALSE(pasted);
   EXPECT_GE(took, 450u);
   EXPECT_LE(took, 800u);
-  ASSERT_TRUE(holder.Exited());
+  holder.reset();
   EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);
   EXPECT_EQ(Text(), L"不变");
 }
 
 TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
-  const std::wstring pid = std::to_wstring(::GetCurrentProcessId());
   ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"旧的")}}));
-  ClipboardPasteResult result = PasteThroughClipboard(L"x", [&] {
-    AnotherProgram holder(L"hold:1000:" + pid);
-    EXPECT_TRUE(holder.Holding());
-  });
+  std::optional<Holder> holder;
+  const auto holdForASecond = [&] {
+    holder.emplace(1000);
+    EXPECT_TRUE(holder->Holding());
+  };
+  ClipboardPasteResult result = PasteThroughClipboard(L"x", holdForASecond);
   EXPECT_EQ(result.restore, ClipboardRestore::Restored);
   EXPECT_EQ(Text(), L"旧的");
 
   // Held longer than the paste waits: what was there is handed back.
   ClipboardPasteOptions impatient;
   impatient.restoreTimeoutMs = 100;
-  result = PasteThroughClipboard(
-      L"x", [&] { EXPECT_TRUE(AnotherProgram(L"hold:1000:" + pid).Holding()); }, impatient);
+  result = PasteThroughClipboard(L"x", holdForASecond, impatient);
   EXPECT_EQ(result.restore, ClipboardRestore::Failed);
+  holder.reset();
   {
     const ClipboardWindow window;
     const OpenedClipboard clipboard(window.get(), 5000);
@@ -283,11 +267,10 @@ TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
 
   // A program that copies the pasted text again (as some remote-desktop
   // clients do) does not keep it there; one that copies something else does.
-  result = PasteThroughClipboard(L"x", [] { EXPECT_TRUE(AnotherProgram::Putting(L"x").Exited()); });
+  result = PasteThroughClipboard(L"x", [] { EXPECT_TRUE(AnotherProgramCopies(L"x")); });
   EXPECT_EQ(result.restore, ClipboardRestore::Restored);
   EXPECT_EQ(Text(), L"旧的");
-  result = PasteThroughClipboard(
-      L"x", [] { EXPECT_TRUE(AnotherProgram::Putting(L"新复制的").Exited()); });
+  result = PasteThroughClipboard(L"x", [] { EXPECT_TRUE(AnotherProgramCopies(L"新复制的")); });
   EXPECT_EQ(result.restore, ClipboardRestore::Superseded);
   EXPECT_EQ(Text(), L"新复制的");
 }
@@ -316,16 +299,13 @@ TEST(Clipboard, SavedAreTheFormatsTheSystemCannotMakeAgain) {
   const UniqueBitmap bitmap(::CreateBitmap(2, 2, 1, 32, colours));
   const Bytes dib = PackedDibOf(bitmap.get());
   ASSERT_EQ(dib.size(), 40u + 16u);
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, dib.data(), sizeof header);
-  EXPECT_EQ(header.biWidth, 2);
-  EXPECT_EQ(header.biHeight, 2);
-  EXPECT_EQ(header.biBitCount, 32);
+  // Header size, width, height (positive: bottom-up), planes, bits per pixel.
+  EXPECT_EQ(Bytes(dib.begin(), dib.begin() + 16),
+            (Bytes{40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0}));
   std::vector<DWORD> pixels(4);
   std::memcpy(pixels.data(), dib.data() + 40, 16);
   for (DWORD& p : pixels) p &= 0xFFFFFF;
-  EXPECT_EQ(pixels,
-            (std::vector<DWORD>{0x0000FF, 0xFFFFFF, 0xFF0000, 0x00FF00}));  // bottom row first
+  EXPECT_EQ(pixels, (std::vector<DWORD>{0x0000FF, 0xFFFFFF, 0xFF0000, 0x00FF00}));
 }
 
 }  // namespace
