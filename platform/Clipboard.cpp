@@ -353,7 +353,7 @@ ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
     }
   }
   result.textPlaced = true;
-  sendCtrlV();
+  if (sendCtrlV) sendCtrlV();
   WaitServingSentMessages(options.readWaitMs);
 
   // A program that holds the clipboard for a moment (the target reading it,
