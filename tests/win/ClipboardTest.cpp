@@ -188,7 +188,7 @@ std::vector<DWORD> PixelsOf(HBITMAP bitmap, int width, int height) {
   return pixels;
 }
 
-TEST(Clipboard, ABitmapAndADeviceIndependentImageAreBackAfterAPaste) {
+TEST(Clipboard, ImagesAndDrawingsAreBackAfterAPaste) {
   const DWORD colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};  // top row, then bottom row
   {
     const ClipboardWindow window;
@@ -211,6 +211,25 @@ TEST(Clipboard, ABitmapAndADeviceIndependentImageAreBackAfterAPaste) {
   ASSERT_TRUE(Put({{CF_DIB, dib}}));
   EXPECT_TRUE(PasteThroughClipboard(L"王五", [] {}).textPlaced);
   EXPECT_EQ(Read(CF_DIB), dib);
+
+  const auto bitsOf = [](HENHMETAFILE metafile) {
+    Bytes bits(::GetEnhMetaFileBits(metafile, 0, nullptr));
+    ::GetEnhMetaFileBits(metafile, static_cast<UINT>(bits.size()), bits.data());
+    return bits;
+  };
+  const HDC drawing = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+  ::Rectangle(drawing, 1, 2, 30, 40);
+  const HENHMETAFILE metafile = ::CloseEnhMetaFile(drawing);
+  const Bytes drawn = bitsOf(metafile);
+  ASSERT_GT(drawn.size(), 100u);
+  {
+    const ClipboardWindow window;
+    const OpenedClipboard clipboard(window.get(), 5000);
+    ASSERT_TRUE(clipboard && ::EmptyClipboard() && ::SetClipboardData(CF_ENHMETAFILE, metafile));
+  }
+  EXPECT_TRUE(PasteThroughClipboard(L"王五", [] {}).textPlaced);
+  const OpenedClipboard clipboard(nullptr, 5000);
+  EXPECT_EQ(bitsOf(static_cast<HENHMETAFILE>(::GetClipboardData(CF_ENHMETAFILE))), drawn);
 }
 
 TEST(Clipboard, ABusyClipboardIsWaitedForHalfASecondThenLeftAsItWas) {
