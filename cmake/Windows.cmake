@@ -10,6 +10,7 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 
 add_library(keyentry_platform STATIC
+  platform/Clipboard.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
   platform/MessagePump.cpp
