@@ -40,6 +40,7 @@ int App::Run(int showCommand) {
 HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
 
 bool App::Start(int showCommand) {
+  Win32FileStore::RemoveOrphanedScratchFiles(folder_);
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),
