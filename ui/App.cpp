@@ -81,6 +81,10 @@ void App::ShowOptions() {
   options_->ShowModeless();
 }
 
+void App::CloseOptions() {
+  if (options_ && options_->Handle()) ::SendMessageW(options_->Handle(), WM_CLOSE, 0, 0);
+}
+
 void App::WindowOpened(HWND window) {
   for (HWND& slot : windows_) {
     if (!slot) {

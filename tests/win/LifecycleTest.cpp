@@ -59,6 +59,37 @@ TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
   EXPECT_TRUE(program.Messages().empty());
 }
 
+// Installers and Windows Update close programs through Restart Manager, which
+// sends both messages with ENDSESSION_CLOSEAPP and waits for the process.
+TEST(RestartManager, ClosesLikeTheExitButtonAndTheProcessEnds) {
+  for (const bool settingsOpen : {false, true}) {
+    SCOPED_TRACE(settingsOpen ? "key settings window open" : "main window only");
+    Sandbox box;
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");
+    box.AttachReader("1001");
+    Program program(box);
+    ASSERT_TRUE(program.WaitForMainWindow());
+    if (settingsOpen) {
+      program.Click(IDC_KEY_SETTINGS);
+      ASSERT_TRUE(
+          WaitFor([&] { return program.FindTopLevel(L"KeyEntryOptions") != nullptr; }, 5000));
+    }
+    box.Write(L"SetKey.txt", "changed meanwhile");
+    HWND main = program.MainWindow();
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                      SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, TRUE);
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000,
+                          &answer);
+    ASSERT_TRUE(program.WaitForExit(10000));
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+    EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
+    EXPECT_TRUE(program.Messages().empty());
+  }
+}
+
 TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
