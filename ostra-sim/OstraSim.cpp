@@ -17,7 +17,10 @@
 //   answers.txt   "success=N" / "failure=N": the integers returned (1 / 0);
 //                 "force_read=1": a card whose folder lacks wz.txt or zp.bmp
 //                 still counts as lying on the reader, and Read_Content
-//                 copies whichever of the two files it has
+//                 copies whichever of the two files it has;
+//                 "card_files=current_folder": Read_Content writes the card
+//                 files by relative names, into the process's current folder
+//                 (default "card_files=program_folder": beside the program)
 //   calls.log     written, not read: one line appended per call, e.g.
 //                 "InitComm 1001 -> 0", "Authenticate -> 1"
 //
@@ -28,9 +31,10 @@
 //                                  and a card lies on it
 //   int KLV_Read_Content(int mode) mode 4 only: as Authenticate, then copies
 //                                  the card's wz.txt and zp.bmp into the
-//                                  program's folder (all or nothing; with
-//                                  force_read=1 only the files the card has,
-//                                  the other one is left as it is)
+//                                  program's folder, or the current one
+//                                  (all or nothing; with force_read=1 only
+//                                  the files the card has, the other one is
+//                                  left as it is)
 //   int KLV_CloseComm(void)        close the port (fine when none is open)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -243,19 +247,20 @@ bool PutInPlace(TempFile& temp, const std::wstring& target) {
   return true;
 }
 
-// Copies the card files into the program's folder: first all to temporary
+// Copies the card files into a folder (given with a trailing backslash, or
+// empty for relative names in the current folder): first all to temporary
 // names, then each renamed over its final name, so a failed copy leaves the
 // earlier files untouched. Both files must be there unless `onlyPresent`;
 // then the files the card has are copied and the others left as they are.
-bool CopyCardFiles(const std::wstring& card, const std::wstring& program, bool onlyPresent) {
-  TempFile photo(program + L"zp.bmp.sim-tmp");
-  TempFile text(program + L"wz.txt.sim-tmp");
+bool CopyCardFiles(const std::wstring& card, const std::wstring& into, bool onlyPresent) {
+  TempFile photo(into + L"zp.bmp.sim-tmp");
+  TempFile text(into + L"wz.txt.sim-tmp");
   const bool withPhoto = !onlyPresent || IsFile(card + L"zp.bmp");
   const bool withText = !onlyPresent || IsFile(card + L"wz.txt");
   if (withPhoto && !CopyToTemp(card + L"zp.bmp", photo)) return false;
   if (withText && !CopyToTemp(card + L"wz.txt", text)) return false;
-  if (withPhoto && !PutInPlace(photo, program + L"zp.bmp")) return false;
-  if (withText && !PutInPlace(text, program + L"wz.txt")) return false;
+  if (withPhoto && !PutInPlace(photo, into + L"zp.bmp")) return false;
+  if (withText && !PutInPlace(text, into + L"wz.txt")) return false;
   return true;
 }
 
@@ -302,12 +307,15 @@ int __stdcall KLV_Authenticate(void) {
 }
 
 int __stdcall KLV_Read_Content(int mode) {
-  return Answer(
-      sim::Call::ReadContent, mode, [mode](const Script& script, const sim::Answers& answers) {
-        if (mode != sim::kContentMode || !CardReady(script, answers)) return false;
-        const std::wstring card = script.cardFolder(answers.forceRead);
-        return !card.empty() && CopyCardFiles(card, script.programFolder(), answers.forceRead);
-      });
+  return Answer(sim::Call::ReadContent, mode,
+                [mode](const Script& script, const sim::Answers& answers) {
+                  if (mode != sim::kContentMode || !CardReady(script, answers)) return false;
+                  const std::wstring card = script.cardFolder(answers.forceRead);
+                  const std::wstring into = answers.cardFiles == sim::CardFilesFolder::Current
+                                                ? std::wstring()
+                                                : script.programFolder();
+                  return !card.empty() && CopyCardFiles(card, into, answers.forceRead);
+                });
 }
 
 int __stdcall KLV_CloseComm(void) {

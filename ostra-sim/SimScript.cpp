@@ -266,6 +266,16 @@ std::optional<Answers> ParseAnswers(std::string_view text) {
       answers.forceRead = value == "1";
       return true;
     }
+    if (EqualsNoCase(key, "card_files")) {
+      if (EqualsNoCase(value, "program_folder")) {
+        answers.cardFiles = CardFilesFolder::Program;
+      } else if (EqualsNoCase(value, "current_folder")) {
+        answers.cardFiles = CardFilesFolder::Current;
+      } else {
+        return false;
+      }
+      return true;
+    }
     const std::optional<int> number = ParseInt32(value);
     if (!number) return false;
     if (EqualsNoCase(key, "success")) {

@@ -34,12 +34,19 @@ enum class Call { InitComm, Authenticate, ReadContent, CloseComm };
 // "Authenticate", "Read_Content", "CloseComm".
 std::string_view CallName(Call call);
 
-// The integers the four functions answer with, and whether Read_Content
-// answers success for a card whose folder lacks wz.txt or zp.bmp.
+// Where Read_Content puts the card files: beside the program (by full
+// path), or in the current folder by relative names, as vendor libraries
+// that write "wz.txt" and "zp.bmp" without a folder do.
+enum class CardFilesFolder { Program, Current };
+
+// The integers the four functions answer with, whether Read_Content answers
+// success for a card whose folder lacks wz.txt or zp.bmp, and where it puts
+// the card files.
 struct Answers {
   int success = 1;
   int failure = 0;
   bool forceRead = false;
+  CardFilesFolder cardFiles = CardFilesFolder::Program;
 };
 
 // How long each of the four functions waits before answering.
@@ -77,9 +84,11 @@ std::optional<unsigned> ParseDelay(std::string_view text);
 std::optional<Delays> ParseDelays(std::string_view text);
 
 // answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
-// or 0x-hex up to 32 bits) and "force_read=0" / "force_read=1", blank lines
-// and lines starting with '#' ignored. Keys not given keep their defaults
-// (1, 0 and 0); an unknown key or a bad number makes the file garbled.
+// or 0x-hex up to 32 bits), "force_read=0" / "force_read=1" and
+// "card_files=program_folder" / "card_files=current_folder" (keys and these
+// words in any case), blank lines and lines starting with '#' ignored. Keys
+// not given keep their defaults (1, 0, 0 and program_folder); an unknown key
+// or value, or a bad number, makes the file garbled.
 std::optional<Answers> ParseAnswers(std::string_view text);
 
 // Port numbers a reader can be attached to: USB 1001-1016, serial 1-16.

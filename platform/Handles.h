@@ -43,6 +43,11 @@ struct KernelHandleTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::CloseHandle(h); }
 };
+struct FindTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
 struct ModuleTraits {
   using Handle = HMODULE;
   static Handle Invalid() { return nullptr; }
@@ -67,6 +72,8 @@ struct MemoryDcTraits {
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+// A search of FindFirstFileW.
+using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
 using UniqueFont = UniqueHandle<GdiTraits<HFONT>>;

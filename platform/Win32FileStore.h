@@ -3,13 +3,25 @@
 
 namespace keyentry {
 
-// Whole-file reading and one-step replacement with Windows files.
+// Whole-file reading and one-step replacement with Windows files, at any
+// path length.
 class Win32FileStore : public FileStore {
  public:
   std::optional<std::string> ReadAll(const std::wstring& path) override;
-  // Writes a temporary file in the same folder and moves it over the target;
-  // a read-only target is refused, and the temporary file never stays.
+  // Writes a scratch file of this process in the same folder (see
+  // core/PathNames.h) and moves it over the target. While another program
+  // holds the target (or the scratch file) open for a moment, as virus
+  // scanners and the search indexer do, the move is tried again for about
+  // two seconds. A read-only target is refused at once, and the scratch
+  // file never stays.
   bool Replace(const std::wstring& path, std::string_view bytes) override;
+
+  // Removes the scratch files that processes which have ended left in the
+  // folder (after a crash between writing and moving), and nothing else: a
+  // name must be exactly of the scratch form, and its process must be gone
+  // or be this one (which has made none yet when it calls this at start).
+  // Returns how many were removed.
+  static int RemoveOrphanedScratchFiles(const std::wstring& folder);
 };
 
 }  // namespace keyentry

@@ -42,4 +42,8 @@ std::wstring ProgramFolder() {
   }
 }
 
+bool MakeCurrentFolder(const std::wstring& folder) {
+  return ::SetCurrentDirectoryW(folder.c_str()) != 0;
+}
+
 }  // namespace keyentry

@@ -15,4 +15,13 @@ class AnsiCodePage : public TextCodec {
 // Folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
 
+// Makes the folder the current folder, so that a reader library that writes
+// its card files by relative names writes them beside the program whatever
+// folder the program was started in. False when the system refuses: a
+// folder longer than the current folder may be (258 characters, unless long
+// paths are switched on in Windows) stays out of reach, and the current
+// folder stays as it was. The program's own file access is unaffected
+// either way, since it always uses full paths.
+bool MakeCurrentFolder(const std::wstring& folder);
+
 }  // namespace keyentry

@@ -40,6 +40,7 @@ int App::Run(int showCommand) {
 HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
 
 bool App::Start(int showCommand) {
+  Win32FileStore::RemoveOrphanedScratchFiles(folder_);
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),
@@ -78,6 +79,10 @@ HWND App::OwnerWindow() {
 void App::ShowOptions() {
   if (!options_) options_ = std::make_unique<frmOptions>(*this);
   options_->ShowModeless();
+}
+
+void App::CloseOptions() {
+  if (options_ && options_->Handle()) ::SendMessageW(options_->Handle(), WM_CLOSE, 0, 0);
 }
 
 void App::WindowOpened(HWND window) {

@@ -48,6 +48,8 @@ class App {
 
   // Opens the key settings window, or brings it forward when it is open.
   void ShowOptions();
+  // Closes the key settings window when it is open.
+  void CloseOptions();
 
   // Registers the window class of a window owned by an object of type T (see
   // ForwardToOwner): the program's icons, the arrow cursor, this background.

@@ -159,7 +159,16 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam) Form_Unload();
+      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) {
+        // An installer or Windows Update asks through Restart Manager, and
+        // waits for the process to end: close as the exit button does, the
+        // key settings window too.
+        app_.CloseOptions();
+        ::SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+      } else if (wParam) {
+        // Windows is ending the session and ends the process itself.
+        Form_Unload();
+      }
       return 0;
     case WM_DESTROY:
       ::KillTimer(hwnd_, kTimer1);

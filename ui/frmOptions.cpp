@@ -92,6 +92,11 @@ LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       ::DestroyWindow(hwnd_);
       return 0;
+    case WM_ENDSESSION:
+      // Restart Manager closing the program: this window may be the last
+      // one (the main window closed earlier), and the process must end.
+      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) ::DestroyWindow(hwnd_);
+      return 0;
     case WM_DESTROY:
       app_.WindowDestroyed(hwnd_);
       return 0;

@@ -3,9 +3,13 @@
 #include <windows.h>
 
 #include "platform/LibraryLoader.h"
+#include "platform/Win32Text.h"
 #include "ui/App.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // Shortcuts with another start folder, the Run key and task schedulers
+  // start the program in any folder, often the system folder.
+  keyentry::MakeCurrentFolder(keyentry::ProgramFolder());
   keyentry::HardenLibrarySearch();
   keyentry::App app(instance);
   return app.Run(showCommand);

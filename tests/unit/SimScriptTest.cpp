@@ -170,6 +170,35 @@ TEST(SimScriptAnswers, ForceReadIsZeroOrOne) {
   }
 }
 
+TEST(SimScriptAnswers, CardFilesGoBesideTheProgramOrIntoTheCurrentFolder) {
+  EXPECT_EQ(sim::ParseAnswers("")->cardFiles, sim::CardFilesFolder::Program);
+  EXPECT_EQ(sim::ParseAnswers("force_read=1\r\n")->cardFiles, sim::CardFilesFolder::Program);
+
+  const auto current =
+      sim::ParseAnswers("# like a vendor library\r\ncard_files=current_folder\r\n");
+  ASSERT_TRUE(current.has_value());
+  EXPECT_EQ(current->cardFiles, sim::CardFilesFolder::Current);
+  EXPECT_FALSE(current->forceRead);
+  EXPECT_EQ(current->success, 1);
+
+  const auto mixed = sim::ParseAnswers(" Card_Files = Current_Folder \nforce_read=1\nsuccess=7");
+  ASSERT_TRUE(mixed.has_value());
+  EXPECT_EQ(mixed->cardFiles, sim::CardFilesFolder::Current);
+  EXPECT_TRUE(mixed->forceRead);
+  EXPECT_EQ(mixed->success, 7);
+
+  // The later line wins.
+  const auto back = sim::ParseAnswers("card_files=current_folder\ncard_files=program_folder\n");
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->cardFiles, sim::CardFilesFolder::Program);
+
+  for (const char* garbled : {"card_files=", "card_files", "card_files=current", "card_files=1",
+                              "card_files=current_folder_", "card_files=current folder",
+                              "cardfiles=current_folder", "card_files=current_folder\nbogus"}) {
+    EXPECT_EQ(sim::ParseAnswers(garbled), std::nullopt) << garbled;
+  }
+}
+
 TEST(SimScriptAnswers, KeysOverrideDefaultsAndAnythingElseIsGarbled) {
   const std::optional<sim::Answers> none = sim::ParseAnswers("");
   ASSERT_TRUE(none.has_value());

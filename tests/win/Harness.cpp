@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "core/PathNames.h"
+
 namespace keyentry::wintest {
 
 std::string ToCodePage(const std::wstring& text, UINT codePage) {
@@ -36,11 +38,11 @@ bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
 namespace {
 
 bool CopyInto(const std::wstring& from, const std::wstring& to) {
-  return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+  return ::CopyFileW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(), FALSE) != 0;
 }
 
 void CopyTree(const std::wstring& from, const std::wstring& to) {
-  ::CreateDirectoryW(to.c_str(), nullptr);
+  ::CreateDirectoryW(ExtendedLengthPath(to).c_str(), nullptr);
   WIN32_FIND_DATAW fd;
   HANDLE find = ::FindFirstFileW((from + L"\\*").c_str(), &fd);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -62,25 +64,26 @@ std::atomic<int> sandboxCounter{0};
 
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW fd;
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+  HANDLE find = ::FindFirstFileW(ExtendedLengthPath(folder + L"\\*").c_str(), &fd);
   if (find != INVALID_HANDLE_VALUE) {
     do {
       const std::wstring name = fd.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring path = folder + L"\\" + name;
-      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::SetFileAttributesW(ExtendedLengthPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
-        ::DeleteFileW(path.c_str());
+        ::DeleteFileW(ExtendedLengthPath(path).c_str());
       }
     } while (::FindNextFileW(find, &fd));
     ::FindClose(find);
   }
-  ::RemoveDirectoryW(folder.c_str());
+  ::RemoveDirectoryW(ExtendedLengthPath(folder).c_str());
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+bool WriteFileBytes(const std::wstring& name, const std::string& bytes) {
+  const std::wstring path = ExtendedLengthPath(name);
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -93,22 +96,28 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   return ok;
 }
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox(std::size_t minimumLength) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
-  folder_ = std::wstring(temp) + L"keyentry-test-" + std::to_wstring(::GetCurrentProcessId()) +
-            L"-" + std::to_wstring(sandboxCounter++);
-  RemoveTree(folder_);
-  ::CreateDirectoryW(folder_.c_str(), nullptr);
+  root_ = std::wstring(temp) + L"keyentry-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+          std::to_wstring(sandboxCounter++);
+  RemoveTree(root_);
+  ::CreateDirectoryW(root_.c_str(), nullptr);
+  folder_ = root_;
+  while (folder_.size() < minimumLength) {
+    const std::size_t missing = minimumLength - folder_.size();
+    folder_ += L"\\" + std::wstring(missing > 61 ? 60 : (missing < 2 ? 1 : missing - 1), L'd');
+    ::CreateDirectoryW(ExtendedLengthPath(folder_).c_str(), nullptr);
+  }
   const std::wstring bin = ProgramFolder();
   for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
     CopyInto(bin + L"\\" + name, Path(name));
   }
-  ::CreateDirectoryW(Path(L"reader-sim").c_str(), nullptr);
+  ::CreateDirectoryW(ExtendedLengthPath(Path(L"reader-sim")).c_str(), nullptr);
   CopyTree(bin + L"\\demo-reader\\cards", Path(L"reader-sim\\cards"));
 }
 
-Sandbox::~Sandbox() { RemoveTree(folder_); }
+Sandbox::~Sandbox() { RemoveTree(root_); }
 
 void Sandbox::Write(const std::wstring& name, const std::string& bytes) const {
   WriteFileBytes(Path(name), bytes);
@@ -119,14 +128,15 @@ std::optional<std::string> Sandbox::Read(const std::wstring& name) const {
 }
 
 void Sandbox::Remove(const std::wstring& name) const {
-  ::SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileW(Path(name).c_str());
+  const std::wstring path = ExtendedLengthPath(Path(name));
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(path.c_str());
 }
 
 std::vector<std::wstring> Sandbox::FileNames() const {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW fd;
-  HANDLE find = ::FindFirstFileW(Path(L"*").c_str(), &fd);
+  HANDLE find = ::FindFirstFileW(ExtendedLengthPath(Path(L"*")).c_str(), &fd);
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(fd.cFileName);
@@ -147,12 +157,11 @@ void Sandbox::RemoveCard() const { Remove(L"reader-sim\\card.txt"); }
 
 void Sandbox::MakeCard(const std::string& cardName, const std::vector<std::wstring>& lines) const {
   const std::wstring dir = L"reader-sim\\cards\\" + std::wstring(cardName.begin(), cardName.end());
-  ::CreateDirectoryW(Path(dir).c_str(), nullptr);
+  ::CreateDirectoryW(ExtendedLengthPath(Path(dir)).c_str(), nullptr);
   std::string text;
   for (const auto& line : lines) text += ToCodePage(line) + "\r\n";
   Write(dir + L"\\wz.txt", text);
-  ::CopyFileW(Path(L"reader-sim\\cards\\demo\\zp.bmp").c_str(), Path(dir + L"\\zp.bmp").c_str(),
-              FALSE);
+  CopyInto(Path(L"reader-sim\\cards\\demo\\zp.bmp"), Path(dir + L"\\zp.bmp"));
 }
 
 void Sandbox::MakeCardWithPhoto(const std::string& cardName, const std::vector<std::wstring>& lines,
@@ -187,12 +196,13 @@ std::string Sandbox::ReaderCalls() const {
   return Read(L"reader-sim\\calls.log").value_or(std::string());
 }
 
-Program::Program(const Sandbox& sandbox) {
-  std::wstring command = L"\"" + sandbox.Path(L"KeyEntry.exe") + L"\"";
+Program::Program(const Sandbox& sandbox, const std::wstring& currentFolder,
+                 const std::wstring& exeName) {
+  std::wstring command = L"\"" + sandbox.Path(exeName) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   // Started from another folder: the program must find its files by its own path.
-  const std::wstring cwd = ProgramFolder();
+  const std::wstring cwd = currentFolder.empty() ? ProgramFolder() : currentFolder;
   ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
                    &pi_);
 }
@@ -206,6 +216,12 @@ Program::~Program() {
     ::CloseHandle(pi_.hProcess);
     ::CloseHandle(pi_.hThread);
   }
+}
+
+DWORD Program::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (pi_.hProcess) ::GetExitCodeProcess(pi_.hProcess, &code);
+  return code;
 }
 
 bool Program::Running() const {

@@ -31,10 +31,11 @@ void RemoveTree(const std::wstring& folder);
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
 
 // A fresh program folder holding KeyEntry.exe, SendStr.dll, the simulated
-// ostra.dll and the demo cards; removed again at the end.
+// ostra.dll and the demo cards; removed again at the end. Its path has at
+// least minimumLength characters (subfolders are added as needed).
 class Sandbox {
  public:
-  Sandbox();
+  explicit Sandbox(std::size_t minimumLength = 0);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
@@ -58,13 +59,18 @@ class Sandbox {
                          int width, int height, COLORREF colour) const;
 
  private:
-  std::wstring folder_;
+  std::wstring root_;    // what is removed at the end
+  std::wstring folder_;  // the program's folder, root_ or a folder within it
 };
 
 // One run of KeyEntry.exe from a sandbox.
 class Program {
  public:
-  explicit Program(const Sandbox& sandbox);
+  // Started in currentFolder, or when that is empty in the folder of this
+  // test executable: never in the program's own folder. exeName: a copy of
+  // the program under another name in the sandbox.
+  explicit Program(const Sandbox& sandbox, const std::wstring& currentFolder = L"",
+                   const std::wstring& exeName = L"KeyEntry.exe");
   ~Program();  // ends the process if a test left it running
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -80,6 +86,8 @@ class Program {
   bool WaitForExit(DWORD timeoutMs = 20000);
   bool Running() const;
   DWORD Pid() const { return pi_.dwProcessId; }
+  // The exit code once the process has ended (STILL_ACTIVE before).
+  DWORD ExitCode() const;
 
   // Message boxes seen (and answered with OK) so far, by their text.
   const std::vector<std::wstring>& Messages() const { return messages_; }

@@ -59,6 +59,44 @@ TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
   EXPECT_TRUE(program.Messages().empty());
 }
 
+// Installers and Windows Update close programs through Restart Manager, which
+// sends both messages with ENDSESSION_CLOSEAPP to the program's windows and
+// waits for the process.
+TEST(RestartManager, ClosesLikeTheExitButtonAndTheProcessEnds) {
+  enum Windows { kMainOnly, kBoth, kSettingsOnly };
+  for (const Windows open : {kMainOnly, kBoth, kSettingsOnly}) {
+    SCOPED_TRACE(open == kMainOnly ? "main window" : open == kBoth ? "both" : "settings window");
+    Sandbox box;
+    box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");
+    box.AttachReader("1001");
+    Program program(box);
+    ASSERT_TRUE(program.WaitForMainWindow());
+    if (open != kMainOnly) {
+      program.Click(IDC_KEY_SETTINGS);
+      ASSERT_TRUE(
+          WaitFor([&] { return program.FindTopLevel(L"KeyEntryOptions") != nullptr; }, 5000));
+    }
+    box.Write(L"SetKey.txt", "changed meanwhile");
+    HWND window = program.MainWindow();
+    if (open == kSettingsOnly) {  // the main window was closed first
+      program.Close();
+      ASSERT_TRUE(WaitFor([&] { return !::IsWindow(program.MainWindow()); }, 5000));
+      window = program.FindTopLevel(L"KeyEntryOptions");
+    }
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                      SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, TRUE);
+    ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000,
+                          &answer);
+    ASSERT_TRUE(program.WaitForExit(10000));
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+    EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
+    EXPECT_TRUE(program.Messages().empty());
+  }
+}
+
 TEST_F(Lifecycle, ReadButtonHasTheFocusAndTabMovesThroughTheButtons) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
