@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/FileStore.h"
+#include "core/InputPlan.h"
 #include "core/KeyboardHook.h"
 #include "core/Maths.h"
 #include "core/MessageSink.h"
@@ -153,6 +154,25 @@ struct CoreRig {
 
   void PressKey(std::uint32_t vk, RecordingSender& sender, std::uint32_t message = kWmKeyDown) {
     DecideKeyEvent(*tables.Current(), 0, message, vk, sender);
+  }
+};
+
+// A small keyboard layout: the digits, x and X (with Shift) and "-" of a
+// US keyboard; every character asked for is recorded.
+class FakeLayout : public input::KeyLayout {
+ public:
+  mutable std::u16string asked;
+  std::optional<input::KeyStroke> Find(char16_t c) const override {
+    asked.push_back(c);
+    if (c == u'0') return input::KeyStroke{0x30, 0x0B, false};
+    if (c >= u'1' && c <= u'9') {
+      return input::KeyStroke{static_cast<std::uint16_t>(c),
+                              static_cast<std::uint16_t>(c - u'1' + 2), false};
+    }
+    if (c == u'x') return input::KeyStroke{0x58, 0x2D, false};
+    if (c == u'X') return input::KeyStroke{0x58, 0x2D, true};
+    if (c == u'-') return input::KeyStroke{0xBD, 0x0C, false};
+    return std::nullopt;
   }
 };
 

@@ -1,25 +1,27 @@
-// The keyboard events SendStr.dll hands to one SendInput call.
+// The keyboard events: what SendStr.dll hands to one SendInput call, real key
+// presses with their scan codes, and text as the keyboard layout makes it.
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
 
-#include "sendstr/InputPlan.h"
+#include "Fakes.h"
+#include "core/InputPlan.h"
 
-namespace keyentry::sendstr {
+namespace keyentry::input {
 // Readable failure output for event lists.
 inline void PrintTo(const KeyEvent& e, std::ostream* os) {
   *os << std::hex << "{vk 0x" << e.vk << ", scan 0x" << e.scan << ", flags 0x" << e.flags << "}"
       << std::dec;
 }
-}  // namespace keyentry::sendstr
+}  // namespace keyentry::input
 
 namespace keyentry::test {
 namespace {
 
-using sendstr::HeldKey;
-using sendstr::KeyEvent;
-using sendstr::PlanInput;
+using input::HeldKey;
+using input::KeyEvent;
+using input::PlanInput;
 using Events = std::vector<KeyEvent>;
 
 constexpr std::uint16_t kLShift = 0xA0;
@@ -94,10 +96,61 @@ TEST(InputPlan, ModifiersAreReleasedInFixedOrderOnceAndNeverPressedAgain) {
                           {0, 0x7A, 0x4},
                           {0, 0x7A, 0x6}}));
   for (const KeyEvent& e : plan) {
-    if (sendstr::FindModifier(e.vk) != nullptr) {
+    if (input::FindModifier(e.vk) != nullptr) {
       EXPECT_TRUE(e.flags & kUp) << "modifier 0x" << std::hex << e.vk << " pressed";
     }
   }
+}
+
+// Real key presses: virtual key and scan code down, then up; Shift (0x10,
+// scan 0x2A) around the key where needed.
+TEST(InputPlanKeys, TabShiftTabEnterAndCtrlVWithTheirScanCodes) {
+  Events events;
+  input::AppendKeyPress(events, input::kTabStroke);
+  EXPECT_EQ(events, (Events{{0x09, 0x0F, 0x0}, {0x09, 0x0F, 0x2}}));
+  events.clear();
+  input::AppendKeyPress(events, input::kShiftTabStroke);
+  EXPECT_EQ(events,
+            (Events{{0x10, 0x2A, 0x0}, {0x09, 0x0F, 0x0}, {0x09, 0x0F, 0x2}, {0x10, 0x2A, 0x2}}));
+  events.clear();
+  input::AppendKeyPress(events, input::kEnterStroke);
+  EXPECT_EQ(events, (Events{{0x0D, 0x1C, 0x0}, {0x0D, 0x1C, 0x2}}));
+  events.clear();
+  input::AppendCtrlV(events);
+  EXPECT_EQ(events,
+            (Events{{0x11, 0x1D, 0x0}, {0x56, 0x2F, 0x0}, {0x56, 0x2F, 0x2}, {0x11, 0x1D, 0x2}}));
+}
+
+TEST(InputPlanKeys, LayoutCharactersAsKeyPressesAndTheRestAsUnicode) {
+  // "1X-" the layout makes (X with Shift); "张" and "@" it cannot.
+  FakeLayout layout;
+  Events events;
+  input::AppendLayoutKeys(events, u"1X\u5F20-@", layout);
+  EXPECT_EQ(events, (Events{{0x31, 0x02, 0x0},
+                            {0x31, 0x02, 0x2},
+                            {0x10, 0x2A, 0x0},
+                            {0x58, 0x2D, 0x0},
+                            {0x58, 0x2D, 0x2},
+                            {0x10, 0x2A, 0x2},
+                            {0, 0x5F20, 0x4},
+                            {0, 0x5F20, 0x6},
+                            {0xBD, 0x0C, 0x0},
+                            {0xBD, 0x0C, 0x2},
+                            {0, 0x40, 0x4},
+                            {0, 0x40, 0x6}}));
+}
+
+TEST(InputPlanKeys, SurrogatePairsGoAsUnicodeWithoutAskingTheLayout) {
+  FakeLayout layout;
+  Events events;
+  input::AppendLayoutKeys(events, u"\U00020BB7x", layout);
+  EXPECT_EQ(events, (Events{{0, 0xD842, 0x4},
+                            {0, 0xD842, 0x6},
+                            {0, 0xDFB7, 0x4},
+                            {0, 0xDFB7, 0x6},
+                            {0x58, 0x2D, 0x0},
+                            {0x58, 0x2D, 0x2}}));
+  EXPECT_EQ(layout.asked, u"x");
 }
 
 }  // namespace
