@@ -21,12 +21,18 @@ target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
 # Micro-benchmark of the keyboard hook's decision; run by hand, not a test
-# (see docs/benchmarks.md). It compiles its own copy of the decision code with
-# -O2 and without sanitizers, whatever the preset's build type.
+# (see docs/benchmarks.md). It compiles its own copy of the decision code (and
+# of the settings it looks templates up in) with -O2 and without sanitizers,
+# whatever the preset's build type.
 find_package(benchmark REQUIRED)
 add_executable(hook_bench
   ${CMAKE_SOURCE_DIR}/tests/bench/HookDecisionBench.cpp
-  ${CMAKE_SOURCE_DIR}/core/KeyboardHook.cpp)
+  ${CMAKE_SOURCE_DIR}/core/KeyboardHook.cpp
+  ${CMAKE_SOURCE_DIR}/core/KeyNames.cpp
+  ${CMAKE_SOURCE_DIR}/core/SettingsFile.cpp
+  ${CMAKE_SOURCE_DIR}/core/Template.cpp
+  ${CMAKE_SOURCE_DIR}/core/TextTools.cpp
+  ${CMAKE_SOURCE_DIR}/core/UnicodeText.cpp)
 target_include_directories(hook_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(hook_bench PRIVATE -O2 -Wall -Wextra)
 target_compile_definitions(hook_bench PRIVATE NDEBUG)

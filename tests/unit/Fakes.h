@@ -1,5 +1,7 @@
 #pragma once
 // Stand-ins for the platform, so the core can be driven without Windows.
+#include <iconv.h>
+
 #include <functional>
 #include <map>
 #include <set>
@@ -39,6 +41,25 @@ class FakeFiles : public FileStore {
     files[path] = std::string(bytes);
     return true;
   }
+};
+
+// Code page 936 as Windows decodes it, through the C library's converter.
+class Cp936Codec : public TextCodec {
+ public:
+  std::wstring ToWide(std::string_view bytes) const override {
+    iconv_t cd = iconv_open("WCHAR_T", "CP936");
+    std::string in(bytes);
+    std::wstring out(bytes.size() + 1, L'\0');
+    char* inPtr = in.data();
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    std::size_t inLeft = in.size(), outLeft = out.size() * sizeof(wchar_t);
+    const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    if (!ok) return L"<not code page 936>";
+    out.resize(out.size() - outLeft / sizeof(wchar_t));
+    return out;
+  }
+  std::string ToAnsi(std::wstring_view) const override { return {}; }
 };
 
 class FakeMessages : public MessageSink {
@@ -145,11 +166,13 @@ struct CoreRig {
   FakeFiles files;
   Utf8Codec codec;
   FakeMessages messages;
+  Cp936Codec settingsCodec;
   HookTableStore tables;
-  Maths maths{CorePorts{reader, hook, files, codec, messages}, L"C:\\app", tables};
+  Maths maths{CorePorts{reader, hook, files, codec, messages, settingsCodec}, L"C:\\app", tables};
   ReadingPorts reading{reader, files, codec, L"C:\\app"};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
+  static constexpr const wchar_t* kIniFile = L"C:\\app\\KeyEntry.ini";
   static constexpr const wchar_t* kCardFile = L"C:\\app\\wz.txt";
 
   void PressKey(std::uint32_t vk, RecordingSender& sender, std::uint32_t message = kWmKeyDown) {
