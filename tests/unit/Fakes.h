@@ -2,6 +2,7 @@
 // Stand-ins for the platform, so the core can be driven without Windows.
 #include <iconv.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -179,6 +180,26 @@ struct CoreRig {
     DecideKeyEvent(*tables.Current(), 0, message, vk, sender);
   }
 };
+
+// Key events in short: "09/0F" a key-down (virtual key/scan code, in hex),
+// "09/0F^" its key-up, "A3/1Dx^" an extended key-up, "u5F20" and "u5F20^"
+// a Unicode key-down and key-up; separated by blanks.
+inline std::string Keys(const std::vector<input::KeyEvent>& events) {
+  std::string out;
+  char buffer[24];
+  for (const input::KeyEvent& e : events) {
+    if (e.flags & input::kFlagUnicode) {
+      std::snprintf(buffer, sizeof buffer, "u%X", e.scan);
+    } else {
+      std::snprintf(buffer, sizeof buffer, "%02X/%02X%s", e.vk, e.scan,
+                    (e.flags & input::kFlagExtendedKey) ? "x" : "");
+    }
+    if (!out.empty()) out += ' ';
+    out += buffer;
+    if (e.flags & input::kFlagKeyUp) out += '^';
+  }
+  return out;
+}
 
 // A small keyboard layout: the digits, x and X (with Shift) and "-" of a
 // US keyboard; every character asked for is recorded.
