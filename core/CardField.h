@@ -4,6 +4,7 @@
 // sex, nation, date of birth, address, identity number, issuing authority,
 // validity period. A field is known by its number in this order, 0 to 7.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,5 +18,8 @@ using HotKeyTable = std::array<std::wstring, kCardFieldCount>;
 // Text per card field of the last card read. An entry without a value has
 // never been filled; it types nothing.
 using CardFieldValues = std::array<std::optional<std::wstring>, kCardFieldCount>;
+
+// A set of card fields: bit k stands for field k.
+using FieldMask = std::uint32_t;
 
 }  // namespace keyentry

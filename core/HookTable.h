@@ -1,8 +1,10 @@
 #pragma once
-// What the keyboard hook works from: the key code of each card field and the
-// text it types, in the code page the text-sending library expects. The
-// interface thread builds a fresh table whenever keys or card values change
-// and publishes it whole; the hook thread only ever sees complete tables.
+// What the keyboard hook works from: the key code of each card field, the
+// text it types in the code page the text-sending library expects, the card
+// values as text for templates and the program's own input path, and the
+// settings of KeyEntry.ini. The interface thread builds a fresh table
+// whenever keys, card values or settings change and publishes it whole; the
+// hook thread only ever sees complete tables.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "core/CardField.h"
+#include "core/SettingsFile.h"
 
 namespace keyentry {
 
@@ -18,6 +21,10 @@ struct HookTable {
   std::array<std::int16_t, kCardFieldCount> codes{};
   // Empty optional: the field has never been filled (typed as a null text).
   std::array<std::optional<std::string>, kCardFieldCount> texts;
+  // The same values as they are shown, for templates and typing modes.
+  CardFieldValues values;
+  // The settings loaded last; null is the same as no settings file.
+  std::shared_ptr<const SettingsContent> settings;
 };
 
 class HookTableStore {

@@ -4,12 +4,15 @@
 // types text.
 #include <cstdint>
 
+#include "core/CardField.h"
 #include "core/HookTable.h"
 
 namespace keyentry {
 
 constexpr std::uint32_t kWmKeyDown = 256;     // WM_KEYDOWN
+constexpr std::uint32_t kWmKeyUp = 257;       // WM_KEYUP
 constexpr std::uint32_t kWmSysKeyDown = 260;  // WM_SYSKEYDOWN (Alt held, or F10)
+constexpr std::uint32_t kWmSysKeyUp = 261;    // WM_SYSKEYUP
 
 // Types text into the window that has the keyboard focus.
 class TextSender {
@@ -26,10 +29,64 @@ struct HookDecision {
   std::int32_t result;  // otherwise: 1 swallows the key, 0 lets it through
 };
 
-// Key-downs (also with Alt held) of a key assigned to one or more fields type
-// each such field, in field order, and are swallowed; other key-downs are let
-// through; everything else, and any negative code, goes to the next hook.
-// Only the low 16 bits of vkCode count; modifiers, flags and time play no part.
+// What the hook does with one event.
+enum class HookActionKind {
+  kPassOn,      // hand it to the next hook (key-ups, negative codes, ...)
+  kLetThrough,  // return 0: a key-down no field or template uses
+  kSwallow,     // return 1 and do nothing more
+  kTypeFields,  // return 1 and type the fields of `fields`, in field order
+  kRunTemplate  // return 1 and type the template of key `templateKey`
+};
+
+struct HookAction {
+  HookActionKind kind = HookActionKind::kPassOn;
+  FieldMask fields = 0;          // kTypeFields: bit k for card field k
+  std::int16_t templateKey = 0;  // kRunTemplate: virtual-key code, F1..F24
+};
+inline bool operator==(const HookAction& a, const HookAction& b) {
+  return a.kind == b.kind && a.fields == b.fields && a.templateKey == b.templateKey;
+}
+
+// The hook procedure's answer for an action.
+HookDecision ToHookDecision(const HookAction& action);
+
+// What the hook remembers between events: which template keys are held
+// down, so that their auto-repeat types nothing. Used on the hook thread only.
+class HookKeyState {
+ public:
+  bool IsTemplateKeyHeld(std::int16_t vkCode) const;
+  // Marks F1..F24 held; true when it was held already (an auto-repeat).
+  bool MarkTemplateKeyHeld(std::int16_t vkCode);
+  void ReleaseTemplateKey(std::int16_t vkCode);
+
+ private:
+  std::uint32_t heldTemplateKeys_ = 0;  // bit k: F(k+1)
+};
+
+// The decision for one key event. Only the low 16 bits of vkCode count; key
+// code 0 never matches.
+// - A negative code, and every message but a key-down (WM_KEYDOWN or
+//   WM_SYSKEYDOWN), is passed on; a key-up of F1..F24 also ends its held
+//   state.
+// - A key-down of a key assigned to one or more card fields types them
+//   (kTypeFields), at every auto-repeat again; the field wins over a
+//   template on the same key. Modifiers play no part.
+// - A key-down of F1..F24 with a template runs it (kRunTemplate) and marks
+//   the key held; while held, further key-downs are auto-repeat: swallowed.
+// - While the typing thread is busy (typingBusy), every key-down of a field
+//   key or a template key is swallowed and ignored (a template key is still
+//   marked held, so its auto-repeat does not run it afterwards).
+// - Every other key-down is let through.
+HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, bool typingBusy,
+                           std::int32_t code, std::uint32_t message, std::uint32_t vkCode);
+
+// Types the fields of the set through the text-sending library, in field
+// order, one call each (nullptr for a field never filled).
+void SendFieldTexts(const HookTable& table, FieldMask fields, TextSender& sender);
+
+// Field keys only, typed at once through the sender (templates are not
+// looked at): how the hook decides until the hook thread carries out
+// actions itself.
 HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint32_t message,
                             std::uint32_t vkCode, TextSender& sender);
 

@@ -10,7 +10,10 @@
 namespace keyentry {
 
 Maths::Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables)
-    : ports_(ports), programFolder_(std::move(programFolder)), hookTables_(hookTables) {}
+    : ports_(ports),
+      programFolder_(std::move(programFolder)),
+      hookTables_(hookTables),
+      settings_(std::make_shared<const SettingsContent>()) {}
 
 std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
   return PathInFolder(programFolder_, fileName);
@@ -20,6 +23,7 @@ void Maths::InitDevice() {
   try {
     connected_ = false;
     LoadKeySettings();
+    ReloadSettings();
     if (SearchPorts(kFirstUsbPort, kLastUsbPort, L"USB")) return;
     SearchPorts(kFirstSerialPort, kLastSerialPort, L"COM");
   } catch (const ReaderLibraryError&) {
@@ -69,6 +73,17 @@ bool Maths::SaveKeySettings() {
   return false;
 }
 
+void Maths::ReloadSettings() {
+  auto content = std::make_shared<SettingsContent>();
+  const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kSettingsFileName));
+  if (bytes) *content = ParseSettingsFile(*bytes, ports_.settingsCodec);
+  DropTemplatesOnFieldKeys(*content, hotKeys_);
+  const std::wstring report = FormatSettingsReport(content->problems);
+  settings_ = std::move(content);
+  PublishHookTable();
+  if (!report.empty()) ports_.messages.ShowMessage(report);
+}
+
 void Maths::SetHotKeys(const HotKeyTable& keys) {
   hotKeys_ = keys;
   PublishHookTable();
@@ -85,6 +100,8 @@ void Maths::PublishHookTable() {
     table->codes[k] = KeyNameToCode(hotKeys_[k]);
     if (cardFields_[k]) table->texts[k] = ports_.codec.ToAnsi(*cardFields_[k]);
   }
+  table->values = cardFields_;
+  table->settings = settings_;
   hookTables_.Publish(std::move(table));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The program's shared state and its core procedures: start-up of the reader
-// and the keyboard hook, shut-down, and the key settings file. Maths owns the
-// connection to the reader: it opens the port and closes it again.
+// and the keyboard hook, shut-down, the key settings file and the optional
+// settings file KeyEntry.ini. Maths owns the connection to the reader: it
+// opens the port and closes it again.
+#include <memory>
 #include <string>
 
 #include "core/CardField.h"
@@ -10,6 +12,7 @@
 #include "core/KeyboardHook.h"
 #include "core/MessageSink.h"
 #include "core/ReaderLibrary.h"
+#include "core/SettingsFile.h"
 #include "core/TextCodec.h"
 
 namespace keyentry {
@@ -21,6 +24,9 @@ struct CorePorts {
   FileStore& files;
   const TextCodec& codec;
   MessageSink& messages;
+  // Code page 936: KeyEntry.ini when it is not valid UTF-8 (as older
+  // Notepad saves it), whatever the system's ANSI code page.
+  const TextCodec& settingsCodec;
 };
 
 class Maths {
@@ -28,10 +34,10 @@ class Maths {
   // programFolder: the folder of the executable, without a trailing separator.
   Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables);
 
-  // Reloads the key table, searches USB ports 1001-1016 and then serial ports
-  // 1-16 for a reader, and when one answers records its port and makes sure
-  // the keyboard hook is installed. A library that cannot be loaded is
-  // reported with a message.
+  // Reloads the key table and then KeyEntry.ini (ReloadSettings), searches
+  // USB ports 1001-1016 and then serial ports 1-16 for a reader, and when one
+  // answers records its port and makes sure the keyboard hook is installed.
+  // A library that cannot be loaded is reported with a message.
   void InitDevice();
   // Closes the reader's port, at shut-down. Without the library there is no
   // port to close: that is not reported.
@@ -43,6 +49,16 @@ class Maths {
   // False (after telling the operator) when the file could not be written.
   bool SaveKeySettings();
 
+  // Reads KeyEntry.ini from the program folder again (at start, at each
+  // click of the read button, when the file changes, from the menu): a
+  // template on a key that SetKey.txt gives a field is dropped, every problem
+  // is reported in one message box, and the hook gets the new settings. A
+  // missing file means the defaults, without a message. SetKey.txt is
+  // neither read nor written here.
+  void ReloadSettings();
+  // The settings loaded last (the defaults before the first load).
+  const SettingsContent& Settings() const { return *settings_; }
+
   bool Connected() const { return connected_; }
   const std::wstring& PortName() const { return portName_; }
   const HotKeyTable& HotKeys() const { return hotKeys_; }
@@ -53,7 +69,8 @@ class Maths {
   void SetHotKeys(const HotKeyTable& keys);
   // Stores one card value. Call PublishHookTable() when the card is done.
   void SetCardField(int field, std::wstring text);
-  // Hands the current keys and card values to the keyboard hook as one table.
+  // Hands the current keys, card values and settings to the keyboard hook as
+  // one table.
   void PublishHookTable();
 
  private:
@@ -68,6 +85,7 @@ class Maths {
   std::wstring portName_;
   HotKeyTable hotKeys_;
   CardFieldValues cardFields_;
+  std::shared_ptr<const SettingsContent> settings_;
 };
 
 }  // namespace keyentry

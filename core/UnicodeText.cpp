@@ -90,4 +90,23 @@ std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+std::u16string ToUtf16(std::wstring_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const wchar_t c : text) {
+    const auto cp = static_cast<std::uint32_t>(c);
+    if constexpr (sizeof(wchar_t) == 2) {
+      out += static_cast<char16_t>(cp);
+    } else if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out += static_cast<char16_t>(kReplacement);
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
 }  // namespace keyentry

@@ -17,4 +17,9 @@ std::optional<std::wstring> DecodeUtf8Strict(std::string_view bytes);
 // surrogates and an odd last byte become U+FFFD.
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian);
 
+// The text as UTF-16 units, as Windows keeps it: copied where wchar_t has
+// 16 bits; where it has 32, characters above U+FFFF become surrogate pairs,
+// and lone surrogates and values above U+10FFFF become U+FFFD.
+std::u16string ToUtf16(std::wstring_view text);
+
 }  // namespace keyentry

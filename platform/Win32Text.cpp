@@ -7,24 +7,42 @@
 
 namespace keyentry {
 
-std::wstring AnsiCodePage::ToWide(std::string_view ansi) const {
-  if (ansi.empty() || ansi.size() > INT_MAX) return std::wstring();
-  const int n = static_cast<int>(ansi.size());
-  const int len = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, nullptr, 0);
+namespace {
+
+constexpr UINT kCodePage936 = 936;
+
+std::wstring ToWideIn(UINT codePage, std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > INT_MAX) return std::wstring();
+  const int n = static_cast<int>(bytes.size());
+  const int len = ::MultiByteToWideChar(codePage, 0, bytes.data(), n, nullptr, 0);
   if (len <= 0) return std::wstring();
   std::wstring out(static_cast<std::size_t>(len), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), n, &out[0], len);
+  ::MultiByteToWideChar(codePage, 0, bytes.data(), n, &out[0], len);
   return out;
 }
 
-std::string AnsiCodePage::ToAnsi(std::wstring_view text) const {
+std::string ToBytesIn(UINT codePage, std::wstring_view text) {
   if (text.empty() || text.size() > INT_MAX / 4) return std::string();
   const int n = static_cast<int>(text.size());
-  const int len = ::WideCharToMultiByte(CP_ACP, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  const int len = ::WideCharToMultiByte(codePage, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
   if (len <= 0) return std::string();
   std::string out(static_cast<std::size_t>(len), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), n, &out[0], len, nullptr, nullptr);
+  ::WideCharToMultiByte(codePage, 0, text.data(), n, &out[0], len, nullptr, nullptr);
   return out;
+}
+
+}  // namespace
+
+std::wstring AnsiCodePage::ToWide(std::string_view ansi) const { return ToWideIn(CP_ACP, ansi); }
+
+std::string AnsiCodePage::ToAnsi(std::wstring_view text) const { return ToBytesIn(CP_ACP, text); }
+
+std::wstring CodePage936::ToWide(std::string_view bytes) const {
+  return ToWideIn(kCodePage936, bytes);
+}
+
+std::string CodePage936::ToAnsi(std::wstring_view text) const {
+  return ToBytesIn(kCodePage936, text);
 }
 
 std::wstring ProgramFolder() {

@@ -1,5 +1,6 @@
 #pragma once
-// Text conversion with the system's ANSI code page, and the program's folder.
+// Text conversion with the system's ANSI code page and with code page 936,
+// and the program's folder.
 #include <string>
 
 #include "core/TextCodec.h"
@@ -9,6 +10,14 @@ namespace keyentry {
 class AnsiCodePage : public TextCodec {
  public:
   std::wstring ToWide(std::string_view ansi) const override;
+  std::string ToAnsi(std::wstring_view text) const override;
+};
+
+// Code page 936 whatever the system's ANSI code page: KeyEntry.ini when it
+// is not UTF-8.
+class CodePage936 : public TextCodec {
+ public:
+  std::wstring ToWide(std::string_view bytes) const override;
   std::string ToAnsi(std::wstring_view text) const override;
 };
 

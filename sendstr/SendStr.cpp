@@ -22,13 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "sendstr/InputPlan.h"
+#include "core/InputPlan.h"
 
 namespace {
 
-using keyentry::sendstr::HeldKey;
-using keyentry::sendstr::KeyEvent;
-using keyentry::sendstr::kModifiers;
+using keyentry::input::HeldKey;
+using keyentry::input::KeyEvent;
+using keyentry::input::kModifiers;
 
 // ANSI (CP_ACP) text -> UTF-16. Empty on failure.
 std::u16string AnsiToUtf16(const char* text) {
@@ -75,7 +75,7 @@ void Send(const char* text) {
   const std::u16string unicode = AnsiToUtf16(text);
   if (unicode.empty()) return;
 
-  const std::vector<KeyEvent> plan = keyentry::sendstr::PlanInput(unicode, HeldModifiers());
+  const std::vector<KeyEvent> plan = keyentry::input::PlanInput(unicode, HeldModifiers());
   if (plan.empty()) return;
 
   std::vector<INPUT> inputs;

@@ -21,7 +21,8 @@ App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
       reader_(readerOverride ? *readerOverride : readerDll_),
       sender_(folder_),
       hook_(tables_, sender_),
-      maths_(CorePorts{reader_, hook_, files_, codec_, messages_}, folder_, tables_),
+      maths_(CorePorts{reader_, hook_, files_, codec_, messages_, settingsCodec_}, folder_,
+             tables_),
       reading_{reader_, files_, codec_, folder_} {}
 
 App::~App() {

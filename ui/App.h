@@ -69,6 +69,7 @@ class App {
   HINSTANCE instance_;
   std::wstring folder_;
   AnsiCodePage codec_;
+  CodePage936 settingsCodec_;
   Win32FileStore files_;
   Win32MessageSink messages_;
   ReaderDll readerDll_;

@@ -24,6 +24,7 @@
 #include "core/SettingsFile.h"
 #include "core/Template.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/Utf8Codec.h"
 
 namespace {
 
@@ -131,6 +132,6 @@ void Check(std::string_view input, const keyentry::TextCodec& codec) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   Check(input, keyentry::fuzz::Latin1Codec());
-  Check(input, keyentry::fuzz::Utf8Codec());
+  Check(input, keyentry::test::Utf8Codec());
   return 0;
 }

@@ -1,5 +1,8 @@
 #pragma once
 // Stand-ins for the platform, so the core can be driven without Windows.
+#include <iconv.h>
+
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "core/FileStore.h"
+#include "core/InputPlan.h"
 #include "core/KeyboardHook.h"
 #include "core/Maths.h"
 #include "core/MessageSink.h"
@@ -38,6 +42,25 @@ class FakeFiles : public FileStore {
     files[path] = std::string(bytes);
     return true;
   }
+};
+
+// Code page 936 as Windows decodes it, through the C library's converter.
+class Cp936Codec : public TextCodec {
+ public:
+  std::wstring ToWide(std::string_view bytes) const override {
+    iconv_t cd = iconv_open("WCHAR_T", "CP936");
+    std::string in(bytes);
+    std::wstring out(bytes.size() + 1, L'\0');
+    char* inPtr = in.data();
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    std::size_t inLeft = in.size(), outLeft = out.size() * sizeof(wchar_t);
+    const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    if (!ok) return L"<not code page 936>";
+    out.resize(out.size() - outLeft / sizeof(wchar_t));
+    return out;
+  }
+  std::string ToAnsi(std::wstring_view) const override { return {}; }
 };
 
 class FakeMessages : public MessageSink {
@@ -144,15 +167,56 @@ struct CoreRig {
   FakeFiles files;
   Utf8Codec codec;
   FakeMessages messages;
+  Cp936Codec settingsCodec;
   HookTableStore tables;
-  Maths maths{CorePorts{reader, hook, files, codec, messages}, L"C:\\app", tables};
+  Maths maths{CorePorts{reader, hook, files, codec, messages, settingsCodec}, L"C:\\app", tables};
   ReadingPorts reading{reader, files, codec, L"C:\\app"};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
+  static constexpr const wchar_t* kIniFile = L"C:\\app\\KeyEntry.ini";
   static constexpr const wchar_t* kCardFile = L"C:\\app\\wz.txt";
 
   void PressKey(std::uint32_t vk, RecordingSender& sender, std::uint32_t message = kWmKeyDown) {
     DecideKeyEvent(*tables.Current(), 0, message, vk, sender);
+  }
+};
+
+// Key events in short: "09/0F" a key-down (virtual key/scan code, in hex),
+// "09/0F^" its key-up, "A3/1Dx^" an extended key-up, "u5F20" and "u5F20^"
+// a Unicode key-down and key-up; separated by blanks.
+inline std::string Keys(const std::vector<input::KeyEvent>& events) {
+  std::string out;
+  char buffer[24];
+  for (const input::KeyEvent& e : events) {
+    if (e.flags & input::kFlagUnicode) {
+      std::snprintf(buffer, sizeof buffer, "u%X", e.scan);
+    } else {
+      std::snprintf(buffer, sizeof buffer, "%02X/%02X%s", e.vk, e.scan,
+                    (e.flags & input::kFlagExtendedKey) ? "x" : "");
+    }
+    if (!out.empty()) out += ' ';
+    out += buffer;
+    if (e.flags & input::kFlagKeyUp) out += '^';
+  }
+  return out;
+}
+
+// A small keyboard layout: the digits, x and X (with Shift) and "-" of a
+// US keyboard; every character asked for is recorded.
+class FakeLayout : public input::KeyLayout {
+ public:
+  mutable std::u16string asked;
+  std::optional<input::KeyStroke> Find(char16_t c) const override {
+    asked.push_back(c);
+    if (c == u'0') return input::KeyStroke{0x30, 0x0B, false};
+    if (c >= u'1' && c <= u'9') {
+      return input::KeyStroke{static_cast<std::uint16_t>(c),
+                              static_cast<std::uint16_t>(c - u'1' + 2), false};
+    }
+    if (c == u'x') return input::KeyStroke{0x58, 0x2D, false};
+    if (c == u'X') return input::KeyStroke{0x58, 0x2D, true};
+    if (c == u'-') return input::KeyStroke{0xBD, 0x0C, false};
+    return std::nullopt;
   }
 };
 

@@ -1,25 +1,27 @@
-// The keyboard events SendStr.dll hands to one SendInput call.
+// The keyboard events: what SendStr.dll hands to one SendInput call, real key
+// presses with their scan codes, and text as the keyboard layout makes it.
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
 
-#include "sendstr/InputPlan.h"
+#include "Fakes.h"
+#include "core/InputPlan.h"
 
-namespace keyentry::sendstr {
+namespace keyentry::input {
 // Readable failure output for event lists.
 inline void PrintTo(const KeyEvent& e, std::ostream* os) {
   *os << std::hex << "{vk 0x" << e.vk << ", scan 0x" << e.scan << ", flags 0x" << e.flags << "}"
       << std::dec;
 }
-}  // namespace keyentry::sendstr
+}  // namespace keyentry::input
 
 namespace keyentry::test {
 namespace {
 
-using sendstr::HeldKey;
-using sendstr::KeyEvent;
-using sendstr::PlanInput;
+using input::HeldKey;
+using input::KeyEvent;
+using input::PlanInput;
 using Events = std::vector<KeyEvent>;
 
 constexpr std::uint16_t kLShift = 0xA0;
@@ -94,10 +96,33 @@ TEST(InputPlan, ModifiersAreReleasedInFixedOrderOnceAndNeverPressedAgain) {
                           {0, 0x7A, 0x4},
                           {0, 0x7A, 0x6}}));
   for (const KeyEvent& e : plan) {
-    if (sendstr::FindModifier(e.vk) != nullptr) {
+    if (input::FindModifier(e.vk) != nullptr) {
       EXPECT_TRUE(e.flags & kUp) << "modifier 0x" << std::hex << e.vk << " pressed";
     }
   }
+}
+
+// Real key presses and text as the layout makes it, written as in Keys().
+TEST(InputPlanKeys, TabShiftTabEnterAndCtrlVWithTheirScanCodes) {
+  Events events;
+  input::AppendKeyPress(events, input::kTabStroke);
+  input::AppendKeyPress(events, input::kShiftTabStroke);
+  input::AppendKeyPress(events, input::kEnterStroke);
+  input::AppendCtrlV(events);
+  EXPECT_EQ(Keys(events),
+            "09/0F 09/0F^ 10/2A 09/0F 09/0F^ 10/2A^ 0D/1C 0D/1C^ 11/1D 56/2F 56/2F^ 11/1D^");
+}
+
+TEST(InputPlanKeys, LayoutCharactersAsKeyPressesAndTheRestAsUnicode) {
+  // The layout makes "1X-" (X with Shift), not "张" nor "@"; surrogate
+  // pairs go as Unicode without asking it.
+  FakeLayout layout;
+  Events events;
+  input::AppendLayoutKeys(events, u"1X\u5F20-@\U00020BB7", layout);
+  EXPECT_EQ(Keys(events),
+            "31/02 31/02^ 10/2A 58/2D 58/2D^ 10/2A^ u5F20 u5F20^ BD/0C BD/0C^ u40 u40^ "
+            "uD842 uD842^ uDFB7 uDFB7^");
+  EXPECT_EQ(layout.asked, u"1X\u5F20-@");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // KeyEntry.ini: its syntax and names, the problems reported with their line
 // numbers, its encodings, the typing settings per program, templates on
 // keys that belong to card fields, and the report for the operator.
-#include <iconv.h>
-
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -14,25 +12,6 @@
 
 namespace keyentry::test {
 namespace {
-
-// Code page 936 as Windows decodes it, through the C library's converter.
-class Cp936Codec : public TextCodec {
- public:
-  std::wstring ToWide(std::string_view bytes) const override {
-    iconv_t cd = iconv_open("WCHAR_T", "CP936");
-    std::string in(bytes);
-    std::wstring out(bytes.size() + 1, L'\0');
-    char* inPtr = in.data();
-    char* outPtr = reinterpret_cast<char*>(out.data());
-    std::size_t inLeft = in.size(), outLeft = out.size() * sizeof(wchar_t);
-    const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-    iconv_close(cd);
-    if (!ok) return L"<not code page 936>";
-    out.resize(out.size() - outLeft / sizeof(wchar_t));
-    return out;
-  }
-  std::string ToAnsi(std::wstring_view) const override { return {}; }
-};
 
 SettingsContent Parse(const std::string& bytes) { return ParseSettingsFile(bytes, Cp936Codec()); }
 SettingsContent Parse(std::wstring_view text) { return Parse(U8(text)); }

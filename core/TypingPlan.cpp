@@ -1,0 +1,143 @@
+#include "core/TypingPlan.h"
+
+#include <utility>
+
+#include "core/UnicodeText.h"
+
+namespace keyentry {
+
+namespace {
+
+using input::KeyEvent;
+
+const input::KeyStroke& StrokeOf(SpecialKey key) {
+  switch (key) {
+    case SpecialKey::kShiftTab:
+      return input::kShiftTabStroke;
+    case SpecialKey::kEnter:
+      return input::kEnterStroke;
+    case SpecialKey::kTab:
+      break;
+  }
+  return input::kTabStroke;
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+class PlanBuilder {
+ public:
+  PlanBuilder(const TypingSettings& settings, const input::KeyLayout& layout)
+      : settings_(settings),
+        layout_(layout),
+        charDelayMs_(settings.mode == TypingMode::kPaste ? 0 : settings.charDelayMs) {}
+
+  void Release(const std::vector<input::HeldKey>& held) {
+    input::AppendModifierRelease(current_, held);
+  }
+
+  void Step(const TypingStep& step) {
+    switch (step.kind) {
+      case StepKind::kText:
+        return Text(step.text);
+      case StepKind::kKey:
+        input::AppendKeyPress(current_, StrokeOf(step.key));
+        if (charDelayMs_ > 0) EndChunk(charDelayMs_);
+        return;
+      case StepKind::kPause:
+        return EndChunk(step.ms);
+    }
+  }
+
+  TypingPlan Finish() {
+    if (!current_.empty()) EndChunk(0);
+    return std::move(plan_);
+  }
+
+ private:
+  void Text(const std::wstring& text) {
+    const std::u16string units = ToUtf16(text);
+    if (settings_.mode == TypingMode::kPaste) return Paste(text, units);
+    if (charDelayMs_ <= 0) return Characters(units);
+    for (std::size_t i = 0; i < units.size();) {
+      std::size_t length = 1;
+      if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+        length = 2;
+      }
+      Characters(std::u16string_view(units).substr(i, length));
+      EndChunk(charDelayMs_);
+      i += length;
+    }
+  }
+
+  void Characters(std::u16string_view units) {
+    if (settings_.mode == TypingMode::kKeys) {
+      input::AppendLayoutKeys(current_, units, layout_);
+    } else {
+      input::AppendUnicode(current_, units);
+    }
+  }
+
+  void Paste(const std::wstring& text, const std::u16string& units) {
+    TypingChunk chunk;
+    chunk.kind = ChunkKind::kPaste;
+    chunk.pasteText = text;
+    chunk.fallback = current_;
+    input::AppendUnicode(chunk.fallback, units);
+    chunk.events = std::move(current_);
+    input::AppendCtrlV(chunk.events);
+    current_.clear();
+    plan_.push_back(std::move(chunk));
+  }
+
+  // Ends the chunk being built with this pause after it. With no event
+  // since the last chunk the pause lengthens that chunk's pause instead.
+  void EndChunk(int pauseMs) {
+    if (current_.empty() && !plan_.empty()) {
+      plan_.back().pauseAfterMs += pauseMs;
+      return;
+    }
+    TypingChunk chunk;
+    chunk.events = std::move(current_);
+    chunk.pauseAfterMs = pauseMs;
+    current_.clear();
+    plan_.push_back(std::move(chunk));
+  }
+
+  const TypingSettings& settings_;
+  const input::KeyLayout& layout_;
+  const int charDelayMs_;
+  std::vector<KeyEvent> current_;
+  TypingPlan plan_;
+};
+
+}  // namespace
+
+std::vector<TypingStep> FieldSteps(const CardFieldValues& card, FieldMask fields) {
+  std::vector<TypingStep> steps;
+  for (int k = 0; k < kCardFieldCount; ++k) {
+    if ((fields & (FieldMask{1} << k)) == 0) continue;
+    const auto& value = card[static_cast<std::size_t>(k)];
+    if (!value || value->empty()) continue;
+    TypingStep step;
+    step.kind = StepKind::kText;
+    step.text = *value;
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings) {
+  return settings.mode != TypingMode::kPaste && settings.charDelayMs <= 0 && !HasPause(steps);
+}
+
+TypingPlan PlanTyping(const std::vector<TypingStep>& steps, const TypingSettings& settings,
+                      const std::vector<input::HeldKey>& held, const input::KeyLayout& layout) {
+  if (steps.empty()) return {};
+  PlanBuilder builder(settings, layout);
+  builder.Release(held);
+  for (const TypingStep& step : steps) builder.Step(step);
+  return builder.Finish();
+}
+
+}  // namespace keyentry
