@@ -59,6 +59,12 @@ struct GdiTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DeleteObject(h); }
 };
+// A window destroyed by the thread that made it (the owner lives there).
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DestroyWindow(h); }
+};
 struct MemoryDcTraits {
   using Handle = HDC;
   static Handle Invalid() { return nullptr; }
@@ -69,6 +75,7 @@ using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueFont = UniqueHandle<GdiTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<GdiTraits<HBRUSH>>;

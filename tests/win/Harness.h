@@ -80,6 +80,8 @@ class Program {
   bool WaitForExit(DWORD timeoutMs = 20000);
   bool Running() const;
   DWORD Pid() const { return pi_.dwProcessId; }
+  // The exit code once the process has ended (STILL_ACTIVE before).
+  DWORD ExitCode() const;
 
   // Message boxes seen (and answered with OK) so far, by their text.
   const std::vector<std::wstring>& Messages() const { return messages_; }
@@ -119,6 +121,23 @@ class TargetEdit {
 // bitmaps, stacks), read from its address space: the system's own
 // per-process counters are not reported for another process everywhere.
 SIZE_T CommittedMemory(HANDLE process);
+
+// A real click of the left mouse button in the middle of a window.
+void ClickWithMouse(HWND window);
+
+// Sets an environment variable of this process (and so of the programs it
+// starts) for the life of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const wchar_t* name, const wchar_t* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::wstring name_;
+  std::optional<std::wstring> old_;
+};
 
 // Injects a key press (down and up), optionally with modifiers held.
 void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
