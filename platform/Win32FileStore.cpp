@@ -64,4 +64,27 @@ bool Win32FileStore::Replace(const std::wstring& path, std::string_view bytes) {
   return ok;
 }
 
+std::optional<std::string> Win32FileStore::ReadPrefix(const std::wstring& path,
+                                                      std::size_t maxBytes) {
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+  const auto fileSize = static_cast<unsigned long long>(size.QuadPart);
+  std::string bytes(static_cast<std::size_t>(fileSize < maxBytes ? fileSize : maxBytes), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    const std::size_t left = bytes.size() - done;
+    const DWORD want = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+    if (!::ReadFile(file.get(), &bytes[done], want, &got, nullptr)) return std::nullopt;
+    if (got == 0) break;  // the file shrank while being read
+    done += got;
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 }  // namespace keyentry
