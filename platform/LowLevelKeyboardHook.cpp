@@ -156,7 +156,7 @@ LRESULT CALLBACK LowLevelKeyboardHook::WindowProc(HWND hwnd, UINT msg, WPARAM wP
 }
 
 LRESULT LowLevelKeyboardHook::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (testSeams_ && msg == dropHookMessage_) {
+  if (testSeams_ && dropHookMessage_ != 0 && msg == dropHookMessage_) {
     // What the system does to a slow hook: gone, and the program not told.
     return ::UnhookWindowsHookEx(hook_.get()) ? 1 : 0;
   }
