@@ -29,9 +29,14 @@ namespace {
 constexpr UINT kRenewMessage = WM_APP + 1;
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT_PTR kLoadTimer = 2;
+constexpr UINT_PTR kAwakeTimer = 3;
 constexpr UINT kWatchCheckMs = 50;   // while a Raw Input key-down waits for the hook
 constexpr UINT kLoadRetryMs = 1000;  // while the text-sending library is missing
 constexpr UINT kRenewWaitMs = 2000;  // the interface thread waits this long at most
+// Wine takes a thread that has Raw Input waiting and has fetched no message
+// for five seconds for hung, and then skips its hook: a hook thread left
+// idle that long would lose the next key press. A timer keeps it fetching.
+constexpr UINT kAwakeMs = 1000;
 
 bool TestSeamsEnabled() {
   wchar_t value[4] = {};
@@ -80,9 +85,9 @@ LowLevelKeyboardHook::~LowLevelKeyboardHook() { Remove(); }
 
 bool LowLevelKeyboardHook::Install() {
   if (thread_.joinable()) {
-    // Also when the system has dropped the hook without any key pressed
-    // since: a click of the read button brings it back.
-    // A hook thread too busy to answer in time keeps its hook.
+    // Running already: a new hook takes the old one's place, so a hook the
+    // system dropped with no key pressed since comes back at a click of the
+    // read button. A hook thread too busy to answer in time keeps its hook.
     DWORD_PTR installed = 1;
     const HWND window = window_.load();
     if (window &&
@@ -135,6 +140,7 @@ void LowLevelKeyboardHook::Run(HANDLE ready) {
     ::SetEvent(ready);  // `ready` may be gone after this
     if (installed) {
       if (window && !sender_.Loaded()) ::SetTimer(window.get(), kLoadTimer, kLoadRetryMs, nullptr);
+      if (window) ::SetTimer(window.get(), kAwakeTimer, kAwakeMs, nullptr);
       while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::DispatchMessageW(&msg);
       }
