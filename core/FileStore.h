@@ -1,5 +1,6 @@
 #pragma once
 // The few file operations the program needs, on whole files.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,11 @@ class FileStore {
   // The whole content of the file, or nothing when it is missing or cannot
   // be read (also hidden and system files are read).
   virtual std::optional<std::string> ReadAll(const std::wstring& path) = 0;
+
+  // The first maxBytes bytes of the file (all of it when it is shorter), or
+  // nothing when it is missing or cannot be read. Never reads further: for
+  // files that come from outside and may be of any size.
+  virtual std::optional<std::string> ReadPrefix(const std::wstring& path, std::size_t maxBytes) = 0;
 
   // Gives the file exactly these bytes in one step: either the new content
   // is in place afterwards, or the old file (if any) is left as it was and

@@ -94,8 +94,10 @@ HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint
 class KeyboardHook {
  public:
   virtual ~KeyboardHook() = default;
-  // Installs the hook unless it is installed already (then it is kept, so
-  // every key press is still handled once). Returns whether it is installed.
+  // Installs the hook. When one is installed already it is renewed: a new
+  // hook goes in before the old one is removed (the system may have dropped
+  // it without a word), and every key press is still handled once. Returns
+  // whether a hook is installed.
   virtual bool Install() = 0;
   // Removes the hook if installed.
   virtual void Remove() = 0;

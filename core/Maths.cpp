@@ -36,8 +36,10 @@ bool Maths::SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* pr
     if (!ReaderSucceeded(ports_.reader.InitComm(port))) continue;
     connected_ = true;
     portName_ = prefix + std::to_wstring(port);
-    // A hook installed by an earlier search is kept, so that each key press
-    // is still typed once; a failed installation is tried again next time.
+    // Installing again renews the hook: a new one takes the place of the
+    // old, which the system may have dropped unnoticed, so there is never
+    // more than one that types. A failed installation is tried again next
+    // time.
     ports_.hook.Install();
     return true;
   }

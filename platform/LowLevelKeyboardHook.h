@@ -1,37 +1,65 @@
 #pragma once
 // The system-wide low-level keyboard hook, run on a thread of its own that
 // does nothing but the hook's work, so that a slow card read on the
-// interface thread never keeps a key press waiting.
+// interface thread never keeps a key press waiting. The same thread loads the
+// text-sending library before the hook exists, and watches that the system
+// has not dropped the hook; a dropped hook is installed again by itself.
 #include <windows.h>
 
 #include <atomic>
 #include <thread>
 
 #include "core/HookTable.h"
+#include "core/HookWatch.h"
 #include "core/KeyboardHook.h"
 #include "platform/Handles.h"
+#include "platform/SendStrDll.h"
 
 namespace keyentry {
 
+// Class of the hook thread's hidden message-only window.
+inline constexpr const wchar_t* kHookWindowClass = L"KeyEntryHookWatch";
+// Test seam: only when the environment variable KEYENTRY_TEST_SEAMS is 1 at
+// start, this registered message sent to that window removes the hook behind
+// the program's back (as Windows does with a hook that answered too slowly)
+// and answers 1. Otherwise the message does nothing and answers 0.
+inline constexpr const wchar_t* kTestSeamsVariable = L"KEYENTRY_TEST_SEAMS";
+inline constexpr const wchar_t* kDropHookMessageName = L"KeyEntry.Test.DropHook";
+
 class LowLevelKeyboardHook : public KeyboardHook {
  public:
-  LowLevelKeyboardHook(HookTableStore& tables, TextSender& sender);
+  LowLevelKeyboardHook(HookTableStore& tables, SendStrDll& sender);
   ~LowLevelKeyboardHook() override;
   LowLevelKeyboardHook(const LowLevelKeyboardHook&) = delete;
   LowLevelKeyboardHook& operator=(const LowLevelKeyboardHook&) = delete;
 
+  // The first call starts the hook thread, which loads the text-sending
+  // library and then installs the hook. Later calls install a new hook in
+  // place of the old one, which the system may have dropped unnoticed (one
+  // hook types at any time). True when a hook is installed.
   bool Install() override;
   void Remove() override;
 
  private:
   static LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void Run(HANDLE ready);
+  LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  // Hook thread only.
+  bool Renew();
+  void OnRawInput(LPARAM lParam);
+  void CheckWatch();
 
   HookTableStore& tables_;
-  TextSender& sender_;
+  SendStrDll& sender_;
+  const bool testSeams_;
+  UINT dropHookMessage_ = 0;
   std::thread thread_;
   DWORD threadId_ = 0;
-  UniqueHook hook_;  // installed and removed on the hook thread
+  std::atomic<HWND> window_{nullptr};  // the hook thread's window, made and destroyed there
+  UniqueHook hook_;                    // installed and removed on the hook thread
+  HookWatch watch_;                    // hook thread only
+  bool watchTimerOn_ = false;
 
   // The hook procedure is a plain function: this is how it finds its owner.
   static std::atomic<LowLevelKeyboardHook*> owner_;

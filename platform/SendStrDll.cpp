@@ -4,15 +4,23 @@
 
 namespace keyentry {
 
+bool SendStrDll::Load() {
+  if (send_) return true;
+  // A damaged file is reported by the failed load, not by a system dialog.
+  DWORD oldMode = 0;
+  const bool quiet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode) != 0;
+  UniqueModule module = LoadLibraryFromFolder(folder_, kSendLibraryFileName);
+  if (quiet) ::SetThreadErrorMode(oldMode, nullptr);
+  if (!module) return false;
+  FARPROC p = ::GetProcAddress(module.get(), "SendStr");
+  if (!p) return false;
+  module_ = std::move(module);
+  send_ = reinterpret_cast<SendFunction>(reinterpret_cast<void*>(p));
+  return true;
+}
+
 void SendStrDll::SendStr(const char* ansi) {
-  if (!send_) {
-    if (!module_) module_ = LoadLibraryFromFolder(folder_, kSendLibraryFileName);
-    if (!module_) return;
-    FARPROC p = ::GetProcAddress(module_.get(), "SendStr");
-    if (!p) return;
-    send_ = reinterpret_cast<SendFunction>(reinterpret_cast<void*>(p));
-  }
-  send_(ansi);
+  if (send_) send_(ansi);
 }
 
 }  // namespace keyentry

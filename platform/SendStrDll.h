@@ -1,6 +1,8 @@
 #pragma once
-// The text-sending library SendStr.dll, loaded at the first key press that
-// types something. Used only on the keyboard hook's thread.
+// The text-sending library SendStr.dll. It is loaded before the keyboard
+// hook is installed (see Load), never inside the hook procedure: loading a
+// library of this size with its runtime can alone take longer than Windows
+// waits for a low-level hook on a cold disk. Used only on the hook's thread.
 #include <string>
 
 #include "core/KeyboardHook.h"
@@ -14,9 +16,16 @@ class SendStrDll : public TextSender {
  public:
   explicit SendStrDll(std::wstring folder) : folder_(std::move(folder)) {}
 
-  // Without the library (or its function) nothing is typed; the key press is
-  // still swallowed, so an assigned key never reaches the application, and
-  // the library is looked for again at the next press.
+  // Loads the library from the program's folder unless it is loaded; true
+  // when its function can be called. Cheap when loaded already. A library
+  // that is missing (or lacks the function) is simply not loaded: the caller
+  // tries again later.
+  bool Load();
+  bool Loaded() const { return send_ != nullptr; }
+
+  // Types the text when the library is loaded. Without it nothing is typed;
+  // the key press is still swallowed, so an assigned key never reaches the
+  // application. Never loads anything itself.
   void SendStr(const char* ansi) override;
 
  private:

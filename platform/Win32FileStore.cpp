@@ -13,7 +13,7 @@ namespace keyentry {
 
 namespace {
 // Larger files are no settings or card text the program could use.
-constexpr LONGLONG kMaxReadBytes = 256LL * 1024 * 1024;
+constexpr std::size_t kMaxReadBytes = 256u * 1024 * 1024;
 // How long a replace blocked by another program is tried again, and how often.
 constexpr DWORD kReplaceRetryMs = 2000;
 constexpr DWORD kReplaceRetryPauseMs = 50;
@@ -99,26 +99,36 @@ bool ProcessRuns(std::uint32_t processId) {
   return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
-}  // namespace
-
-std::optional<std::string> Win32FileStore::ReadAll(const std::wstring& path) {
+// At most maxBytes of the file's start; with wholeOrNothing a larger file
+// gives nothing instead.
+std::optional<std::string> ReadUpTo(const std::wstring& path, std::size_t maxBytes,
+                                    bool wholeOrNothing) {
   UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxReadBytes) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+  const auto fileSize = static_cast<unsigned long long>(size.QuadPart);
+  if (wholeOrNothing && fileSize > maxBytes) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(fileSize < maxBytes ? fileSize : maxBytes), '\0');
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(bytes.size() - done);
+    const std::size_t left = bytes.size() - done;
+    const DWORD want = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
     if (!::ReadFile(file.get(), &bytes[done], want, &got, nullptr)) return std::nullopt;
     if (got == 0) break;  // the file shrank while being read
     done += got;
   }
   bytes.resize(done);
   return bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32FileStore::ReadAll(const std::wstring& path) {
+  return ReadUpTo(path, kMaxReadBytes, /*wholeOrNothing=*/true);
 }
 
 bool Win32FileStore::Replace(const std::wstring& path, std::string_view bytes) {
@@ -164,6 +174,11 @@ int Win32FileStore::RemoveOrphanedScratchFiles(const std::wstring& folder) {
     if (::DeleteFileW(path.c_str())) ++removed;
   } while (::FindNextFileW(find.get(), &found));
   return removed;
+}
+
+std::optional<std::string> Win32FileStore::ReadPrefix(const std::wstring& path,
+                                                      std::size_t maxBytes) {
+  return ReadUpTo(path, maxBytes, /*wholeOrNothing=*/false);
 }
 
 }  // namespace keyentry

@@ -8,6 +8,7 @@ namespace keyentry {
 class Win32FileStore : public FileStore {
  public:
   std::optional<std::string> ReadAll(const std::wstring& path) override;
+  std::optional<std::string> ReadPrefix(const std::wstring& path, std::size_t maxBytes) override;
   // Writes a scratch file of this process in the same folder (see
   // core/PathNames.h) and moves it over the target. While another program
   // holds the target (or the scratch file) open for a moment, as virus

@@ -1,6 +1,7 @@
 #include "reader/CardText.h"
 
 #include "core/Lines.h"
+#include "core/TextTools.h"
 
 namespace keyentry {
 
@@ -16,12 +17,16 @@ std::wstring TrimFieldText(std::wstring_view text) {
   return std::wstring(text.substr(begin, end - begin));
 }
 
+std::wstring CardFieldText(std::wstring_view text) {
+  return TrimFieldText(Shortened(TrimFieldText(text), kCardFieldMaxLength, L""));
+}
+
 CardText ParseCardText(std::string_view bytes, const TextCodec& codec) {
   CardText card;
-  LineReader reader(bytes);
+  LineReader reader(bytes.substr(0, kCardTextMaxBytes));
   std::string line;
   while (card.count < kCardFieldCount && reader.ReadLine(line)) {
-    card.fields[card.count] = TrimFieldText(codec.ToWide(line));
+    card.fields[card.count] = CardFieldText(codec.ToWide(line));
     ++card.count;
   }
   return card;

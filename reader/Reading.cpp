@@ -1,5 +1,7 @@
 #include "reader/Reading.h"
 
+#include <exception>
+
 #include "core/Texts.h"
 #include "reader/CardText.h"
 
@@ -28,7 +30,8 @@ namespace {
 // Reads the card whose files the library has just written. Fields are shown
 // and stored one by one; a short or missing text file stops at that point.
 void TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
-  const auto bytes = ports.files.ReadAll(PathInFolder(ports.programFolder, kCardTextFileName));
+  const auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
+                                            kCardTextMaxBytes);
   if (!bytes) return;
   const CardText card = ParseCardText(*bytes, ports.codec);
   for (int k = 0; k < card.count; ++k) {
@@ -49,8 +52,9 @@ void PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
         ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto))) {
       TakeCard(ports, maths, view);
     }
-  } catch (const ReaderLibraryError&) {
-    // The library could not be called: nothing to show this time.
+  } catch (const std::exception&) {
+    // The library could not be called, or the card could not be taken (out
+    // of memory, for one): like a failed read, nothing more this time.
   }
   view.SetPollTimerEnabled(true);
 }

@@ -26,7 +26,8 @@ void ToggleReading(Maths& maths, MainWindowView& view);
 
 // One tick of the poll timer: when a card lies on the reader, reads it,
 // shows and stores its eight fields and shows its photo. A failed or partial
-// read ends the tick quietly; the timer always starts again.
+// read ends the tick quietly, and so does any exception while reading or
+// showing the card; the timer always starts again.
 void PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
 
 }  // namespace keyentry

@@ -271,7 +271,7 @@ void Form1::ShowCardField(int field, const std::wstring& text) {
 }
 
 void Form1::ShowPhoto(const std::wstring& path) {
-  auto bytes = app_.Files().ReadAll(path);
+  auto bytes = app_.Files().ReadPrefix(path, kMaxPhotoFileBytes);
   if (!bytes) return;
   if (photo_ && *bytes == photoBytes_) {  // the same photo again
     ::UpdateWindow(hwnd_);

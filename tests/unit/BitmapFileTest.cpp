@@ -80,6 +80,15 @@ TEST(BitmapFile, RefusesFilesCutShort) {
   EXPECT_FALSE(CheckBitmapFile(palette));
 }
 
+TEST(BitmapFile, TheLargestPhotoAcceptedIsReadWhole) {
+  // 4096 x 4096 at 32 bits with 256 colours listed: the program reads at
+  // most kMaxPhotoFileBytes of a photo file, and this one must fit.
+  const std::string largest = Bitmap(4096, 4096, 32, 1024, 4096u * 4096u * 4u, 256);
+  ASSERT_TRUE(CheckBitmapFile(largest));
+  EXPECT_LE(largest.size(), kMaxPhotoFileBytes);
+  EXPECT_LE(kMaxPhotoFileBytes, 68u * 1024 * 1024);
+}
+
 TEST(BitmapFile, RefusesHugeOrNonsenseHeaders) {
   std::string huge = Bitmap(10, 10, 24, 0, 320);
   Put32(huge, 18, 30000);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,11 +31,20 @@ class FakeFiles : public FileStore {
   std::set<std::wstring> readOnly;
   bool failWrites = false;
   int replaceCalls = 0;
+  bool outOfMemory = false;               // every read throws std::bad_alloc
+  std::vector<std::size_t> prefixLimits;  // maxBytes of each ReadPrefix
 
   std::optional<std::string> ReadAll(const std::wstring& path) override {
+    if (outOfMemory) throw std::bad_alloc();
     auto it = files.find(path);
     if (it == files.end()) return std::nullopt;
     return it->second;
+  }
+  std::optional<std::string> ReadPrefix(const std::wstring& path, std::size_t maxBytes) override {
+    prefixLimits.push_back(maxBytes);
+    auto bytes = ReadAll(path);
+    if (bytes && bytes->size() > maxBytes) bytes->resize(maxBytes);
+    return bytes;
   }
   bool Replace(const std::wstring& path, std::string_view bytes) override {
     ++replaceCalls;
@@ -148,6 +158,7 @@ class FakeView : public MainWindowView {
   int timerStarts = 0;
   std::array<std::wstring, kCardFieldCount> shown;
   std::vector<std::wstring> photos;
+  bool photoThrows = false;  // showing the photo runs out of memory
 
   std::wstring ReadButtonCaption() const override { return caption; }
   void SetReadButtonCaption(const std::wstring& c) override { caption = c; }
@@ -157,7 +168,10 @@ class FakeView : public MainWindowView {
     if (on) ++timerStarts;
   }
   void ShowCardField(int field, const std::wstring& text) override { shown.at(field) = text; }
-  void ShowPhoto(const std::wstring& path) override { photos.push_back(path); }
+  void ShowPhoto(const std::wstring& path) override {
+    if (photoThrows) throw std::bad_alloc();
+    photos.push_back(path);
+  }
 };
 
 // The core wired to fakes, as the program wires it to Windows.

@@ -402,6 +402,28 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers) {
   ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
+void ClickWithMouse(HWND window) {
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, in, sizeof(INPUT));
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
+  wchar_t old[256] = {};
+  const DWORD n = ::GetEnvironmentVariableW(name, old, 256);
+  if (n > 0 && n < 256) old_ = old;
+  ::SetEnvironmentVariableW(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  ::SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr);
+}
+
 SIZE_T CommittedMemory(HANDLE process) {
   SIZE_T total = 0;
   MEMORY_BASIC_INFORMATION info{};

@@ -128,6 +128,23 @@ class TargetEdit {
 // per-process counters are not reported for another process everywhere.
 SIZE_T CommittedMemory(HANDLE process);
 
+// A real click of the left mouse button in the middle of a window.
+void ClickWithMouse(HWND window);
+
+// Sets an environment variable of this process (and so of the programs it
+// starts) for the life of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const wchar_t* name, const wchar_t* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::wstring name_;
+  std::optional<std::wstring> old_;
+};
+
 // Injects a key press (down and up), optionally with modifiers held.
 void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
 // Injects one key event.

@@ -286,9 +286,9 @@ TEST_F(ProgramRun, MissingReaderLibraryIsReportedAndKeysAreStillSaved) {
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
 }
 
-TEST_F(ProgramRun, MissingTextLibrarySwallowsAssignedKeysWithoutHarm) {
-  auto program = StartWithCard();
+TEST_F(ProgramRun, MissingTextLibrarySwallowsAssignedKeysUntilItIsBack) {
   box.Remove(L"SendStr.dll");
+  auto program = StartWithCard();
   TargetEdit target;
   target.Focus();
   target.ClearKeyDowns();
@@ -298,6 +298,12 @@ TEST_F(ProgramRun, MissingTextLibrarySwallowsAssignedKeysWithoutHarm) {
   EXPECT_EQ(target.KeyDowns(), std::vector<WPARAM>{VK_F9});
   EXPECT_EQ(target.Text(), L"");
   EXPECT_TRUE(program->Running());
+  // Put back, the library is found again without a restart.
+  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\SendStr.dll").c_str(),
+                          box.Path(L"SendStr.dll").c_str(), FALSE));
+  PumpMessagesFor(2500);
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"欧阳明月"));
   program->Close();
   EXPECT_TRUE(program->WaitForExit());
 }

@@ -13,6 +13,13 @@ namespace keyentry {
 // Photos larger than this on either side are refused.
 constexpr std::int32_t kMaxPhotoSide = 4096;
 
+// The most of a photo file that is read: what the largest photo accepted
+// needs (file header, the largest info header, a full colour table, then
+// kMaxPhotoSide rows of kMaxPhotoSide pixels at 32 bits), about 64 MiB. A
+// card photo has about 40 KB; a larger file is only read this far.
+constexpr std::size_t kMaxPhotoFileBytes =
+    14 + 124 + 256 * 4 + static_cast<std::size_t>(kMaxPhotoSide) * kMaxPhotoSide * 4;
+
 struct BitmapLayout {
   std::size_t infoOffset;  // BITMAPINFO (header, masks, colours) starts here
   std::size_t bitsOffset;  // pixel rows start here
