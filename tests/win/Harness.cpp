@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/PathNames.h"
 
@@ -446,18 +447,32 @@ void SendKey(WORD vk, bool up) {
 
 bool KeyDown(WORD vk) { return (::GetAsyncKeyState(vk) & 0x8000) != 0; }
 
-void ClickAt(POINT p) {
-  // Absolute mouse positions run from 0 to 65535 across the primary screen.
+namespace {
+// Mouse events: a move to the point (absolute positions run from 0 to 65535
+// across the primary screen), then the given button events.
+void MouseAt(POINT p, std::initializer_list<DWORD> buttons) {
   const LONGLONG width = ::GetSystemMetrics(SM_CXSCREEN);
   const LONGLONG height = ::GetSystemMetrics(SM_CYSCREEN);
-  INPUT in[3]{};
+  std::vector<INPUT> in(1 + buttons.size());
   for (INPUT& i : in) i.type = INPUT_MOUSE;
   in[0].mi.dx = static_cast<LONG>((p.x * 65536 + width / 2) / width);
   in[0].mi.dy = static_cast<LONG>((p.y * 65536 + height / 2) / height);
   in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, in, sizeof(INPUT));
+  std::size_t k = 1;
+  for (DWORD flags : buttons) in[k++].mi.dwFlags = flags;
+  ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+}  // namespace
+
+void ClickAt(POINT p) { MouseAt(p, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}); }
+
+void PressMouseAt(POINT p) { MouseAt(p, {MOUSEEVENTF_LEFTDOWN}); }
+
+void ReleaseMouse() {
+  INPUT up{};
+  up.type = INPUT_MOUSE;
+  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(1, &up, sizeof(INPUT));
 }
 
 POINT CentreOf(HWND window) {

@@ -154,6 +154,9 @@ bool KeyDown(WORD vk);
 // Injects a left click at a point of the screen: the mouse moves there, then
 // the button goes down and up.
 void ClickAt(POINT screenPoint);
+// The same in two halves: the mouse moves there and the button goes down; up.
+void PressMouseAt(POINT screenPoint);
+void ReleaseMouse();
 // The centre of a window, in screen coordinates.
 POINT CentreOf(HWND window);
 

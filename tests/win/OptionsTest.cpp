@@ -249,16 +249,7 @@ TEST_F(SettingsWindow, LateActivationDoesNotCancelAPressedButton) {
   HWND main = program->MainWindow();
   HWND read = ::GetDlgItem(main, IDC_READ);
   ASSERT_EQ(program->Text(read), L"停止读卡");
-  const POINT centre = CentreOf(read);
-  const LONGLONG width = ::GetSystemMetrics(SM_CXSCREEN);
-  const LONGLONG height = ::GetSystemMetrics(SM_CYSCREEN);
-  INPUT press[2]{};
-  for (INPUT& i : press) i.type = INPUT_MOUSE;
-  press[0].mi.dx = static_cast<LONG>((centre.x * 65536 + width / 2) / width);
-  press[0].mi.dy = static_cast<LONG>((centre.y * 65536 + height / 2) / height);
-  press[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  press[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  ::SendInput(2, press, sizeof(INPUT));
+  PressMouseAt(CentreOf(read));
   GUITHREADINFO gui{};
   gui.cbSize = sizeof gui;
   const DWORD thread = ::GetWindowThreadProcessId(main, nullptr);
@@ -266,10 +257,7 @@ TEST_F(SettingsWindow, LateActivationDoesNotCancelAPressedButton) {
       WaitFor([&] { return ::GetGUIThreadInfo(thread, &gui) && gui.hwndCapture == read; }, 3000));
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(main, WM_ACTIVATE, WA_ACTIVE, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
-  INPUT release{};
-  release.type = INPUT_MOUSE;
-  release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(1, &release, sizeof(INPUT));
+  ReleaseMouse();
   EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 2000));
   EXPECT_EQ(program->Text(read), L"开始读卡");
 }
