@@ -315,11 +315,7 @@ std::wstring Program::Text(int controlId) const {
 
 std::wstring Program::Text(HWND window) const { return TextOf(window); }
 
-void Program::Click(int controlId) {
-  HWND button = ::GetDlgItem(main_, controlId);
-  ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button));
-}
+void Program::Click(int controlId) { ClickWithMouse(::GetDlgItem(main_, controlId)); }
 
 void Program::Close() {
   if (main_) ::PostMessageW(main_, WM_CLOSE, 0, 0);
@@ -403,17 +399,6 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers) {
   ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
-void ClickWithMouse(HWND window) {
-  RECT r{};
-  ::GetWindowRect(window, &r);
-  ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(2, in, sizeof(INPUT));
-}
-
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
   wchar_t old[256] = {};
   const DWORD n = ::GetEnvironmentVariableW(name, old, 256);
@@ -465,6 +450,29 @@ void MouseAt(POINT p, std::initializer_list<DWORD> buttons) {
 }  // namespace
 
 void ClickAt(POINT p) { MouseAt(p, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}); }
+
+void TypeText(const std::wstring& text) {
+  std::vector<INPUT> in;
+  for (wchar_t c : text) {
+    for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+      INPUT i{};
+      i.type = INPUT_KEYBOARD;
+      i.ki.wScan = static_cast<WORD>(c);
+      i.ki.dwFlags = KEYEVENTF_UNICODE | up;
+      in.push_back(i);
+    }
+  }
+  if (!in.empty()) ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+void ClickWithMouse(HWND window) {
+  HWND top = ::GetAncestor(window, GA_ROOT);
+  ::SetForegroundWindow(top);
+  WaitFor([top] { return ::GetForegroundWindow() == top; }, 2000);
+  const POINT centre = CentreOf(window);
+  WaitFor([&] { return ::WindowFromPoint(centre) == window && ::IsWindowEnabled(window); }, 2000);
+  ClickAt(centre);
+}
 
 void PressMouseAt(POINT p) { MouseAt(p, {MOUSEEVENTF_LEFTDOWN}); }
 

@@ -81,6 +81,8 @@ class Program {
   HWND FindTopLevel(const wchar_t* className) const;
   std::wstring Text(int controlId) const;
   std::wstring Text(HWND window) const;
+  // A real left click in the middle of a control of the main window, which
+  // is brought to the front first.
   void Click(int controlId);
   void Close();  // as through the close box
   bool WaitForExit(DWORD timeoutMs = 20000);
@@ -128,7 +130,9 @@ class TargetEdit {
 // per-process counters are not reported for another process everywhere.
 SIZE_T CommittedMemory(HANDLE process);
 
-// A real click of the left mouse button in the middle of a window.
+// A real click of the left mouse button in the middle of a window, after its
+// top-level window has been brought to the front and the window is the one
+// at that point (each waited for up to 2 s).
 void ClickWithMouse(HWND window);
 
 // Sets an environment variable of this process (and so of the programs it
@@ -147,6 +151,8 @@ class ScopedEnvironment {
 
 // Injects a key press (down and up), optionally with modifiers held.
 void PressKey(WORD vk, const std::vector<WORD>& modifiers = {});
+// Injects the characters as Unicode key events, each down and up.
+void TypeText(const std::wstring& text);
 // Injects one key event.
 void SendKey(WORD vk, bool up);
 bool KeyDown(WORD vk);

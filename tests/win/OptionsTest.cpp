@@ -34,15 +34,38 @@ class SettingsWindow : public ::testing::Test {
   }
   HWND Combo(int k) const { return ::GetDlgItem(options, IDC_KEY_LIST_NAME + k); }
   std::wstring ComboText(int k) const { return program->Text(Combo(k)); }
+  // Opens the drop-down list with a click on its arrow at the right end, and
+  // clicks the item.
   void Pick(int k, int position) {
-    ::SendMessageW(Combo(k), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    ::SetForegroundWindow(options);
+    RECT combo{};
+    ::GetWindowRect(Combo(k), &combo);
+    ClickAt(
+        {combo.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2 - 2, (combo.top + combo.bottom) / 2});
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (list = program->FindTopLevel(L"ComboLBox")) && ::IsWindowVisible(list); },
+        3000));
+    RECT item{};
+    ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(position),
+                   reinterpret_cast<LPARAM>(&item));
+    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(list); }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return ComboText(k) == Items(k)[position]; }, 3000));
   }
+  // Clicks into the text of the list, selects it with Home and Shift+End,
+  // and types over it.
   void Type(int k, const std::wstring& text) {
-    ::SendMessageW(Combo(k), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ClickWithMouse(Combo(k));
+    PumpMessagesFor(100);
+    PressKey(VK_HOME);
+    PressKey(VK_END, {VK_SHIFT});
+    TypeText(text);
+    ASSERT_TRUE(WaitFor([&] { return ComboText(k) == text; }, 3000));
   }
   void Press(int id) {
-    ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(options, id)));
+    ClickWithMouse(::GetDlgItem(options, id));
     PumpMessagesFor(300);
   }
   std::vector<std::wstring> Items(int k) const {
@@ -211,17 +234,7 @@ TEST_F(SettingsWindow, ReadButtonTakesAClickRightAfterTheWindowCloses) {
     ASSERT_TRUE(
         WaitFor([&] { return (options = program->FindTopLevel(L"KeyEntryOptions")); }, 5000));
     PumpMessagesFor(200);
-    RECT combo{};  // its drop-down arrow is at the right end
-    ::GetWindowRect(Combo(0), &combo);
-    ClickAt(
-        {combo.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2 - 2, (combo.top + combo.bottom) / 2});
-    HWND list = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (list = program->FindTopLevel(L"ComboLBox")); }, 3000));
-    RECT item{};
-    ::SendMessageW(list, LB_GETITEMRECT, 11, reinterpret_cast<LPARAM>(&item));
-    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
-    ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
-    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(list); }, 3000));
+    Pick(0, 11);
     EXPECT_EQ(ComboText(0), L"F12");
     ClickAt(CentreOf(::GetDlgItem(options, IDC_APPLY)));
     PumpMessagesFor(200);
