@@ -11,12 +11,17 @@ target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 
 add_library(keyentry_platform STATIC
   platform/Clipboard.cpp
+  platform/ForegroundProgram.cpp
+  platform/HookTyping.cpp
+  platform/KeyInput.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
   platform/MessagePump.cpp
   platform/ReaderDll.cpp
   platform/SendStrDll.cpp
+  platform/TypingThread.cpp
   platform/Win32FileStore.cpp
+  platform/Win32KeyLayout.cpp
   platform/Win32MessageSink.cpp
   platform/Win32Text.cpp
 )
