@@ -11,12 +11,17 @@ target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 
 add_library(keyentry_platform STATIC
   platform/Clipboard.cpp
+  platform/ForegroundProgram.cpp
+  platform/HookTyping.cpp
+  platform/KeyInput.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
   platform/MessagePump.cpp
   platform/ReaderDll.cpp
   platform/SendStrDll.cpp
+  platform/TypingThread.cpp
   platform/Win32FileStore.cpp
+  platform/Win32KeyLayout.cpp
   platform/Win32MessageSink.cpp
   platform/Win32Text.cpp
 )
@@ -63,6 +68,7 @@ endif()
 add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
 add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
 add_executable(startup_bench tests/winbench/StartupBench.cpp)
+add_executable(typing_bench tests/winbench/TypingBench.cpp)
 # The yardstick for start-up, built like KeyEntry.exe (same toolchain,
 # static runtime, same manifest); and once without the manifest.
 add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
@@ -72,12 +78,13 @@ target_compile_definitions(MinimalWindowButton PRIVATE WITH_ONE_BUTTON)
 target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
 target_link_libraries(sendstr_bench PRIVATE keyentry_platform)
 target_link_libraries(startup_bench PRIVATE keyentry_platform)
-foreach(t poll_tick_bench sendstr_bench startup_bench MinimalWindow MinimalWindowPlain
+target_link_libraries(typing_bench PRIVATE keyentry_platform)
+foreach(t poll_tick_bench sendstr_bench startup_bench typing_bench MinimalWindow MinimalWindowPlain
           MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
-add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench MinimalWindow
+add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench typing_bench MinimalWindow
                                   MinimalWindowPlain MinimalWindowButton
                                   KeyEntry sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

@@ -14,7 +14,7 @@ bool IsAssignedKey(const HookTable& table, std::uint32_t vkCode) {
   for (const std::int16_t code : table.codes) {
     if (code == key) return true;
   }
-  return false;
+  return table.settings != nullptr && table.settings->FindTemplate(key) != nullptr;
 }
 
 void HookWatch::HookSaw(std::uint16_t vk, std::uint32_t now) {

@@ -24,8 +24,8 @@ namespace keyentry {
 
 constexpr std::uint32_t kHookWatchGraceMs = 200;
 
-// Whether a key-down of this key types a field of the table (only the low 16
-// bits of the key code count, as in the hook's decision).
+// Whether a key-down of this key types a field or a template of the table
+// (only the low 16 bits of the key code count, as in the hook's decision).
 bool IsAssignedKey(const HookTable& table, std::uint32_t vkCode);
 
 class HookWatch {

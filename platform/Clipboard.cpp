@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/Handles.h"
+#include "platform/MessagePump.h"
 
 namespace keyentry {
 
@@ -45,20 +46,6 @@ class LockedGlobal {
 };
 
 using Bytes = std::vector<unsigned char>;
-
-// Waits, serving only the messages other threads send to this thread's
-// windows (a program emptying the clipboard sends one to its owner and waits
-// for the answer); posted messages stay queued for the thread's own loop.
-void WaitServingSentMessages(DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= ms) return;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, ms - elapsed, QS_SENDMESSAGE, 0);
-  }
-}
 
 std::optional<Bytes> ReadMemory(UINT format) {
   const HANDLE data = ::GetClipboardData(format);
@@ -330,43 +317,82 @@ std::vector<unsigned char> PackedDibOf(HBITMAP bitmap) {
   return dib;
 }
 
+PasteSession::PasteSession(HWND window, const ClipboardPasteOptions& options)
+    : window_(window), options_(options) {}
+
+void PasteSession::WaitForTheTarget() const {
+  if (!pasted_) return;
+  const DWORD since = ::GetTickCount() - lastCtrlVAt_;
+  if (since < options_.readWaitMs) WaitServingSentMessages(options_.readWaitMs - since);
+}
+
+bool PasteSession::SupersededSinceLastPaste(const OpenedClipboard& clipboard) const {
+  // A program that put something newer on the clipboard wins, since that is
+  // what the operator or that program wants there now, unless it merely put
+  // the pasted text there again (as some remote-desktop clients do).
+  return ::GetClipboardOwner() != window_ && !(clipboard && UnicodeTextIs(lastText_));
+}
+
+bool PasteSession::Paste(const std::wstring& text, const std::function<void()>& sendCtrlV) {
+  if (!window_) return false;
+  WaitForTheTarget();
+  {
+    const OpenedClipboard clipboard(window_, options_.openTimeoutMs);
+    if (!clipboard) return false;  // busy: nothing changed
+    if (!saved_ || (pasted_ && SupersededSinceLastPaste(clipboard))) {
+      saved_ = ClipboardSnapshot::Save(clipboard);
+    }
+    if (!PutPrivateText(clipboard, text)) {
+      if (!saved_->Restore(clipboard)) {
+        failed_ = std::move(saved_);
+      }
+      saved_.reset();
+      pasted_ = false;
+      return false;
+    }
+  }
+  lastText_ = text;
+  if (sendCtrlV) sendCtrlV();
+  lastCtrlVAt_ = ::GetTickCount();
+  pasted_ = true;
+  return true;
+}
+
+ClipboardPasteResult PasteSession::Finish() {
+  ClipboardPasteResult result;
+  result.textPlaced = pasted_;
+  if (saved_) {
+    WaitForTheTarget();
+    // A program that holds the clipboard for a moment (the target reading
+    // it, a clipboard manager) is waited for.
+    const OpenedClipboard clipboard(window_, options_.restoreTimeoutMs);
+    if (pasted_ && SupersededSinceLastPaste(clipboard)) {
+      result.restore = ClipboardRestore::Superseded;
+    } else if (!clipboard || !saved_->Restore(clipboard)) {
+      failed_ = std::move(saved_);
+    }
+    saved_.reset();
+  }
+  if (failed_) {
+    result.restore = ClipboardRestore::Failed;
+    result.unrestored = std::move(*failed_);
+    failed_.reset();
+  }
+  pasted_ = false;
+  return result;
+}
+
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const std::function<void()>& sendCtrlV,
                                            const ClipboardPasteOptions& options) {
-  ClipboardPasteResult result;
   std::optional<ClipboardWindow> ownWindow;
   HWND window = options.window;
   if (!window) window = ownWindow.emplace().get();
-  if (!window) return result;
-
-  ClipboardSnapshot saved;
-  {
-    const OpenedClipboard clipboard(window, options.openTimeoutMs);
-    if (!clipboard) return result;  // busy: nothing changed
-    saved = ClipboardSnapshot::Save(clipboard);
-    if (!PutPrivateText(clipboard, text)) {
-      if (!saved.Restore(clipboard)) {
-        result.restore = ClipboardRestore::Failed;
-        result.unrestored = std::move(saved);
-      }
-      return result;
-    }
-  }
-  result.textPlaced = true;
-  if (sendCtrlV) sendCtrlV();
-  WaitServingSentMessages(options.readWaitMs);
-
-  // A program that holds the clipboard for a moment (the target reading it,
-  // a clipboard manager) is waited for; one that put something newer on it
-  // wins, since that is what the operator or that program wants there now,
-  // unless it merely put the pasted text there again.
-  const OpenedClipboard clipboard(window, options.restoreTimeoutMs);
-  if (::GetClipboardOwner() != window && !(clipboard && UnicodeTextIs(text))) {
-    result.restore = ClipboardRestore::Superseded;
-  } else if (!clipboard || !saved.Restore(clipboard)) {
-    result.restore = ClipboardRestore::Failed;
-    result.unrestored = std::move(saved);
-  }
+  if (!window) return {};
+  PasteSession session(window, options);
+  const bool placed = session.Paste(text, sendCtrlV);
+  ClipboardPasteResult result = session.Finish();
+  result.textPlaced = placed;
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,43 @@ struct ClipboardPasteResult {
   ClipboardRestore restore = ClipboardRestore::Restored;
   // On Failed: what the clipboard held before, to put back later.
   ClipboardSnapshot unrestored;
+};
+
+// Several pastes in a row, as a template types its texts between key presses:
+// what the clipboard held is saved at the first paste and put back once at
+// the end, and after each Ctrl+V the target gets readWaitMs to read the text
+// before the clipboard changes again (the next paste, or putting back). Used
+// on one thread; `window` must belong to it.
+class PasteSession {
+ public:
+  PasteSession(HWND window, const ClipboardPasteOptions& options);
+  PasteSession(const PasteSession&) = delete;
+  PasteSession& operator=(const PasteSession&) = delete;
+
+  // Opens the clipboard (waiting up to openTimeoutMs), saves what it holds
+  // at the first paste (again when another program has put something newer
+  // there since the last one), puts the text privately, closes it and calls
+  // sendCtrlV. False when the clipboard was busy or refused the text: then
+  // Ctrl+V was not sent and the text must be typed another way.
+  bool Paste(const std::wstring& text, const std::function<void()>& sendCtrlV);
+
+  // Waits until the target has had its time to read the last text, then
+  // puts back what was saved unless another program has put something newer
+  // on the clipboard meanwhile. textPlaced: whether a text of this session
+  // is on the clipboard (or was, until another program replaced it).
+  ClipboardPasteResult Finish();
+
+ private:
+  void WaitForTheTarget() const;
+  bool SupersededSinceLastPaste(const OpenedClipboard& clipboard) const;
+
+  HWND window_;
+  ClipboardPasteOptions options_;
+  std::optional<ClipboardSnapshot> saved_;   // what to put back at the end
+  std::optional<ClipboardSnapshot> failed_;  // could not be put back
+  std::wstring lastText_;
+  DWORD lastCtrlVAt_ = 0;
+  bool pasted_ = false;  // the clipboard holds our text, and Ctrl+V went out
 };
 
 // The whole paste: opens the clipboard (waiting for up to openTimeoutMs),

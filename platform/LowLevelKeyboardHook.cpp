@@ -77,7 +77,7 @@ class RawKeyboardSink {
 std::atomic<LowLevelKeyboardHook*> LowLevelKeyboardHook::owner_{nullptr};
 
 LowLevelKeyboardHook::LowLevelKeyboardHook(HookTableStore& tables, SendStrDll& sender)
-    : tables_(tables), sender_(sender), testSeams_(TestSeamsEnabled()) {
+    : tables_(tables), sender_(sender), testSeams_(TestSeamsEnabled()), typer_(sender, typing_) {
   if (testSeams_) dropHookMessage_ = ::RegisterWindowMessageW(kDropHookMessageName);
 }
 
@@ -97,7 +97,7 @@ bool LowLevelKeyboardHook::Install() {
     return true;
   }
   UniqueKernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!ready) return false;
+  if (!ready || !typing_.Start()) return false;
   owner_.store(this);
   HANDLE readyEvent = ready.get();
   thread_ = std::thread([this, readyEvent] { Run(readyEvent); });
@@ -105,6 +105,7 @@ bool LowLevelKeyboardHook::Install() {
   if (!hook_) {  // the thread has ended: installation failed
     thread_.join();
     owner_.store(nullptr);
+    typing_.Stop();
     return false;
   }
   return true;
@@ -115,6 +116,8 @@ void LowLevelKeyboardHook::Remove() {
   ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
   thread_.join();
   owner_.store(nullptr);
+  // No new job can come now; a running one ends and puts the clipboard back.
+  typing_.Stop();
 }
 
 void LowLevelKeyboardHook::Run(HANDLE ready) {
@@ -135,6 +138,7 @@ void LowLevelKeyboardHook::Run(HANDLE ready) {
                                           nullptr, wc.hInstance, this));
     window_.store(window.get());
     const RawKeyboardSink rawInput(window.get());
+    typer_.StartCapsLock();
     hook_.reset(SetHook(&KeyboardHookProc));
     const bool installed = static_cast<bool>(hook_);
     ::SetEvent(ready);  // `ready` may be gone after this
@@ -217,6 +221,9 @@ bool LowLevelKeyboardHook::Renew() {
   // hook, so the older one never sees that key; the keys it does pass on are
   // the ones that type nothing. Without a new hook the old one is kept.
   watch_.Reset();
+  // Key-ups missed while the hook was gone would leave a template key held.
+  keys_ = HookKeyState();
+  typer_.StartCapsLock();
   UniqueHook fresh(SetHook(&KeyboardHookProc));
   if (!fresh) return static_cast<bool>(hook_);
   if (fresh.get() == hook_.get()) {
@@ -231,9 +238,16 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   LowLevelKeyboardHook* self = owner_.load();
   if (self == nullptr || code < 0) return ::CallNextHookEx(nullptr, code, wParam, lParam);
   const auto* record = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+  self->typer_.Observe(record->vkCode, wParam);
   const auto table = self->tables_.Current();
-  const HookDecision decision = DecideKeyEvent(*table, code, static_cast<std::uint32_t>(wParam),
-                                               record->vkCode, self->sender_);
+  const HookAction action = DecideKeyAction(*table, self->keys_, self->typing_.Busy(), code,
+                                            static_cast<std::uint32_t>(wParam), record->vkCode);
+  try {
+    self->typer_.Carry(*table, action);
+  } catch (...) {
+    // Out of memory: nothing is typed, and nothing escapes into the system.
+  }
+  const HookDecision decision = ToHookDecision(action);
   // Noted when done: typing the field may take a while under Wine, and Raw
   // Input's report of this key is served after the procedure has returned.
   if (IsKeyDown(wParam) && IsAssignedKey(*table, record->vkCode)) {

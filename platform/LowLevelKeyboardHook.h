@@ -4,6 +4,8 @@
 // interface thread never keeps a key press waiting. The same thread loads the
 // text-sending library before the hook exists, and watches that the system
 // has not dropped the hook; a dropped hook is installed again by itself.
+// Typing with pauses or through the clipboard goes to the typing thread,
+// which lives as long as the hook thread.
 #include <windows.h>
 
 #include <atomic>
@@ -13,7 +15,9 @@
 #include "core/HookWatch.h"
 #include "core/KeyboardHook.h"
 #include "platform/Handles.h"
+#include "platform/HookTyping.h"
 #include "platform/SendStrDll.h"
+#include "platform/TypingThread.h"
 
 namespace keyentry {
 
@@ -52,6 +56,7 @@ class LowLevelKeyboardHook : public KeyboardHook {
 
   HookTableStore& tables_;
   SendStrDll& sender_;
+  TypingThread typing_;
   const bool testSeams_;
   UINT dropHookMessage_ = 0;
   std::thread thread_;
@@ -59,6 +64,8 @@ class LowLevelKeyboardHook : public KeyboardHook {
   std::atomic<HWND> window_{nullptr};  // the hook thread's window, made and destroyed there
   UniqueHook hook_;                    // installed and removed on the hook thread
   HookWatch watch_;                    // hook thread only
+  HookKeyState keys_;                  // hook thread only: template keys held
+  HookTyping typer_;                   // hook thread only
   bool watchTimerOn_ = false;
 
   // The hook procedure is a plain function: this is how it finds its owner.

@@ -28,4 +28,15 @@ void PumpMessagesFor(DWORD ms) {
   }
 }
 
+void WaitServingSentMessages(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return;
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, ms - elapsed, QS_SENDMESSAGE, 0);
+  }
+}
+
 }  // namespace keyentry

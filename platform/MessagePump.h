@@ -17,4 +17,11 @@ void RunMessageLoop(const std::function<bool(MSG&)>& preview);
 // the next `ms` milliseconds, then returns.
 void PumpMessagesFor(DWORD ms);
 
+// Waits `ms` milliseconds, serving meanwhile only the messages other threads
+// send to this thread's windows (a program emptying the clipboard sends one
+// to its owner and waits for the answer); posted messages stay queued for the
+// thread's own loop. The wait of a worker thread that owns windows: never a
+// plain Sleep.
+void WaitServingSentMessages(DWORD ms);
+
 }  // namespace keyentry

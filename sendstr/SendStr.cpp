@@ -23,12 +23,9 @@
 #include <vector>
 
 #include "core/InputPlan.h"
+#include "platform/KeyInput.h"
 
 namespace {
-
-using keyentry::input::HeldKey;
-using keyentry::input::KeyEvent;
-using keyentry::input::kModifiers;
 
 // ANSI (CP_ACP) text -> UTF-16. Empty on failure.
 std::u16string AnsiToUtf16(const char* text) {
@@ -46,42 +43,13 @@ std::u16string AnsiToUtf16(const char* text) {
   return result;
 }
 
-// The modifiers of kModifiers that are down right now, with their scan codes.
-std::vector<HeldKey> HeldModifiers() {
-  std::vector<HeldKey> held;
-  for (const auto& m : kModifiers) {
-    if ((GetAsyncKeyState(m.vk) & 0x8000) != 0) {
-      const UINT scan = MapVirtualKeyW(m.vk, MAPVK_VK_TO_VSC) & 0xFFu;
-      held.push_back(HeldKey{m.vk, static_cast<WORD>(scan)});
-    }
-  }
-  return held;
-}
-
-INPUT ToInput(const KeyEvent& e) {
-  INPUT in;
-  ZeroMemory(&in, sizeof(in));
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = e.vk;
-  in.ki.wScan = e.scan;
-  in.ki.dwFlags = e.flags;
-  in.ki.time = 0;
-  in.ki.dwExtraInfo = 0;
-  return in;
-}
-
 void Send(const char* text) {
   if (text == nullptr || text[0] == '\0') return;
   const std::u16string unicode = AnsiToUtf16(text);
   if (unicode.empty()) return;
 
-  const std::vector<KeyEvent> plan = keyentry::input::PlanInput(unicode, HeldModifiers());
-  if (plan.empty()) return;
-
-  std::vector<INPUT> inputs;
-  inputs.reserve(plan.size());
-  for (const KeyEvent& e : plan) inputs.push_back(ToInput(e));
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), static_cast<int>(sizeof(INPUT)));
+  const keyentry::KeyInput keyboard;
+  keyboard.Send(keyentry::input::PlanInput(unicode, keyboard.HeldModifiers()));
 }
 
 }  // namespace

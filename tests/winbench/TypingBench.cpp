@@ -1,0 +1,246 @@
+// Templates and typing modes in the real program: KeyEntry.exe runs from a
+// scratch folder with the simulated reader and a card, and types into a
+// window of this benchmark that keeps the characters it receives (and on
+// Ctrl+V the clipboard's text) without drawing them: an edit control under
+// Wine on Xvfb spends several milliseconds drawing each Chinese character,
+// which would swamp what is measured here. Measured from the injected
+// key-down until the window has received the whole text ("key to text"), and how long the injected
+// key-down takes to return: under Wine SendInput returns only when every
+// low-level hook has answered for the event, so that is the time of the
+// program's hook callback plus one round trip between the processes. The
+// program is started once per typing mode, all in one run.
+#include <windows.h>
+
+#include <cmath>
+#include <string>
+
+#include "BenchUtil.h"
+#include "tests/support/KeyFiles.h"
+#include "ui/res/resource.h"
+
+namespace keyentry::bench {
+namespace {
+
+// Name 3, sex 1, nation 1, birth 8, address 35, ID 18, authority 10 and
+// validity 21 characters.
+const wchar_t* const kCard[] = {
+    L"林示范",
+    L"男",
+    L"汉",
+    L"19880315",
+    L"青岚市望湖区演示路一百二十八号样板花园小区北区七栋二单元一六零三室东侧",
+    L"99010119880315049X",
+    L"青岚市公安局望湖分局",
+    L"2016.03.15-2036.03.15"};
+const wchar_t* const kEightFields =
+    L"{姓名}{Tab}{性别}{Tab}{民族}{Tab}{出生日期}{Tab}{住址}{Tab}{身份证号}{Tab}{签发机关}{Tab}{"
+    L"有效期限}";
+
+std::string Narrow(const std::wstring& text, UINT codePage) {
+  const int n = ::WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n,
+                        nullptr, nullptr);
+  return out;
+}
+
+// The window typed into: WM_CHAR appended, Ctrl+V (character 0x16) pastes.
+std::wstring received;
+
+LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_CHAR) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (wParam != 0x16) {
+    received += static_cast<wchar_t>(wParam);
+  } else if (::OpenClipboard(hwnd)) {
+    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+      received += static_cast<const wchar_t*>(::GlobalLock(data));
+      ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+  }
+  return 0;
+}
+
+double Percentile(std::vector<double> samples, double q) {
+  if (samples.empty()) return 0;
+  std::sort(samples.begin(), samples.end());
+  const auto at = static_cast<std::size_t>(std::ceil(q * static_cast<double>(samples.size())));
+  return samples[std::min(samples.size() - 1, at == 0 ? 0 : at - 1)];
+}
+
+class Bench {
+ public:
+  Bench() : folder_(ScratchFolder(L"keyentry-typing-bench")) {
+    const std::wstring bin = ProgramFolder();
+    for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
+      ::CopyFileW((bin + L"\\" + name).c_str(), (folder_ + L"\\" + name).c_str(), FALSE);
+    }
+    for (const wchar_t* dir :
+         {L"\\reader-sim", L"\\reader-sim\\cards", L"\\reader-sim\\cards\\b"}) {
+      ::CreateDirectoryW((folder_ + dir).c_str(), nullptr);
+    }
+    ::CopyFileW((bin + L"\\demo-reader\\cards\\demo\\zp.bmp").c_str(),
+                (folder_ + L"\\reader-sim\\cards\\b\\zp.bmp").c_str(), FALSE);
+    std::string card;
+    for (const wchar_t* line : kCard) card += Narrow(line, 936) + "\r\n";
+    WriteFileBytes(folder_ + L"\\reader-sim\\cards\\b\\wz.txt", card);
+    WriteFileBytes(folder_ + L"\\reader-sim\\ports.txt", "1001\r\n");
+    WriteFileBytes(folder_ + L"\\reader-sim\\card.txt", "b\r\n");
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &TargetProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TypingBenchTarget";
+    ::RegisterClassW(&wc);
+    frame_ =
+        ::CreateWindowExW(0, wc.lpszClassName, L"typing bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                          10, 10, 600, 200, nullptr, nullptr, wc.hInstance, nullptr);
+  }
+  ~Bench() {
+    Stop();
+    ::DestroyWindow(frame_);
+  }
+
+  // Starts the program with these settings and waits for the card.
+  bool Start(const std::wstring& ini) {
+    Stop();
+    WriteFileBytes(folder_ + L"\\SetKey.txt", keyentry::test::kKeyFileF1ToF8);
+    WriteFileBytes(folder_ + L"\\KeyEntry.ini", Narrow(ini, CP_UTF8));
+    std::wstring command = L"\"" + folder_ + L"\\KeyEntry.exe\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder_.c_str(), &si, &process_)) {
+      return false;
+    }
+    const double deadline = NowMs() + 20000;
+    while (NowMs() < deadline) {
+      HWND main = ::FindWindowW(L"KeyEntryMain", nullptr);
+      wchar_t name[16] = {};
+      if (main) ::GetDlgItemTextW(main, IDC_VALUE_NAME, name, 16);
+      if (std::wstring(name) == kCard[0]) {
+        main_ = main;
+        PumpMessagesFor(300);
+        return true;
+      }
+      PumpMessagesFor(20);
+    }
+    return false;
+  }
+
+  void Stop() {
+    if (!process_.hProcess) return;
+    if (main_) ::PostMessageW(main_, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
+      ::TerminateProcess(process_.hProcess, 1);
+    }
+    ::CloseHandle(process_.hProcess);
+    ::CloseHandle(process_.hThread);
+    process_ = {};
+    main_ = nullptr;
+  }
+
+  struct Samples {
+    std::vector<double> keyToText, keyDown;
+    int wrong = 0;
+  };
+
+  // Presses the key `rounds` times (the first `warmUp` not counted) and
+  // waits each time for `expected` in the window.
+  Samples Measure(WORD vk, const std::wstring& expected, int rounds = 30, int warmUp = 5) {
+    Samples s;
+    for (int i = 0; i < rounds; ++i) {
+      ::SetForegroundWindow(frame_);
+      ::SetFocus(frame_);
+      PumpMessagesFor(30);
+      received.clear();
+      INPUT in[2] = {};
+      in[0].type = in[1].type = INPUT_KEYBOARD;
+      in[0].ki.wVk = in[1].ki.wVk = vk;
+      in[0].ki.wScan = in[1].ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+      in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      const double start = NowMs();
+      ::SendInput(1, &in[0], sizeof(INPUT));
+      const double returned = NowMs();
+      ::SendInput(1, &in[1], sizeof(INPUT));
+      const int length = static_cast<int>(expected.size());
+      double done = -1;
+      while (NowMs() - start < 5000) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          ::TranslateMessage(&msg);
+          ::DispatchMessageW(&msg);
+        }
+        if (static_cast<int>(received.size()) >= length) {
+          done = NowMs();
+          break;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+      }
+      PumpMessagesFor(400);  // anything late, and a paste's clipboard put back
+      if (received != expected || done < 0) ++s.wrong;
+      if (i < warmUp || done < 0) continue;
+      s.keyToText.push_back(done - start);
+      s.keyDown.push_back(returned - start);
+    }
+    return s;
+  }
+
+ private:
+  std::wstring folder_;
+  HWND frame_ = nullptr;
+  HWND main_ = nullptr;
+  PROCESS_INFORMATION process_{};
+};
+
+void Report(const char* what, const Bench::Samples& s) {
+  char line[128];
+  std::snprintf(line, sizeof line, "%s: key to text", what);
+  Print(line, Summarise(s.keyToText));
+  std::snprintf(line, sizeof line, "%s: key-down returned", what);
+  Print(line, Summarise(s.keyDown));
+  std::printf("%-44s p99 %8.3f ms  (%zu presses counted, %d typed wrong or late)\n", "",
+              Percentile(s.keyDown, 0.99), s.keyDown.size(), s.wrong);
+}
+
+}  // namespace
+}  // namespace keyentry::bench
+
+int wmain() {
+  using namespace keyentry::bench;
+  Bench bench;
+  std::wstring eight;
+  for (int k = 0; k < 8; ++k) eight += (k ? L"\t" : L"") + std::wstring(kCard[k]);
+  const std::wstring address = kCard[4], id = kCard[5];
+  const std::wstring templates =
+      std::wstring(L"[模板]\nF9 = ") + kEightFields + L"\nF10 = {身份证号}\n";
+
+  if (!bench.Start(templates)) {
+    std::printf("KeyEntry.exe did not show the card\n");
+    return 1;
+  }
+  const auto field = bench.Measure(VK_F5, address);
+  const auto tmpl = bench.Measure(VK_F9, eight, 105, 5);
+  const auto uniId = bench.Measure(VK_F10, id);
+  Report("unicode, 1 field of 35 (SendStr.dll)", field);
+  Report("unicode, 8-field template, no pause", tmpl);
+  Report("unicode, template of the ID number", uniId);
+  std::printf("%-44s %.2f (median over median; target at most 2)\n", "template over one field",
+              Summarise(tmpl.keyToText).median / Summarise(field.keyToText).median);
+
+  bench.Start(templates + L"[输入]\n方式 = 按键\n");
+  const auto keysId = bench.Measure(VK_F10, id);
+  const auto keysTmpl = bench.Measure(VK_F9, eight);
+  Report("keys, template of the ID number", keysId);
+  Report("keys, 8-field template, no pause", keysTmpl);
+  std::printf("%-44s %.2f (ID number), %.2f (8 fields) (median over median; at most 1.5)\n",
+              "keys over unicode",
+              Summarise(keysId.keyToText).median / Summarise(uniId.keyToText).median,
+              Summarise(keysTmpl.keyToText).median / Summarise(tmpl.keyToText).median);
+
+  bench.Start(templates + L"[输入]\n方式 = 粘贴\n");
+  const auto paste = bench.Measure(VK_F5, address);
+  Report("paste, 1 field of 35", paste);
+  bench.Stop();
+  return 0;
+}
