@@ -150,18 +150,18 @@ TEST_F(SettingsFile, SystemMenuEndsWithTheTwoItemsBelowASeparator) {
             std::make_pair(static_cast<UINT>(IDM_RELOAD_SETTINGS), std::wstring(L"重新载入模板")));
 }
 
+BOOL CALLBACK CollectNotepad(HWND window, LPARAM found) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(window, name, 32);
+  if (std::wstring(name) == L"Notepad" && ::IsWindowVisible(window))
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 // The top-level Notepad windows of other processes.
 std::vector<HWND> NotepadWindows() {
   std::vector<HWND> found;
-  ::EnumWindows(
-      [](HWND w, LPARAM found) {
-        wchar_t name[32] = {};
-        ::GetClassNameW(w, name, 32);
-        if (std::wstring(name) == L"Notepad" && ::IsWindowVisible(w))
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  ::EnumWindows(&CollectNotepad, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
