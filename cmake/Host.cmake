@@ -18,6 +18,8 @@ file(GLOB _unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${_unit_sources} ${CMAKE_SOURCE_DIR}/tests/support/Utf8Codec.cpp)
 target_link_libraries(unit_tests PRIVATE keyentry_reader keyentry_layout ostra_sim_script GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_options(unit_tests PRIVATE -Wall -Wextra ${_san})
+# Files of the source tree the tests read (the example KeyEntry.ini).
+target_compile_definitions(unit_tests PRIVATE KEYENTRY_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
 # Micro-benchmark of the keyboard hook's decision; run by hand, not a test

@@ -7,6 +7,7 @@
 #   使用说明.txt                 the operator's guide (docs/operator-guide.zh.txt.in)
 #   demo/                       training setup with the SIMULATED ostra.dll:
 #     KeyEntry.exe, SendStr.dll, ostra.dll, SetKey.txt (F1..F8), 说明.txt,
+#     KeyEntry.ini (the program's example with the templates on F9 and F10 on),
 #     reader-sim/ports.txt, card.txt, cards/ (invented cards from ostra-sim/demo)
 #
 # The simulated ostra.dll is packed into demo/ only, never at the top.
@@ -33,6 +34,27 @@ keyentry_package_text(${CMAKE_SOURCE_DIR}/docs/demo-readme.zh.txt.in "${_pkg_dir
 # and none after the last (30 bytes, written as they are).
 file(WRITE ${_pkg_dir}/demo/SetKey.txt "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8")
 
+# The demo's KeyEntry.ini: the commented example the program writes for a
+# missing file (ui/res/KeyEntry.example.ini, see cmake/Windows.cmake), with
+# its hotel check-in template on F9 and its hospital registration template on
+# F10 switched on; both work with the demo cards, whose fields F1..F8 type.
+file(READ ${KEYENTRY_SETTINGS_EXAMPLE} _demo_ini)
+# Line ends are made CR LF again on writing (whatever READ keeps of them).
+string(REPLACE "\r" "" _demo_ini "${_demo_ini}")
+function(keyentry_demo_switch from to)
+  string(FIND "${_demo_ini}" "${from}" _at)
+  if(_at EQUAL -1)
+    message(FATAL_ERROR "ui/res/KeyEntry.example.ini no longer has \"${from}\" for the demo")
+  endif()
+  string(REPLACE "${from}" "${to}" _switched "${_demo_ini}")
+  set(_demo_ini "${_switched}" PARENT_SCOPE)
+endfunction()
+keyentry_demo_switch("\n;F9  = " "\nF9  = ")
+keyentry_demo_switch("\n;F10 = " "\nF10 = ")
+keyentry_demo_switch("本文件原样不改变程序的任何行为；" "演示用的这份文件已启用下面 F9、F10 两个模板；")
+string(REPLACE "\n" "\r\n" _demo_ini "${_demo_ini}")
+file(WRITE ${_pkg_dir}/demo/KeyEntry.ini "${_demo_ini}")
+
 # Top level: the program and its text-sending library, and the guide.
 install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr>
   DESTINATION . COMPONENT ${_pkg_component})
@@ -41,7 +63,7 @@ install(FILES "${_pkg_dir}/使用说明.txt" DESTINATION . COMPONENT ${_pkg_comp
 # demo/: the same program with the simulated reader and its invented cards.
 install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr> $<TARGET_FILE:ostra_sim>
   DESTINATION demo COMPONENT ${_pkg_component})
-install(FILES ${_pkg_dir}/demo/SetKey.txt "${_pkg_dir}/demo/说明.txt"
+install(FILES ${_pkg_dir}/demo/SetKey.txt ${_pkg_dir}/demo/KeyEntry.ini "${_pkg_dir}/demo/说明.txt"
   DESTINATION demo COMPONENT ${_pkg_component})
 install(FILES ${OSTRA_SIM_DEMO_DIR}/ports.txt ${OSTRA_SIM_DEMO_DIR}/card.txt
   DESTINATION demo/reader-sim COMPONENT ${_pkg_component})

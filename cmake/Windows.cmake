@@ -16,7 +16,9 @@ add_library(keyentry_platform STATIC
   platform/KeyInput.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
+  platform/FileChangeWatch.cpp
   platform/MessagePump.cpp
+  platform/Notepad.cpp
   platform/ReaderDll.cpp
   platform/SendStrDll.cpp
   platform/TypingThread.cpp
@@ -29,6 +31,12 @@ target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel
 target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
 
 set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)
+# The example KeyEntry.ini (one source for the program's resource, the demo's
+# file in the release package and the tests), with CR LF line ends for
+# Notepad. Its byte order mark comes from the source.
+set(KEYENTRY_SETTINGS_EXAMPLE ${CMAKE_BINARY_DIR}/KeyEntry.example.ini)
+configure_file(${KEYENTRY_RES_DIR}/KeyEntry.example.ini ${KEYENTRY_SETTINGS_EXAMPLE} @ONLY
+               NEWLINE_STYLE CRLF)
 configure_file(ui/res/KeyEntry.rc.in ${CMAKE_BINARY_DIR}/KeyEntry.rc @ONLY)
 
 # The windows, also linked into the Windows benchmarks.
@@ -47,7 +55,7 @@ add_executable(KeyEntry WIN32
 )
 target_include_directories(KeyEntry PRIVATE ${CMAKE_SOURCE_DIR}/ui/res)
 set_source_files_properties(${CMAKE_BINARY_DIR}/KeyEntry.rc PROPERTIES
-  OBJECT_DEPENDS "${KEYENTRY_RES_DIR}/keyentry.ico;${KEYENTRY_RES_DIR}/KeyEntry.manifest")
+  OBJECT_DEPENDS "${KEYENTRY_RES_DIR}/keyentry.ico;${KEYENTRY_RES_DIR}/KeyEntry.manifest;${KEYENTRY_SETTINGS_EXAMPLE}")
 target_compile_options(KeyEntry PRIVATE -Wall -Wextra)
 target_link_options(KeyEntry PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
 target_link_libraries(KeyEntry PRIVATE keyentry_ui)

@@ -11,6 +11,8 @@
 namespace keyentry {
 
 constexpr int kCardFieldCount = 8;
+// The identity number's place in that order.
+constexpr int kIdNumberField = 5;
 
 // Key name per card field ("F1".."F12", or whatever the operator stored).
 using HotKeyTable = std::array<std::wstring, kCardFieldCount>;

@@ -25,6 +25,11 @@ class FileStore {
   // false is returned. A read-only file is never replaced. No temporary file
   // is left behind in either case.
   virtual bool Replace(const std::wstring& path, std::string_view bytes) = 0;
+
+  // Deletes the file. A file that is missing, read-only, or cannot be
+  // deleted for any other reason (held by another program, no rights) stays
+  // as it was, and false is returned.
+  virtual bool Remove(const std::wstring& path) = 0;
 };
 
 // The path of a file in a folder given without a trailing separator.

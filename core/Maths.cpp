@@ -6,6 +6,7 @@
 #include "core/KeyNames.h"
 #include "core/KeySettings.h"
 #include "core/Texts.h"
+#include "core/Wipe.h"
 
 namespace keyentry {
 
@@ -14,6 +15,8 @@ Maths::Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTa
       programFolder_(std::move(programFolder)),
       hookTables_(hookTables),
       settings_(std::make_shared<const SettingsContent>()) {}
+
+Maths::~Maths() { WipeCardValues(cardFields_); }
 
 std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
   return PathInFolder(programFolder_, fileName);
@@ -93,11 +96,26 @@ void Maths::SetHotKeys(const HotKeyTable& keys) {
 
 void Maths::SetCardField(int field, std::wstring text) {
   if (field < 0 || field >= kCardFieldCount) return;
+  WipeText(cardFields_[field]);
   cardFields_[field] = std::move(text);
 }
 
+void Maths::ClearCardFields() {
+  WipeCardValues(cardFields_);
+  PublishHookTable();
+}
+
+namespace {
+// The deleter of a published table: its card texts are wiped first.
+void DeleteWiped(HookTable* table) {
+  for (auto& text : table->texts) WipeText(text);
+  WipeCardValues(table->values);
+  delete table;
+}
+}  // namespace
+
 void Maths::PublishHookTable() {
-  auto table = std::make_shared<HookTable>();
+  std::shared_ptr<HookTable> table(new HookTable(), &DeleteWiped);
   for (int k = 0; k < kCardFieldCount; ++k) {
     table->codes[k] = KeyNameToCode(hotKeys_[k]);
     if (cardFields_[k]) table->texts[k] = ports_.codec.ToAnsi(*cardFields_[k]);

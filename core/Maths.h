@@ -33,6 +33,10 @@ class Maths {
  public:
   // programFolder: the folder of the executable, without a trailing separator.
   Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables);
+  // The card values are wiped before their memory is given back.
+  ~Maths();
+  Maths(const Maths&) = delete;
+  Maths& operator=(const Maths&) = delete;
 
   // Reloads the key table and then KeyEntry.ini (ReloadSettings), searches
   // USB ports 1001-1016 and then serial ports 1-16 for a reader, and when one
@@ -67,10 +71,16 @@ class Maths {
   // Replaces all eight key names at once; the hook uses them from its next
   // key event on.
   void SetHotKeys(const HotKeyTable& keys);
-  // Stores one card value. Call PublishHookTable() when the card is done.
+  // Stores one card value (the one it replaces is wiped). Call
+  // PublishHookTable() when the card is done.
   void SetCardField(int field, std::wstring text);
+  // Forgets the card: every value is wiped and left never filled (keys and
+  // templates type nothing for it, as before the first card), and the hook
+  // gets the table without it.
+  void ClearCardFields();
   // Hands the current keys, card values and settings to the keyboard hook as
-  // one table.
+  // one table. The card texts of a table are wiped when the last user of the
+  // table lets go of it.
   void PublishHookTable();
 
  private:

@@ -31,6 +31,16 @@ inline constexpr const wchar_t* kStatusPortLabel = L"端口：";
 inline constexpr const wchar_t* kStatusNoReader = L"机具连接失败！";
 inline constexpr const wchar_t* kStatusStopped = L"停止读卡！";
 
+// The main window's system menu: editing and reloading KeyEntry.ini.
+inline constexpr const wchar_t* kMenuEditSettings = L"编辑模板 (KeyEntry.ini)";
+inline constexpr const wchar_t* kMenuReloadSettings = L"重新载入模板";
+// %1 the file's full path.
+inline constexpr const wchar_t* kMsgSettingsCreateFailed =
+    L"无法创建 %1。请检查程序所在的文件夹是否可写。";
+// %1 the file's full path.
+inline constexpr const wchar_t* kMsgNotepadFailed =
+    L"无法启动记事本打开 %1。请用其他文本编辑器打开它。";
+
 // The clock: month and day are followed by these characters.
 inline constexpr wchar_t kClockMonth = L'月';
 inline constexpr wchar_t kClockDay = L'日';

@@ -158,6 +158,12 @@ bool Win32FileStore::Replace(const std::wstring& path, std::string_view bytes) {
   }
 }
 
+bool Win32FileStore::Remove(const std::wstring& path) {
+  const std::wstring target = ExtendedLengthPath(path);
+  if (RefusedTarget(::GetFileAttributesW(target.c_str()))) return false;
+  return ::DeleteFileW(target.c_str()) != 0;
+}
+
 int Win32FileStore::RemoveOrphanedScratchFiles(const std::wstring& folder) {
   const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
   int removed = 0;

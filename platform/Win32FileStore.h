@@ -16,6 +16,9 @@ class Win32FileStore : public FileStore {
   // two seconds. A read-only target is refused at once, and the scratch
   // file never stays.
   bool Replace(const std::wstring& path, std::string_view bytes) override;
+  // A read-only file is never deleted (a process with backup rights, or
+  // Wine run as root, could delete it otherwise).
+  bool Remove(const std::wstring& path) override;
 
   // Removes the scratch files that processes which have ended left in the
   // folder (after a crash between writing and moving), and nothing else: a

@@ -2,6 +2,7 @@
 
 #include "core/Lines.h"
 #include "core/TextTools.h"
+#include "core/Wipe.h"
 
 namespace keyentry {
 
@@ -26,9 +27,12 @@ CardText ParseCardText(std::string_view bytes, const TextCodec& codec) {
   LineReader reader(bytes.substr(0, kCardTextMaxBytes));
   std::string line;
   while (card.count < kCardFieldCount && reader.ReadLine(line)) {
-    card.fields[card.count] = CardFieldText(codec.ToWide(line));
+    std::wstring wide = codec.ToWide(line);
+    card.fields[card.count] = CardFieldText(wide);
+    WipeText(wide);
     ++card.count;
   }
+  WipeText(line);
   return card;
 }
 

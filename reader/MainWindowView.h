@@ -16,6 +16,9 @@ class MainWindowView {
   virtual void SetPollTimerEnabled(bool enabled) = 0;
   virtual void ShowCardField(int field, const std::wstring& text) = 0;
   virtual void ShowPhoto(const std::wstring& path) = 0;
+  // Empties the photo box, as it is before the first card; the window's copy
+  // of the photo is wiped.
+  virtual void ClearPhoto() = 0;
 };
 
 }  // namespace keyentry

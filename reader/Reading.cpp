@@ -1,8 +1,11 @@
 #include "reader/Reading.h"
 
 #include <exception>
+#include <utility>
 
+#include "core/IdNumberMask.h"
 #include "core/Texts.h"
+#include "core/Wipe.h"
 #include "reader/CardText.h"
 
 namespace keyentry {
@@ -27,36 +30,101 @@ void ToggleReading(Maths& maths, MainWindowView& view) {
 
 namespace {
 
+// The text a value label shows for a field.
+std::wstring ShownText(int field, const std::wstring& text, const PrivacySettings& privacy) {
+  if (field == kIdNumberField && privacy.maskIdNumber) return MaskIdNumber(text);
+  return text;
+}
+
+// The card's text, wiped however the reading ends.
+struct WipedCard {
+  std::string bytes;
+  CardText card;
+  ~WipedCard() {
+    WipeText(bytes);
+    for (auto& field : card.fields) WipeText(field);
+  }
+};
+
 // Reads the card whose files the library has just written. Fields are shown
 // and stored one by one; a short or missing text file stops at that point.
-void TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
-  const auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
-                                            kCardTextMaxBytes);
-  if (!bytes) return;
-  const CardText card = ParseCardText(*bytes, ports.codec);
-  for (int k = 0; k < card.count; ++k) {
-    view.ShowCardField(k, card.fields[k]);
-    maths.SetCardField(k, card.fields[k]);
+bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+  WipedCard taken;
+  auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
+                                      kCardTextMaxBytes);
+  if (!bytes) return false;
+  taken.bytes = std::move(*bytes);
+  taken.card = ParseCardText(taken.bytes, ports.codec);
+  const PrivacySettings& privacy = maths.Settings().privacy;
+  for (int k = 0; k < taken.card.count; ++k) {
+    std::wstring shown = ShownText(k, taken.card.fields[k], privacy);
+    view.ShowCardField(k, shown);
+    WipeText(shown);
+    maths.SetCardField(k, std::move(taken.card.fields[k]));
   }
   maths.PublishHookTable();
-  if (card.count < kCardFieldCount) return;
+  if (taken.card.count < kCardFieldCount) return taken.card.count > 0;
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  return true;
+}
+
+void DeleteCardFiles(const ReadingPorts& ports) {
+  // A file that cannot be deleted stays, without a word.
+  ports.files.Remove(PathInFolder(ports.programFolder, kCardTextFileName));
+  ports.files.Remove(PathInFolder(ports.programFolder, kCardPhotoFileName));
 }
 
 }  // namespace
 
-void PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   view.SetPollTimerEnabled(false);
+  bool read = false;
+  bool taken = false;
   try {
-    if (ReaderSucceeded(ports.reader.Authenticate()) &&
-        ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto))) {
-      TakeCard(ports, maths, view);
-    }
+    read = ReaderSucceeded(ports.reader.Authenticate()) &&
+           ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto));
+    if (read) taken = TakeCard(ports, maths, view);
   } catch (const std::exception&) {
     // The library could not be called, or the card could not be taken (out
     // of memory, for one): like a failed read, nothing more this time.
   }
+  try {
+    if (read && maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
+  } catch (const std::exception&) {
+    // Out of memory for a path: the files stay until the next read.
+  }
   view.SetPollTimerEnabled(true);
+  return taken;
+}
+
+void ClearCard(Maths& maths, MainWindowView& view) {
+  maths.ClearCardFields();
+  for (int k = 0; k < kCardFieldCount; ++k) view.ShowCardField(k, std::wstring());
+  view.ClearPhoto();
+}
+
+bool ClearCardWhenDue(CardRetention& retention, Maths& maths, MainWindowView& view,
+                      std::uint64_t nowMs) {
+  if (!retention.ClearDue(nowMs, maths.Settings().privacy.clearAfterSeconds)) return false;
+  ClearCard(maths, view);
+  retention.Cleared();
+  return true;
+}
+
+void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+  const PrivacySettings& privacy = maths.Settings().privacy;
+  const auto& number = maths.CardFields()[kIdNumberField];
+  if (number) {
+    std::wstring shown = ShownText(kIdNumberField, *number, privacy);
+    view.ShowCardField(kIdNumberField, shown);
+    WipeText(shown);
+  }
+  if (privacy.deleteCardFiles) DeleteCardFiles(ports);
+}
+
+void ForgetCardAtExit(const ReadingPorts& ports, Maths& maths) {
+  if (maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
+  maths.ClearCardFields();
 }
 
 }  // namespace keyentry

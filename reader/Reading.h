@@ -1,11 +1,14 @@
 #pragma once
-// Switching card reading on and off, and the poll that reads a card.
+// Switching card reading on and off, the poll that reads a card, and what
+// the privacy settings of KeyEntry.ini do with the card read.
+#include <cstdint>
 #include <string>
 
 #include "core/FileStore.h"
 #include "core/Maths.h"
 #include "core/ReaderLibrary.h"
 #include "core/TextCodec.h"
+#include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
 
 namespace keyentry {
@@ -28,6 +31,31 @@ void ToggleReading(Maths& maths, MainWindowView& view);
 // shows and stores its eight fields and shows its photo. A failed or partial
 // read ends the tick quietly, and so does any exception while reading or
 // showing the card; the timer always starts again.
-void PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
+// With the privacy settings: the ID number is shown masked (MaskIdNumber)
+// and stored whole; after every successful read of the library both card
+// files are deleted (DeleteCardFiles), once the program has read them.
+// True when card fields were taken and shown (the card's retention starts
+// again).
+bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
+
+// Forgets the card shown: the eight value labels and the photo box are
+// emptied, and the values keys and templates type are wiped and left never
+// filled (assigned keys are swallowed and type nothing, as before the first
+// card).
+void ClearCard(Maths& maths, MainWindowView& view);
+
+// The check of ClearAfterSeconds (清除秒数), at any time, reading on or off:
+// clears the card once its time is up. True when it cleared.
+bool ClearCardWhenDue(CardRetention& retention, Maths& maths, MainWindowView& view,
+                      std::uint64_t nowMs);
+
+// After each load of KeyEntry.ini: the ID number label follows the mask
+// setting, and with DeleteCardFiles card files left in the folder (by a read
+// before the setting was on, or a program that ended abruptly) are deleted.
+void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
+
+// At exit: with DeleteCardFiles both card files are deleted; the program's
+// own copies of the card are wiped either way.
+void ForgetCardAtExit(const ReadingPorts& ports, Maths& maths);
 
 }  // namespace keyentry

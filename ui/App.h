@@ -39,6 +39,9 @@ class App {
   // What the card poll reads through.
   const ReadingPorts& CardReading() const { return reading_; }
   FileStore& Files() { return files_; }
+  MessageSink& Messages() { return messages_; }
+  // The program's folder, without a trailing separator.
+  const std::wstring& Folder() const { return folder_; }
   bool IsDialogMessageForOurWindows(MSG& msg);
   int Dpi() const { return dpi_; }
   // Hidden top-level window that owns the key settings window, so that it

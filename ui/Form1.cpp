@@ -2,9 +2,15 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/CardField.h"
+#include "core/PathNames.h"
+#include "core/SettingsFile.h"
+#include "core/TextTools.h"
 #include "core/Texts.h"
+#include "core/Wipe.h"
+#include "platform/Notepad.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
@@ -22,6 +28,12 @@ constexpr int kClientWidth = 7875;
 constexpr int kClientHeight = 8520;
 constexpr UINT_PTR kTimer1 = 1;  // card poll
 constexpr UINT_PTR kTimer2 = 2;  // clock
+constexpr UINT_PTR kTimerLoadSettings = 3;
+// KeyEntry.ini has changed on disk (posted by the watch).
+constexpr UINT kMsgSettingsFileChanged = WM_APP + 1;
+// An editor writes a file in several steps: the file is read once it has
+// been quiet this long.
+constexpr UINT kSettingsQuietMs = 300;
 constexpr COLORREF kClockBackground = RGB(0xE0, 0xE0, 0xE0);
 
 static_assert(IDC_CAPTION_VALIDITY == IDC_CAPTION_NAME + kCardFieldCount - 1,
@@ -46,22 +58,71 @@ constexpr TwipRect kLblInitRect{120, 7920, 4575, 495};
 constexpr TwipRect kLblTimeRect{4800, 7920, 2895, 495};
 
 // The photo as a bitmap of our own, from the file's bytes; nothing when the
-// file is no bitmap that can be shown.
-UniqueBitmap LoadPhoto(const std::string& bytes, SIZE& size) {
+// file is no bitmap that can be shown. bits: where its pixels lie, bitsSize
+// bytes of them copied from the file.
+UniqueBitmap LoadPhoto(const std::string& bytes, SIZE& size, void*& bits, std::size_t& bitsSize) {
   const auto layout = CheckBitmapFile(bytes);
   if (!layout) return UniqueBitmap();
   const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + layout->infoOffset);
-  void* bits = nullptr;
+  bits = nullptr;
   UniqueBitmap bitmap(::CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || !bits) return UniqueBitmap();
   std::memcpy(bits, bytes.data() + layout->bitsOffset, layout->bitsSize);
+  bitsSize = layout->bitsSize;
   size = SIZE{layout->width, layout->height < 0 ? -layout->height : layout->height};
   return bitmap;
 }
 
+// The example KeyEntry.ini of the program's resources (empty if missing).
+std::string SettingsExample(HINSTANCE instance) {
+  HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SETTINGS_EXAMPLE), RT_RCDATA);
+  HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
+  const void* data = loaded ? ::LockResource(loaded) : nullptr;
+  if (!data) return std::string();
+  return std::string(static_cast<const char*>(data), ::SizeofResource(instance, found));
+}
+
+bool FileMissing(const std::wstring& path) {
+  if (::GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return false;
+  }
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Whether another program holds the file so that it cannot be read now (an
+// editor in the middle of saving): reading it then would look like a missing
+// file and drop every setting.
+bool HeldByAnother(const std::wstring& path) {
+  const UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Marks a load of the settings (whose message box may be open) as under way
+// for its scope.
+class LoadingSettings {
+ public:
+  explicit LoadingSettings(bool& flag) : flag_(flag) { flag_ = true; }
+  ~LoadingSettings() { flag_ = false; }
+  LoadingSettings(const LoadingSettings&) = delete;
+  LoadingSettings& operator=(const LoadingSettings&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
-Form1::Form1(App& app) : app_(app) {}
+Form1::Form1(App& app) : app_(app) {
+  wchar_t seams[4] = {};
+  if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
+    systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);
+  }
+}
 
 Form1::~Form1() {
   if (hwnd_) ::DestroyWindow(hwnd_);
@@ -76,6 +137,10 @@ bool Form1::Create(int showCommand) {
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
   CreateControls();
+  AddSettingsMenuItems();
+  // Watched from before the first load, so that no change is missed.
+  settingsWatch_ = std::make_unique<FileChangeWatch>(app_.Folder(), kSettingsFileName, hwnd_,
+                                                     kMsgSettingsFileChanged);
   ::SetTimer(hwnd_, kTimer2, 1000, nullptr);
   Form_Load();
   ::ShowWindow(hwnd_, showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
@@ -99,6 +164,9 @@ void Form1::CreateControls() {
   }
   ImagPer_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, kImagPerRect, IDC_PHOTO,
                          nullptr, dpi);
+  RECT box{};
+  ::GetWindowRect(ImagPer_, &box);
+  photoBoxSize_ = SIZE{box.right - box.left, box.bottom - box.top};
   const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
   ComRead_ = CreateChild(hwnd_, L"BUTTON", kCaptionStartReading, button | WS_GROUP, kComReadRect,
                          IDC_READ, newSongTi_.get(), dpi);
@@ -113,6 +181,9 @@ void Form1::CreateControls() {
 }
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
+    return SystemMenuItemForTest(wParam);
+  }
   switch (msg) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
@@ -134,6 +205,21 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kTimer1) Timer1_Timer();
       if (wParam == kTimer2) Timer2_Timer();
+      if (wParam == kTimerLoadSettings) LoadSettingsWhenFree();
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case IDM_EDIT_SETTINGS:
+          EditSettings();
+          return 0;
+        case IDM_RELOAD_SETTINGS:
+          ReloadSettingsFromMenu();
+          return 0;
+        default:
+          return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+      }
+    case kMsgSettingsFileChanged:
+      SettingsFileChanged();
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focused control is kept while another window
@@ -173,6 +259,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       ::KillTimer(hwnd_, kTimer1);
       ::KillTimer(hwnd_, kTimer2);
+      ::KillTimer(hwnd_, kTimerLoadSettings);
+      settingsWatch_.reset();
+      ForgetPhoto();
       app_.WindowDestroyed(hwnd_);
       return 0;
     default:
@@ -182,24 +271,39 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void Form1::Form_Load() {
   SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
+  const LoadingSettings loading(loadingSettings_);
+  NoteSettingsFile();
   ToggleReading(app_.maths(), *this);
+  ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
 }
 
 void Form1::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   ::KillTimer(hwnd_, kTimer1);
+  ::KillTimer(hwnd_, kTimerLoadSettings);
+  settingsWatch_.reset();
   app_.maths().CloseComm();
   app_.maths().SaveAndUnhook();
+  ForgetCardAtExit(app_.CardReading(), app_.maths());
+  ForgetPhoto();
 }
 
-void Form1::ComRead_Click() { ToggleReading(app_.maths(), *this); }
+void Form1::ComRead_Click() {
+  const LoadingSettings loading(loadingSettings_);
+  NoteSettingsFile();
+  ToggleReading(app_.maths(), *this);
+  ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+}
 
 void Form1::ComSet_Click() { app_.ShowOptions(); }
 
 void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-void Form1::Timer1_Timer() { PollCard(app_.CardReading(), app_.maths(), *this); }
+void Form1::Timer1_Timer() {
+  if (PollCard(app_.CardReading(), app_.maths(), *this)) retention_.CardRead(::GetTickCount64());
+  CheckCardRetention();
+}
 
 void Form1::Timer2_Timer() {
   SYSTEMTIME now{};
@@ -209,6 +313,88 @@ void Form1::Timer2_Timer() {
     lstrcpynW(separator, L":", 8);
   SetLabelText(LblTime_,
                FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, separator));
+  // Also while reading is off and the poll timer stands still.
+  CheckCardRetention();
+}
+
+void Form1::CheckCardRetention() {
+  ClearCardWhenDue(retention_, app_.maths(), *this, ::GetTickCount64());
+}
+
+void Form1::AddSettingsMenuItems() {
+  HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
+  if (!menu) return;
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, MF_STRING, IDM_EDIT_SETTINGS, kMenuEditSettings);
+  ::AppendMenuW(menu, MF_STRING, IDM_RELOAD_SETTINGS, kMenuReloadSettings);
+}
+
+LRESULT Form1::SystemMenuItemForTest(WPARAM position) const {
+  HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
+  const int count = ::GetMenuItemCount(menu);
+  if (position == static_cast<WPARAM>(-1)) return count;
+  if (count < 0 || position >= static_cast<WPARAM>(count)) return 0;
+  wchar_t text[256] = {};
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+  info.dwTypeData = text;
+  info.cch = 256;
+  if (!::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info)) return 0;
+  if (info.fType & MFT_SEPARATOR) return 0;
+  const ATOM atom = text[0] ? ::GlobalAddAtomW(text) : 0;
+  return static_cast<LRESULT>(MAKELONG(atom, info.wID));
+}
+
+void Form1::EditSettings() {
+  const std::wstring path = PathInFolder(app_.Folder(), kSettingsFileName);
+  if (FileMissing(path)) {
+    // The commented example changes nothing until the operator edits it.
+    const std::string example = SettingsExample(app_.Instance());
+    if (example.empty() || !app_.Files().Replace(path, example)) {
+      app_.Messages().ShowMessage(Substitute(kMsgSettingsCreateFailed, {path}));
+      return;
+    }
+  }
+  if (!OpenInNotepad(path)) app_.Messages().ShowMessage(Substitute(kMsgNotepadFailed, {path}));
+}
+
+std::wstring Form1::SettingsPath() const { return PathInFolder(app_.Folder(), kSettingsFileName); }
+
+void Form1::NoteSettingsFile() { loadedSettings_ = app_.Files().ReadAll(SettingsPath()); }
+
+void Form1::SettingsFileChanged() {
+  if (settingsWatch_) settingsWatch_->Acknowledge();
+  // Each new change starts the quiet time again.
+  ::SetTimer(hwnd_, kTimerLoadSettings, kSettingsQuietMs, nullptr);
+}
+
+void Form1::ReloadSettingsFromMenu() {
+  reloadAsked_ = true;
+  LoadSettingsWhenFree();
+}
+
+void Form1::LoadSettingsWhenFree() {
+  // Tried again a little later while another load's message box is open,
+  // or while an editor holds the file.
+  if (loadingSettings_ || HeldByAnother(SettingsPath())) {
+    ::SetTimer(hwnd_, kTimerLoadSettings, kSettingsQuietMs, nullptr);
+    return;
+  }
+  ::KillTimer(hwnd_, kTimerLoadSettings);
+  const bool asked = std::exchange(reloadAsked_, false);
+  // A change that a load has taken already (the menu's, or one under way
+  // when the change came) is not loaded, and reported, twice.
+  if (!asked && app_.Files().ReadAll(SettingsPath()) == loadedSettings_) return;
+  LoadSettings();
+}
+
+void Form1::LoadSettings() {
+  if (unloaded_) return;
+  const LoadingSettings loading(loadingSettings_);
+  NoteSettingsFile();
+  app_.maths().ReloadSettings();
+  ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
 }
 
 void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
@@ -274,13 +460,22 @@ void Form1::ShowPhoto(const std::wstring& path) {
   auto bytes = app_.Files().ReadPrefix(path, kMaxPhotoFileBytes);
   if (!bytes) return;
   if (photo_ && *bytes == photoBytes_) {  // the same photo again
+    WipeText(*bytes);
     ::UpdateWindow(hwnd_);
     return;
   }
   SIZE size{};
-  UniqueBitmap loaded = LoadPhoto(*bytes, size);
-  if (!loaded) return;
+  void* bits = nullptr;
+  std::size_t bitsSize = 0;
+  UniqueBitmap loaded = LoadPhoto(*bytes, size, bits, bitsSize);
+  if (!loaded) {
+    WipeText(*bytes);
+    return;
+  }
+  ForgetPhoto();
   photo_ = std::move(loaded);
+  photoBits_ = bits;
+  photoBitsSize_ = bitsSize;
   photoSize_ = size;
   photoBytes_ = std::move(*bytes);
   RECT r{0, 0, photoSize_.cx, photoSize_.cy};
@@ -297,6 +492,26 @@ void Form1::ShowPhoto(const std::wstring& path) {
   }
   ::InvalidateRect(ImagPer_, nullptr, FALSE);
   ::UpdateWindow(hwnd_);
+}
+
+void Form1::ForgetPhoto() {
+  if (photoBits_) ::SecureZeroMemory(photoBits_, photoBitsSize_);
+  photoBits_ = nullptr;
+  photoBitsSize_ = 0;
+  photo_.reset();
+  WipeText(photoBytes_);
+}
+
+void Form1::ClearPhoto() {
+  ForgetPhoto();
+  // The box as it is before the first card, empty.
+  RECT now{};
+  ::GetWindowRect(ImagPer_, &now);
+  if (now.right - now.left != photoBoxSize_.cx || now.bottom - now.top != photoBoxSize_.cy) {
+    ::SetWindowPos(ImagPer_, nullptr, 0, 0, photoBoxSize_.cx, photoBoxSize_.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ::InvalidateRect(ImagPer_, nullptr, TRUE);
 }
 
 }  // namespace keyentry

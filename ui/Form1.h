@@ -3,16 +3,29 @@
 // and the read, key settings and exit buttons.
 #include <windows.h>
 
+#include <cstddef>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "core/CardField.h"
+#include "platform/FileChangeWatch.h"
 #include "platform/Handles.h"
+#include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
 #include "ui/Controls.h"
 
 namespace keyentry {
 
 class App;
+
+// Test seam (only with KEYENTRY_TEST_SEAMS=1 at start, as for the keyboard
+// hook): this registered message sent to the main window tells what its
+// system menu holds, since another process cannot read it. wParam -1: the
+// number of items. wParam n: item n from the top as MAKELONG(atom, id),
+// where atom is a new global atom holding its text (the caller deletes it);
+// a separator answers 0. Without the variable it answers 0.
+inline constexpr const wchar_t* kSystemMenuItemMessageName = L"KeyEntry.Test.SystemMenuItem";
 
 class Form1 : public MainWindowView {
  public:
@@ -32,6 +45,7 @@ class Form1 : public MainWindowView {
   void SetPollTimerEnabled(bool enabled) override;
   void ShowCardField(int field, const std::wstring& text) override;
   void ShowPhoto(const std::wstring& path) override;
+  void ClearPhoto() override;
 
  private:
   template <typename T>
@@ -46,6 +60,21 @@ class Form1 : public MainWindowView {
   void ComExit_Click();
   void Timer1_Timer();
   void Timer2_Timer();
+  // KeyEntry.ini: the two items of the system menu, and loading the file
+  // again when it has changed on disk.
+  void AddSettingsMenuItems();
+  void EditSettings();
+  void SettingsFileChanged();
+  void ReloadSettingsFromMenu();
+  void LoadSettingsWhenFree();
+  void LoadSettings();
+  std::wstring SettingsPath() const;
+  // Keeps what the file holds, just before it is loaded.
+  void NoteSettingsFile();
+  void CheckCardRetention();
+  LRESULT SystemMenuItemForTest(WPARAM position) const;
+  // Wipes the photo's bytes and pixels and lets the bitmap go.
+  void ForgetPhoto();
   void DrawItem(const DRAWITEMSTRUCT& item);
   void SetLabelText(HWND label, const std::wstring& text);
   void RememberFocus();
@@ -65,9 +94,20 @@ class Form1 : public MainWindowView {
   UniqueFont songTi_;
   UniqueFont newSongTi_;
   UniqueBitmap photo_;
+  void* photoBits_ = nullptr;  // the bitmap's pixels, and how many bytes of them are the photo's
+  std::size_t photoBitsSize_ = 0;
   SIZE photoSize_{};
+  SIZE photoBoxSize_{};     // the photo box before any photo
   std::string photoBytes_;  // the file the photo was made from
   bool unloaded_ = false;
+  CardRetention retention_;
+  std::unique_ptr<FileChangeWatch> settingsWatch_;
+  // Settings (and SetKey.txt) are being loaded; their message box may be
+  // open. A load asked for meanwhile waits until this one is over.
+  bool loadingSettings_ = false;
+  bool reloadAsked_ = false;                   // by the menu: load even an unchanged file
+  std::optional<std::string> loadedSettings_;  // the file's bytes at the last load
+  UINT systemMenuItemMessage_ = 0;             // the test seam, when switched on
 };
 
 }  // namespace keyentry

@@ -52,6 +52,12 @@ class FakeFiles : public FileStore {
     files[path] = std::string(bytes);
     return true;
   }
+  bool Remove(const std::wstring& path) override {
+    removeCalls.push_back(path);
+    if (readOnly.count(path)) return false;
+    return files.erase(path) > 0;
+  }
+  std::vector<std::wstring> removeCalls;  // every path asked to be removed
 };
 
 // Code page 936 as Windows decodes it, through the C library's converter.
@@ -172,6 +178,8 @@ class FakeView : public MainWindowView {
     if (photoThrows) throw std::bad_alloc();
     photos.push_back(path);
   }
+  void ClearPhoto() override { ++photoClears; }
+  int photoClears = 0;
 };
 
 // The core wired to fakes, as the program wires it to Windows.

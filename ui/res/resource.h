@@ -34,6 +34,15 @@
 #define IDC_STATUS 144
 #define IDC_CLOCK 145
 
+// Main window: items of the system menu. System commands are multiples of
+// 16 below 0xF000.
+#define IDM_EDIT_SETTINGS 0x0400
+#define IDM_RELOAD_SETTINGS 0x0410
+
+// The commented example written as KeyEntry.ini when the operator opens a
+// missing file (UTF-8 with byte order mark, CR LF).
+#define IDR_SETTINGS_EXAMPLE 300
+
 // Key settings window: captions of the card fields.
 #define IDC_KEY_LABEL_NAME 200
 #define IDC_KEY_LABEL_SEX 201
