@@ -85,8 +85,10 @@ HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, bool typ
 void SendFieldTexts(const HookTable& table, FieldMask fields, TextSender& sender);
 
 // Field keys only, typed at once through the sender (templates are not
-// looked at): how the hook decides until the hook thread carries out
-// actions itself.
+// looked at): what the hook thread does for a site without KeyEntry.ini,
+// where every field goes through the text-sending library. The hook thread
+// itself composes DecideKeyAction and SendFieldTexts; this is that
+// composition for the tests and the benchmark of the decision.
 HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint32_t message,
                             std::uint32_t vkCode, TextSender& sender);
 
