@@ -12,20 +12,6 @@ namespace keyentry {
 
 namespace {
 
-struct GlobalMemoryTraits {
-  using Handle = HGLOBAL;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::GlobalFree(h); }
-};
-struct EnhMetafileTraits {
-  using Handle = HENHMETAFILE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::DeleteEnhMetaFile(h); }
-};
-// Owned until SetClipboardData takes them.
-using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
-using UniqueEnhMetafile = UniqueHandle<EnhMetafileTraits>;
-
 // A memory block locked for the scope.
 class LockedGlobal {
  public:

@@ -75,6 +75,16 @@ struct MemoryDcTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DeleteDC(h); }
 };
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::GlobalFree(h); }
+};
+struct EnhMetafileTraits {
+  using Handle = HENHMETAFILE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DeleteEnhMetaFile(h); }
+};
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
@@ -88,6 +98,10 @@ using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<GdiTraits<HBRUSH>>;
 // A device context made with CreateCompatibleDC.
 using UniqueMemoryDC = UniqueHandle<MemoryDcTraits>;
+// Memory of GlobalAlloc and enhanced metafiles: owned until SetClipboardData
+// takes them.
+using UniqueGlobal = UniqueHandle<GlobalMemoryTraits>;
+using UniqueEnhMetafile = UniqueHandle<EnhMetafileTraits>;
 
 // The device context of a window (or, for no window, of the screen), taken
 // with GetDC and given back with ReleaseDC.
