@@ -23,11 +23,6 @@ class CardLimits : public ::testing::Test {
     rig.maths.LoadKeySettings();
     rig.reader.cardPresent = true;
   }
-  std::vector<std::string> Typed(std::uint32_t vk) {
-    RecordingSender sender;
-    rig.PressKey(vk, sender);
-    return sender.sent;
-  }
 };
 
 TEST_F(CardLimits, ALongFieldIsKeptShownAndTypedCutTo128Units) {
@@ -37,10 +32,10 @@ TEST_F(CardLimits, ALongFieldIsKeptShownAndTypedCutTo128Units) {
   PollCard(rig.reading, rig.maths, view);
   EXPECT_EQ(view.shown[4], std::wstring(128, L'A'));
   EXPECT_EQ(rig.maths.CardFields()[4], std::wstring(128, L'A'));
-  EXPECT_EQ(Typed(kF5), std::vector<std::string>{std::string(128, 'A')});
+  EXPECT_EQ(rig.Typed(kF5), std::vector<std::string>{std::string(128, 'A')});
   // Cut after the space: trimmed like any field.
   EXPECT_EQ(view.shown[0], std::wstring(127, L'x'));
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{std::string(127, 'x')});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{std::string(127, 'x')});
   EXPECT_EQ(view.photos.size(), 1u);
   // Padding first goes, then the cut counts.
   EXPECT_EQ(CardFieldText(L"\u3000\u3000  " + std::wstring(130, L'b')), std::wstring(128, L'b'));
@@ -89,7 +84,7 @@ TEST_F(CardLimits, OutOfMemoryWhileTakingTheCardEndsTheTickQuietly) {
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_EQ(view.timerStarts, 2);
   EXPECT_EQ(view.shown[0], L"张三");
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{U8(L"张三")});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{U8(L"张三")});
 
   // Showing the photo throws: the fields are taken all the same.
   rig.files.outOfMemory = false;
@@ -98,7 +93,7 @@ TEST_F(CardLimits, OutOfMemoryWhileTakingTheCardEndsTheTickQuietly) {
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_EQ(view.timerStarts, 3);
   EXPECT_EQ(view.shown[0], L"李四");
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{U8(L"李四")});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{U8(L"李四")});
   EXPECT_TRUE(rig.messages.shown.empty());
 }
 

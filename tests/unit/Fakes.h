@@ -201,6 +201,12 @@ struct CoreRig {
   void PressKey(std::uint32_t vk, RecordingSender& sender, std::uint32_t message = kWmKeyDown) {
     DecideKeyEvent(*tables.Current(), 0, message, vk, sender);
   }
+  // The texts a key-down of the key types.
+  std::vector<std::string> Typed(std::uint32_t vk) {
+    RecordingSender sender;
+    PressKey(vk, sender);
+    return sender.sent;
+  }
 };
 
 // Key events in short: "09/0F" a key-down (virtual key/scan code, in hex),

@@ -92,11 +92,6 @@ class Privacy : public ::testing::Test {
         U8(name) + "\r\n女\r\n汉\r\n19900307\r\n北京市\r\n110108199003070011\r\n局\r\n长期\r\n";
     rig.reader.cardPresent = true;
   }
-  std::vector<std::string> Typed(std::uint32_t vk) {
-    RecordingSender sender;
-    rig.PressKey(vk, sender);
-    return sender.sent;
-  }
 };
 
 TEST_F(Privacy, CardIsClearedAfterItsSecondsAndTheNextCardShowsAndTypes) {
@@ -114,13 +109,13 @@ TEST_F(Privacy, CardIsClearedAfterItsSecondsAndTheNextCardShowsAndTypes) {
   EXPECT_EQ(view.photoClears, 1);
   EXPECT_EQ(rig.maths.CardFields()[0], std::nullopt);
   // Back to "never filled": the key is still swallowed and types nothing.
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{"<null>"});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{"<null>"});
   EXPECT_EQ(rig.tables.Current()->values[5], std::nullopt);
   EXPECT_FALSE(ClearCardWhenDue(retention, rig.maths, view, 20000)) << "cleared once only";
   PlaceCard(L"李四");
   ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
   EXPECT_EQ(view.shown[0], L"李四");
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{U8(L"李四")});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{U8(L"李四")});
 }
 
 TEST_F(Privacy, WithoutTheSettingsNothingClearsNoFileGoesAndTheNumberIsWhole) {
@@ -157,7 +152,7 @@ TEST_F(Privacy, CardFilesAreDeletedOnceReadAndAtExitAndAStuckOneStaysSilently) {
   EXPECT_EQ(photoView.shown[0], L"张三");
   EXPECT_EQ(rig.files.files.count(CoreRig::kCardFile), 0u);
   EXPECT_EQ(rig.files.files.count(kPhotoFile), 0u);
-  EXPECT_EQ(Typed(kF1), std::vector<std::string>{U8(L"张三")});
+  EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{U8(L"张三")});
   // A read that fails wrote nothing: nothing is deleted.
   rig.files.removeCalls.clear();
   rig.reader.readSucceeds = false;
@@ -193,7 +188,7 @@ TEST_F(Privacy, MaskedNumberIsShownAndTheWholeNumberTyped) {
   ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
   EXPECT_EQ(view.shown[5], L"110108********0011");
   EXPECT_EQ(view.shown[3], L"19900307") << "only the number is masked";
-  EXPECT_EQ(Typed(kF6), std::vector<std::string>{"110108199003070011"});
+  EXPECT_EQ(rig.Typed(kF6), std::vector<std::string>{"110108199003070011"});
   // The setting switched off in the file: the label shows the whole number.
   rig.files.files[CoreRig::kIniFile] = U8(L"[隐私]\n身份证号遮挡 = 否\n");
   rig.maths.ReloadSettings();
