@@ -63,6 +63,13 @@ class Sandbox {
   std::wstring folder_;  // the program's folder, root_ or a folder within it
 };
 
+// The eight fields of a card with short texts and nothing to trim, for
+// tests that need a card but not its length or padding.
+inline const std::vector<std::wstring> kShortCard = {L"欧阳明月", L"女",
+                                                     L"汉",       L"19880315",
+                                                     L"江南省",   L"990101198803150027",
+                                                     L"临水市",   L"2016.03.15-2036.03.15"};
+
 // One run of KeyEntry.exe from a sandbox.
 class Program {
  public:

@@ -9,11 +9,6 @@
 namespace keyentry::wintest {
 namespace {
 
-const std::vector<std::wstring> kCard = {L"欧阳明月", L"女",
-                                         L"汉",       L"19880315",
-                                         L"江南省",   L"990101198803150027",
-                                         L"临水市",   L"2016.03.15-2036.03.15"};
-
 // The hidden window of the program's hook thread.
 HWND HookWindow(DWORD pid) {
   for (HWND w = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KeyEntryHookWatch", nullptr); w;
@@ -41,7 +36,7 @@ class HookRecovery : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(::GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8 so the ANSI code page is 936";
     box.Write(L"SetKey.txt", kKeyFileF1ToF8);
-    box.MakeCard("test", kCard);
+    box.MakeCard("test", kShortCard);
     box.AttachReader("1001");
     box.PlaceCard("test");
   }

@@ -10,10 +10,6 @@
 namespace keyentry::wintest {
 namespace {
 
-const std::vector<std::wstring> kCard = {L"欧阳明月", L"女",
-                                         L"汉",       L"19880315",
-                                         L"江南省",   L"990101198803150027",
-                                         L"临水市",   L"2016.03.15-2036.03.15"};
 constexpr const wchar_t* kWhole = L"990101198803150027";
 constexpr const wchar_t* kMasked = L"990101********0027";
 const std::string kBom = "\xEF\xBB\xBF";
@@ -31,7 +27,7 @@ class SettingsFile : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(::GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8 so the ANSI code page is 936";
     box.Write(L"SetKey.txt", kKeyFileF1ToF8);
-    box.MakeCard("test", kCard);
+    box.MakeCard("test", kShortCard);
     box.AttachReader("1001");
   }
   void StartWithCard() {
