@@ -24,7 +24,7 @@ FieldMask FieldsOfKey(const HookTable& table, std::int16_t key) {
 
 // The decision, with templates from `settings` (none when null).
 HookAction Decide(const HookTable& table, const SettingsContent* settings, HookKeyState& state,
-                  bool typingBusy, std::int32_t code, std::uint32_t message, std::uint32_t vkCode) {
+                  std::int32_t code, std::uint32_t message, std::uint32_t vkCode) {
   HookAction action;  // pass on
   if (code < 0) return action;
   const auto key = static_cast<std::int16_t>(vkCode & 0xFFFFu);
@@ -35,13 +35,13 @@ HookAction Decide(const HookTable& table, const SettingsContent* settings, HookK
   if (message != kWmKeyDown && message != kWmSysKeyDown) return action;
 
   if (const FieldMask fields = FieldsOfKey(table, key)) {
-    action.kind = typingBusy ? HookActionKind::kSwallow : HookActionKind::kTypeFields;
-    if (!typingBusy) action.fields = fields;
+    action.kind = HookActionKind::kTypeFields;
+    action.fields = fields;
     return action;
   }
   if (TemplateKeyBit(key) != 0 && settings != nullptr && settings->FindTemplate(key) != nullptr) {
     const bool repeat = state.MarkTemplateKeyHeld(key);
-    if (repeat || typingBusy) {
+    if (repeat || !HoldsCard(table)) {
       action.kind = HookActionKind::kSwallow;
     } else {
       action.kind = HookActionKind::kRunTemplate;
@@ -58,9 +58,8 @@ HookAction Decide(const HookTable& table, const SettingsContent* settings, HookK
 HookDecision ToHookDecision(const HookAction& action) {
   switch (action.kind) {
     case HookActionKind::kPassOn:
-      return {true, 0};
     case HookActionKind::kLetThrough:
-      return {false, 0};
+      return {true, 0};
     case HookActionKind::kSwallow:
     case HookActionKind::kTypeFields:
     case HookActionKind::kRunTemplate:
@@ -83,9 +82,16 @@ void HookKeyState::ReleaseTemplateKey(std::int16_t vkCode) {
   heldTemplateKeys_ &= ~TemplateKeyBit(vkCode);
 }
 
-HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, bool typingBusy,
-                           std::int32_t code, std::uint32_t message, std::uint32_t vkCode) {
-  return Decide(table, table.settings.get(), state, typingBusy, code, message, vkCode);
+HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, std::int32_t code,
+                           std::uint32_t message, std::uint32_t vkCode) {
+  return Decide(table, table.settings.get(), state, code, message, vkCode);
+}
+
+bool HoldsCard(const HookTable& table) {
+  for (const auto& value : table.values) {
+    if (value) return true;
+  }
+  return false;
 }
 
 void SendFieldTexts(const HookTable& table, FieldMask fields, TextSender& sender) {
@@ -99,7 +105,7 @@ void SendFieldTexts(const HookTable& table, FieldMask fields, TextSender& sender
 HookDecision DecideKeyEvent(const HookTable& table, std::int32_t code, std::uint32_t message,
                             std::uint32_t vkCode, TextSender& sender) {
   HookKeyState state;
-  const HookAction action = Decide(table, nullptr, state, false, code, message, vkCode);
+  const HookAction action = Decide(table, nullptr, state, code, message, vkCode);
   if (action.kind == HookActionKind::kTypeFields) SendFieldTexts(table, action.fields, sender);
   return ToHookDecision(action);
 }

@@ -26,13 +26,13 @@ class TextSender {
 // What the hook procedure answers for one event.
 struct HookDecision {
   bool callNextHook;    // hand the event to the next hook and return its result
-  std::int32_t result;  // otherwise: 1 swallows the key, 0 lets it through
+  std::int32_t result;  // otherwise: 1 swallows the key
 };
 
 // What the hook does with one event.
 enum class HookActionKind {
   kPassOn,      // hand it to the next hook (key-ups, negative codes, ...)
-  kLetThrough,  // return 0: a key-down no field or template uses
+  kLetThrough,  // a key-down no field or template uses: on to the next hook
   kSwallow,     // return 1 and do nothing more
   kTypeFields,  // return 1 and type the fields of `fields`, in field order
   kRunTemplate  // return 1 and type the template of key `templateKey`
@@ -47,7 +47,11 @@ inline bool operator==(const HookAction& a, const HookAction& b) {
   return a.kind == b.kind && a.fields == b.fields && a.templateKey == b.templateKey;
 }
 
-// The hook procedure's answer for an action.
+// The hook procedure's answer for an action: a swallowed key is answered 1
+// and reaches no other hook; everything else, key-downs that nothing here
+// uses included, goes on to the next hook, so that other programs' hooks
+// (hot-key tools, input helpers, accessibility software) see every key the
+// program does not take.
 HookDecision ToHookDecision(const HookAction& action);
 
 // What the hook remembers between events: which template keys are held
@@ -73,12 +77,17 @@ class HookKeyState {
 //   template on the same key. Modifiers play no part.
 // - A key-down of F1..F24 with a template runs it (kRunTemplate) and marks
 //   the key held; while held, further key-downs are auto-repeat: swallowed.
-// - While the typing thread is busy (typingBusy), every key-down of a field
-//   key or a template key is swallowed and ignored (a template key is still
-//   marked held, so its auto-repeat does not run it afterwards).
-// - Every other key-down is let through.
-HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, bool typingBusy,
-                           std::int32_t code, std::uint32_t message, std::uint32_t vkCode);
+//   While no card is held (before the first card, after it was cleared) a
+//   template types nothing at all, not even its keys and fixed text: the key
+//   is swallowed.
+// - Every other key-down is let through, and other programs' hooks see it.
+// Whether the press is typed at once or waits its turn behind earlier ones
+// is not decided here (see TypingQueue).
+HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, std::int32_t code,
+                           std::uint32_t message, std::uint32_t vkCode);
+
+// Whether the table holds a card (any field ever filled).
+bool HoldsCard(const HookTable& table);
 
 // Types the fields of the set through the text-sending library, in field
 // order, one call each (nullptr for a field never filled).
@@ -103,6 +112,10 @@ class KeyboardHook {
   virtual bool Install() = 0;
   // Removes the hook if installed.
   virtual void Remove() = 0;
+  // Types the typing on read (读卡后) of the card in the table published
+  // last, for the program that has the focus, behind whatever is queued.
+  // Returns at once. Nothing without an installed hook.
+  virtual void TypeOnRead() = 0;
 };
 
 }  // namespace keyentry

@@ -102,7 +102,18 @@ void Maths::SetCardField(int field, std::wstring text) {
 
 void Maths::ClearCardFields() {
   WipeCardValues(cardFields_);
+  newCard_.Forget();
   PublishHookTable();
+}
+
+void Maths::ReadingSwitchedOn() { newCard_.Forget(); }
+
+void Maths::NoCardOnReader() { newCard_.Forget(); }
+
+void Maths::CardTaken() {
+  const auto& number = cardFields_[kIdNumberField];
+  if (!newCard_.CardRead(number ? *number : std::wstring())) return;
+  if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "core/HookTable.h"
 #include "core/KeyboardHook.h"
 #include "core/MessageSink.h"
+#include "core/NewCardRule.h"
 #include "core/ReaderLibrary.h"
 #include "core/SettingsFile.h"
 #include "core/TextCodec.h"
@@ -83,6 +84,13 @@ class Maths {
   // table lets go of it.
   void PublishHookTable();
 
+  // Typing on read (读卡后): the poll tells what it found. Only with a
+  // 读卡后 in KeyEntry.ini is anything typed: once per new card (see
+  // NewCardRule), after the card's table has been published.
+  void ReadingSwitchedOn();
+  void NoCardOnReader();
+  void CardTaken();
+
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
   bool SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix);
@@ -96,6 +104,7 @@ class Maths {
   HotKeyTable hotKeys_;
   CardFieldValues cardFields_;
   std::shared_ptr<const SettingsContent> settings_;
+  NewCardRule newCard_;
 };
 
 }  // namespace keyentry

@@ -46,6 +46,7 @@ const SettingName kPrivacyNames[] = {{L"清除秒数", L"ClearAfterSeconds"},
                                      {L"读后删除卡片文件", L"DeleteCardFiles"},
                                      {L"身份证号遮挡", L"MaskIdNumber"}};
 
+const SettingName kOnReadName{L"读卡后", L"OnRead"};
 const SettingName kTemplatesSection{L"模板", L"Templates"};
 const SettingName kTypingSection{L"输入", L"Typing"};
 const SettingName kProgramSection{L"程序", L"App"};
@@ -122,7 +123,7 @@ class Parser {
         return TemplateLine(name, TrimBlanks(value));
       case Section::kTyping:
       case Section::kProgram:
-        return TypingLine(name, TrimBlanks(WithoutComment(value)));
+        return TypingLine(name, value);
       case Section::kPrivacy:
         return PrivacyLine(name, TrimBlanks(WithoutComment(value)));
       case Section::kNone:
@@ -179,6 +180,7 @@ class Parser {
   }
 
   void TemplateLine(std::wstring_view name, std::wstring_view value) {
+    if (NameIs(name, kOnReadName)) return OnReadLine(name, value, out_.onRead, onReadLines_[L""]);
     const std::int16_t vkCode = TemplateKeyToCode(name);
     if (vkCode == 0) return Problem(Substitute(kIniBadTemplateKey, {name}));
     const int keyNumber = vkCode - kVkF1 + 1;
@@ -195,6 +197,23 @@ class Parser {
         KeyTemplate{keyNumber, vkCode, std::move(parsed.value), number_, std::wstring(raw_)});
   }
 
+  // 读卡后: a template, or off when empty or only a comment.
+  void OnReadLine(std::wstring_view name, std::wstring_view value,
+                  std::optional<OnReadTemplate>& target, int& firstLine) {
+    if (!FirstTime(firstLine, name)) return;
+    OnReadTemplate onRead;
+    onRead.line = number_;
+    onRead.lineText = std::wstring(raw_);
+    if (!value.empty() && value[0] != L';' && value[0] != L'#') {
+      ParsedTemplate parsed = ParseTemplate(value);
+      if (parsed.error) return Problem(Substitute(kIniTemplateError, {parsed.error->what}));
+      onRead.enabled = true;
+      onRead.parsed = std::move(parsed.value);
+    }
+    firstLine = number_;
+    target = std::move(onRead);
+  }
+
   // Reads a whole number in 0..max; false (after reporting) otherwise.
   bool Number(std::wstring_view name, std::wstring_view value, int max, const wchar_t* unit,
               int& result) {
@@ -207,9 +226,20 @@ class Parser {
     return false;
   }
 
-  void TypingLine(std::wstring_view name, std::wstring_view value) {
+  void TypingLine(std::wstring_view name, std::wstring_view rawValue) {
+    if (section_ == Section::kProgram && NameIs(name, kOnReadName)) {
+      std::optional<OnReadTemplate> onRead;
+      OnReadLine(name, TrimBlanks(rawValue), onRead, onReadLines_[program_]);
+      if (onRead) out_.programOnRead[program_] = std::move(*onRead);
+      return;
+    }
+    const std::wstring_view value = TrimBlanks(WithoutComment(rawValue));
     const int setting = FindSetting(name, kTypingNames);
-    if (setting < 0) return Problem(Substitute(kIniUnknownName, {name, title_, kIniTypingNames}));
+    if (setting < 0) {
+      return Problem(Substitute(
+          kIniUnknownName,
+          {name, title_, section_ == Section::kProgram ? kIniProgramNames : kIniTypingNames}));
+    }
     if (value.empty()) return Problem(kIniNoValue);
     auto& lines = typingLines_[section_ == Section::kTyping ? std::wstring() : program_];
     int& firstLine = lines[static_cast<std::size_t>(setting)];
@@ -263,6 +293,7 @@ class Parser {
   // Line of the first use of each key, each setting per section (0: none).
   std::array<int, kTemplateKeyCount> templateLines_{};
   std::map<std::wstring, std::array<int, 3>> typingLines_;  // "" for [输入]
+  std::map<std::wstring, int> onReadLines_;                 // "" for [模板]
   std::array<int, 3> privacyLines_{};
 };
 
@@ -291,6 +322,24 @@ TypingSettings SettingsContent::TypingFor(std::wstring_view executable) const {
   const auto program = programs.find(LowerAscii(executable));
   if (program != programs.end()) Apply(program->second, settings);
   return settings;
+}
+
+const Template* SettingsContent::OnReadFor(std::wstring_view executable) const {
+  const std::size_t slash = executable.find_last_of(L"\\/");
+  if (slash != std::wstring_view::npos) executable.remove_prefix(slash + 1);
+  const auto program = programOnRead.find(LowerAscii(executable));
+  const OnReadTemplate* found = program != programOnRead.end() ? &program->second
+                                : onRead                       ? &*onRead
+                                                               : nullptr;
+  return found && found->enabled ? &found->parsed : nullptr;
+}
+
+bool SettingsContent::OnReadAnywhere() const {
+  if (onRead && onRead->enabled) return true;
+  for (const auto& [name, setting] : programOnRead) {
+    if (setting.enabled) return true;
+  }
+  return false;
 }
 
 std::wstring DecodeSettingsText(std::string_view bytes, const TextCodec& fallback,

@@ -4,12 +4,16 @@
 // privacy settings. Every name has a Chinese form and an English alias:
 //
 //   [模板] / [Templates]       F1 .. F24 = template (see core/Template.h)
+//                              读卡后 / OnRead = template typed by itself when
+//                                a new card is read (empty: never)
 //   [输入] / [Typing]          字段间隔 / FieldDelayMs   0..2000 (pause after
 //                                each {Tab}, {Shift+Tab}, {Enter})
 //                              方式 / Mode  字符|按键|粘贴 (unicode|keys|paste)
 //                              字符间隔 / CharDelayMs    0..50
 //   [程序:NAME] / [App:NAME]   the settings of [输入] for one program (by its
-//                                executable name); unset ones come from [输入]
+//                                executable name); unset ones come from [输入];
+//                                and 读卡后 / OnRead for that program instead of
+//                                the one of [模板] (empty: never in this program)
 //   [隐私] / [Privacy]         清除秒数 / ClearAfterSeconds  0..86400 (0 = never)
 //                              读后删除卡片文件 / DeleteCardFiles  是|否 (yes|no)
 //                              身份证号遮挡 / MaskIdNumber         是|否 (yes|no)
@@ -72,6 +76,16 @@ struct KeyTemplate {
   std::wstring lineText;  // that line as it stands
 };
 
+// What is typed by itself when a new card is read (读卡后): a template, or
+// nothing (an empty value, or one that is only a comment starting with ";"
+// or "#", switches typing on read off).
+struct OnReadTemplate {
+  bool enabled = false;
+  Template parsed;  // when enabled
+  int line = 0;     // where it is set, 1-based
+  std::wstring lineText;
+};
+
 // A line of the file that is not used, and why.
 struct SettingsProblem {
   int line = 0;           // 1-based
@@ -87,6 +101,8 @@ struct SettingsContent {
   // [程序:NAME], keyed by NAME in lower case (".exe" added to a name
   // without any dot).
   std::map<std::wstring, TypingOverrides> programs;
+  std::optional<OnReadTemplate> onRead;                  // 读卡后 of [模板]
+  std::map<std::wstring, OnReadTemplate> programOnRead;  // 读卡后 of [程序:NAME], keyed as programs
   PrivacySettings privacy;
   std::vector<SettingsProblem> problems;  // in line order
   SettingsEncoding encoding = SettingsEncoding::kUtf8;
@@ -96,6 +112,13 @@ struct SettingsContent {
   // The settings for the program with this executable name (a full path
   // works too; case does not matter): [程序:NAME] over [输入] over defaults.
   TypingSettings TypingFor(std::wstring_view executable) const;
+  // The template typed on a card read while this program has the focus:
+  // its [程序:NAME] 读卡后 over that of [模板]; nullptr when it is off.
+  const Template* OnReadFor(std::wstring_view executable) const;
+  // Whether any program gets typing on read.
+  bool OnReadAnywhere() const;
+  // Whether the typing or the typing on read depends on the program.
+  bool HasProgramSections() const { return !programs.empty() || !programOnRead.empty(); }
 };
 
 // The text of the file: a UTF-8 or UTF-16 byte order mark is dropped.

@@ -101,6 +101,8 @@ inline constexpr const wchar_t* kIniNoValue = L"等号后缺少值。";
 inline constexpr const wchar_t* kIniUnknownName = L"%2 中没有名为“%1”的设置。可用的有：%3。";
 inline constexpr const wchar_t* kIniTypingNames =
     L"字段间隔、方式、字符间隔（或 FieldDelayMs、Mode、CharDelayMs）";
+inline constexpr const wchar_t* kIniProgramNames =
+    L"字段间隔、方式、字符间隔、读卡后（或 FieldDelayMs、Mode、CharDelayMs、OnRead）";
 inline constexpr const wchar_t* kIniPrivacyNames =
     L"清除秒数、读后删除卡片文件、身份证号遮挡（或 ClearAfterSeconds、DeleteCardFiles、"
     L"MaskIdNumber）";

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/UnicodeText.h"
+#include "core/Wipe.h"
 
 namespace keyentry {
 
@@ -125,6 +126,20 @@ std::vector<TypingStep> FieldSteps(const CardFieldValues& card, FieldMask fields
     steps.push_back(std::move(step));
   }
   return steps;
+}
+
+void Wipe(std::vector<TypingStep>& steps) {
+  for (TypingStep& step : steps) WipeText(step.text);
+  steps.clear();
+}
+
+void Wipe(TypingPlan& plan) {
+  for (TypingChunk& chunk : plan) {
+    Wipe(chunk.events);
+    Wipe(chunk.fallback);
+    WipeText(chunk.pasteText);
+  }
+  plan.clear();
 }
 
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings) {

@@ -56,6 +56,10 @@ std::vector<TypingStep> FieldSteps(const CardFieldValues& card, FieldMask fields
 // mode. Then PlanTyping gives at most one chunk, of events.
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings);
 
+// Every text and event of the steps or the plan overwritten, then empty.
+void Wipe(std::vector<TypingStep>& steps);
+void Wipe(TypingPlan& plan);
+
 // The chunks that type the steps with these settings (the mode and the
 // character delay; the field delay is already in the steps as pauses) while
 // the keys in `held` are down; `layout` is asked in keys mode only.

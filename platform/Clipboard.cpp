@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "core/Wipe.h"
 #include "platform/Handles.h"
 #include "platform/MessagePump.h"
 
@@ -258,22 +259,6 @@ bool ClipboardSnapshot::Restore(const OpenedClipboard& clipboard) const {
   return all;
 }
 
-bool PutPrivateText(const OpenedClipboard& clipboard, const std::wstring& text) {
-  if (!clipboard || !::EmptyClipboard()) return false;
-  // The marks go first: the text is never there without them.
-  static const wchar_t* const kMarks[] = {
-      L"ExcludeClipboardContentFromMonitorProcessing",  // present: its content does not matter
-      L"CanIncludeInClipboardHistory",                  // 0: not in clipboard history
-      L"CanUploadToCloudClipboard",                     // 0: not to the cloud clipboard
-  };
-  const DWORD no = 0;
-  for (const wchar_t* name : kMarks) {
-    const UINT format = ::RegisterClipboardFormatW(name);
-    if (format == 0 || !PutMemory(format, &no, sizeof no)) return false;
-  }
-  return PutMemory(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-}
-
 std::vector<unsigned char> PackedDibOf(HBITMAP bitmap) {
   BITMAP info{};
   if (!bitmap || ::GetObjectW(bitmap, sizeof info, &info) != sizeof info || info.bmWidth <= 0 ||
@@ -303,82 +288,225 @@ std::vector<unsigned char> PackedDibOf(HBITMAP bitmap) {
   return dib;
 }
 
-PasteSession::PasteSession(HWND window, const ClipboardPasteOptions& options)
-    : window_(window), options_(options) {}
+namespace {
 
-void PasteSession::WaitForTheTarget() const {
-  if (!pasted_) return;
-  const DWORD since = ::GetTickCount() - lastCtrlVAt_;
-  if (since < options_.readWaitMs) WaitServingSentMessages(options_.readWaitMs - since);
-}
+constexpr const wchar_t* kPasterClass = L"KeyEntryClipboardPaster";
 
-bool PasteSession::SupersededSinceLastPaste(const OpenedClipboard& clipboard) const {
-  // A program that put something newer on the clipboard wins, since that is
-  // what the operator or that program wants there now, unless it merely put
-  // the pasted text there again (as some remote-desktop clients do).
-  return ::GetClipboardOwner() != window_ && !(clipboard && UnicodeTextIs(lastText_));
-}
-
-bool PasteSession::Paste(const std::wstring& text, const std::function<void()>& sendCtrlV) {
-  if (!window_) return false;
-  WaitForTheTarget();
-  {
-    const OpenedClipboard clipboard(window_, options_.openTimeoutMs);
-    if (!clipboard) return false;  // busy: nothing changed
-    if (!saved_ || (pasted_ && SupersededSinceLastPaste(clipboard))) {
-      saved_ = ClipboardSnapshot::Save(clipboard);
-    }
-    if (!PutPrivateText(clipboard, text)) {
-      if (!saved_->Restore(clipboard)) {
-        failed_ = std::move(saved_);
-      }
-      saved_.reset();
-      pasted_ = false;
-      return false;
-    }
+// Puts the marks that keep a text out of clipboard history, the cloud
+// clipboard and clipboard managers on the open clipboard.
+bool PutPrivacyMarks() {
+  static const wchar_t* const kMarks[] = {
+      L"ExcludeClipboardContentFromMonitorProcessing",  // present: its content does not matter
+      L"CanIncludeInClipboardHistory",                  // 0: not in clipboard history
+      L"CanUploadToCloudClipboard",                     // 0: not to the cloud clipboard
+  };
+  const DWORD no = 0;
+  for (const wchar_t* name : kMarks) {
+    const UINT format = ::RegisterClipboardFormatW(name);
+    if (format == 0 || !PutMemory(format, &no, sizeof no)) return false;
   }
-  lastText_ = text;
-  if (sendCtrlV) sendCtrlV();
-  lastCtrlVAt_ = ::GetTickCount();
-  pasted_ = true;
   return true;
 }
 
-ClipboardPasteResult PasteSession::Finish() {
-  ClipboardPasteResult result;
-  result.textPlaced = pasted_;
-  if (saved_) {
-    WaitForTheTarget();
-    // A program that holds the clipboard for a moment (the target reading
-    // it, a clipboard manager) is waited for.
-    const OpenedClipboard clipboard(window_, options_.restoreTimeoutMs);
-    if (pasted_ && SupersededSinceLastPaste(clipboard)) {
-      result.restore = ClipboardRestore::Superseded;
-    } else if (!clipboard || !saved_->Restore(clipboard)) {
-      failed_ = std::move(saved_);
+// Zeroes the Unicode text the open clipboard holds already rendered (our
+// text, before the clipboard lets go of it).
+void WipeRenderedText() {
+  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  if (!data) return;
+  const LockedGlobal locked(data);
+  if (locked) ::SecureZeroMemory(locked.get(), ::GlobalSize(data));
+}
+
+}  // namespace
+
+ClipboardPaster::ClipboardPaster(const PasteTimings& timings, HANDLE stopEvent)
+    : timings_(timings), stop_(stopEvent) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &WindowProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = kPasterClass;
+  ::RegisterClassW(&wc);  // the second time fails harmlessly: the class is there
+  window_ = ::CreateWindowExW(0, kPasterClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              wc.hInstance, this);
+}
+
+ClipboardPaster::~ClipboardPaster() {
+  timings_.restoreWaitMs = timings_.finalRestoreWaitMs;
+  if (saved_) Restore();
+  if (offered_ && ::GetClipboardOwner() == window_) {
+    // Our promise must not outlive the window: take it back.
+    const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
+    if (clipboard && ::GetClipboardOwner() == window_) EmptyAsOwner();
+  }
+  WipeText(text_);
+  if (window_) {
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    ::DestroyWindow(window_);
+  }
+}
+
+LRESULT CALLBACK ClipboardPaster::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<ClipboardPaster*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->OnMessage(hwnd, msg, wParam, lParam);
+}
+
+LRESULT ClipboardPaster::OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_RENDERFORMAT:
+      // A program is taking the text now (the clipboard is open for it).
+      if (wParam == CF_UNICODETEXT) Render();
+      return 0;
+    case WM_RENDERALLFORMATS: {
+      // The window goes while the promise stands: keep it.
+      const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
+      if (clipboard && ::GetClipboardOwner() == window_) Render();
+      return 0;
     }
-    saved_.reset();
+    case WM_DESTROYCLIPBOARD:
+      if (!emptyingOurselves_) lostOwnership_ = true;
+      offered_ = false;
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
-  if (failed_) {
-    result.restore = ClipboardRestore::Failed;
-    result.unrestored = std::move(*failed_);
-    failed_.reset();
+}
+
+bool ClipboardPaster::Render() {
+  if (!offered_ || rendered_) return false;
+  UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, (text_.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return false;
+  {
+    const LockedGlobal locked(memory.get());
+    if (!locked) return false;
+    std::memcpy(locked.get(), text_.c_str(), (text_.size() + 1) * sizeof(wchar_t));
   }
-  pasted_ = false;
+  if (!::SetClipboardData(CF_UNICODETEXT, memory.get())) {
+    const LockedGlobal locked(memory.get());
+    if (locked) ::SecureZeroMemory(locked.get(), (text_.size() + 1) * sizeof(wchar_t));
+    return false;
+  }
+  memory.release();  // the clipboard's now
+  rendered_ = true;
+  renderedTick_ = ::GetTickCount();
+  return true;
+}
+
+bool ClipboardPaster::Stopped() const {
+  return stop_ && ::WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0;
+}
+
+bool ClipboardPaster::WaitUntil(const std::function<bool()>& done, DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (Stopped()) return false;
+    if (done()) return true;
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return true;
+    ::MsgWaitForMultipleObjectsEx(stop_ ? 1 : 0, &stop_, ms - elapsed, QS_SENDMESSAGE, 0);
+  }
+}
+
+void ClipboardPaster::EmptyAsOwner() {
+  emptyingOurselves_ = true;
+  ::EmptyClipboard();
+  emptyingOurselves_ = false;
+}
+
+bool ClipboardPaster::SupersededMeanwhile() const {
+  // A program that put something newer on the clipboard wins, since that is
+  // what the operator or that program wants there now, unless it merely put
+  // the pasted text there again (as some remote-desktop clients do).
+  return ::GetClipboardOwner() != window_ && !UnicodeTextIs(text_);
+}
+
+PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
+                                    const std::function<void()>& sendCtrlV) {
+  if (!window_) return PasteOutcome::kBusy;
+  {
+    const OpenedClipboard clipboard(window_, timings_.openWaitMs);
+    if (!clipboard) return PasteOutcome::kBusy;  // nothing changed
+    if (!saved_ || SupersededMeanwhile()) saved_ = ClipboardSnapshot::Save(clipboard);
+    WipeText(text_);
+    text_ = text;
+    offered_ = false;
+    rendered_ = false;
+    lostOwnership_ = false;
+    EmptyAsOwner();
+    // The marks go first: the text is never there without them. A promise
+    // (no data) gives no handle back; only the error tells a failure.
+    ::SetLastError(ERROR_SUCCESS);
+    const bool placed = PutPrivacyMarks() && (::SetClipboardData(CF_UNICODETEXT, nullptr),
+                                              ::GetLastError()) == ERROR_SUCCESS;
+    if (!placed) {
+      // What was there goes back at once; if even that fails, later.
+      emptyingOurselves_ = true;
+      if (saved_->Restore(clipboard)) Forget();
+      emptyingOurselves_ = false;
+      return PasteOutcome::kBusy;
+    }
+    offered_ = true;
+  }
+  // A program that reads every new content at once does so now; Ctrl+V
+  // follows its read by the settle time at least.
+  if (!WaitUntil([] { return false; }, timings_.settleMs)) return PasteOutcome::kStopped;
+  if (rendered_) {
+    const DWORD since = ::GetTickCount() - renderedTick_;
+    if (since < timings_.settleMs && !WaitUntil([] { return false; }, timings_.settleMs - since)) {
+      return PasteOutcome::kStopped;
+    }
+  }
+  const bool takenBefore = rendered_;
+  if (sendCtrlV) sendCtrlV();
+  const DWORD ctrlVTick = ::GetTickCount();
+  lastPasteTick_ = ctrlVTick;
+  lastTakeMs_ = 0;
+  if (!takenBefore) {
+    if (!WaitUntil([this] { return rendered_ || lostOwnership_; }, timings_.takeWaitMs)) {
+      return PasteOutcome::kStopped;
+    }
+    if (rendered_) lastTakeMs_ = renderedTick_ - ctrlVTick;
+  }
+  lastPasteTick_ = ::GetTickCount();
+  return rendered_ ? PasteOutcome::kTaken : PasteOutcome::kNotTaken;
+}
+
+ClipboardRestore ClipboardPaster::Restore() {
+  if (!saved_) return ClipboardRestore::Restored;
+  const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
+  if (!clipboard) return ClipboardRestore::Failed;
+  ClipboardRestore result = ClipboardRestore::Restored;
+  if (SupersededMeanwhile()) {
+    result = ClipboardRestore::Superseded;
+  } else {
+    if (rendered_ && ::GetClipboardOwner() == window_) WipeRenderedText();
+    emptyingOurselves_ = true;
+    if (!saved_->Restore(clipboard)) result = ClipboardRestore::Failed;
+    emptyingOurselves_ = false;
+  }
+  offered_ = false;
+  if (result != ClipboardRestore::Failed) Forget();
   return result;
+}
+
+void ClipboardPaster::Forget() {
+  saved_.reset();
+  WipeText(text_);
 }
 
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const std::function<void()>& sendCtrlV,
-                                           const ClipboardPasteOptions& options) {
-  std::optional<ClipboardWindow> ownWindow;
-  HWND window = options.window;
-  if (!window) window = ownWindow.emplace().get();
-  if (!window) return {};
-  PasteSession session(window, options);
-  const bool placed = session.Paste(text, sendCtrlV);
-  ClipboardPasteResult result = session.Finish();
-  result.textPlaced = placed;
+                                           const PasteTimings& timings) {
+  ClipboardPaster paster(timings);
+  ClipboardPasteResult result;
+  result.outcome = paster.Paste(text, sendCtrlV);
+  result.restore = paster.Restore();
   return result;
 }
 

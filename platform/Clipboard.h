@@ -82,83 +82,116 @@ class ClipboardSnapshot {
   std::vector<UINT> skipped_;
 };
 
-// Empties the open clipboard and puts the text on it as Unicode text, marked
-// to stay out of clipboard history, the cloud clipboard and clipboard
-// managers. False (and possibly a clipboard without the text) on failure.
-bool PutPrivateText(const OpenedClipboard& clipboard, const std::wstring& text);
-
 // A packed device-independent bitmap of the bitmap (header and 32-bit
 // pixels, bottom-up), as the clipboard holds an image in CF_DIB. Empty if the
 // bitmap cannot be read.
 std::vector<unsigned char> PackedDibOf(HBITMAP bitmap);
 
-struct ClipboardPasteOptions {
-  // A window of the calling thread to own the clipboard; none: a message-only
-  // window of this module, made for the one paste.
-  HWND window = nullptr;
-  DWORD openTimeoutMs = 500;      // waiting for another program to close the clipboard
-  DWORD readWaitMs = 300;         // after Ctrl+V, time for the target to read the text
-  DWORD restoreTimeoutMs = 5000;  // waiting for the clipboard to put back what it held
+// How long pasting waits, and for what.
+struct PasteTimings {
+  DWORD openWaitMs = 500;  // for another program to close the clipboard
+  // After the text is offered, before Ctrl+V: a program that reads every new
+  // clipboard content at once (a remote-desktop client passing it on to the
+  // far side) has read it by then, and Ctrl+V comes at least this long after
+  // such a read. See docs/benchmarks.md for how long such a read takes.
+  DWORD settleMs = 30;
+  DWORD takeWaitMs = 1000;    // after Ctrl+V, for the target to take the text
+  DWORD restoreWaitMs = 500;  // for the clipboard, when putting back what it held
+  // ... at the end, when nothing else waits any more (the program's window
+  // is gone by then).
+  DWORD finalRestoreWaitMs = 5000;
+};
+
+enum class PasteOutcome {
+  kTaken,     // the target (or a program reading every new content) took the text
+  kNotTaken,  // Ctrl+V went out but nobody took the text within takeWaitMs
+  kBusy,      // the clipboard stayed busy or refused the text: Ctrl+V was not sent
+  kStopped,   // the stop event came first
 };
 
 enum class ClipboardRestore {
   Restored,    // what the clipboard held before is back
   Superseded,  // another program put something newer on it meanwhile; that stays
-  Failed,      // the clipboard stayed busy or refused a format: see `unrestored`
+  Failed,      // the clipboard stayed busy or refused a format: tried again later
 };
 
-struct ClipboardPasteResult {
-  // False: the clipboard was busy or refused the text; Ctrl+V was not sent
-  // and the text must be typed another way.
-  bool textPlaced = false;
-  ClipboardRestore restore = ClipboardRestore::Restored;
-  // On Failed: what the clipboard held before, to put back later.
-  ClipboardSnapshot unrestored;
-};
-
-// Several pastes in a row, as a template types its texts between key presses:
-// what the clipboard held is saved at the first paste and put back once at
-// the end, and after each Ctrl+V the target gets readWaitMs to read the text
-// before the clipboard changes again (the next paste, or putting back). Used
-// on one thread; `window` must belong to it.
-class PasteSession {
+// The clipboard of a thread that types by pasting, one text after the other
+// (a burst): what the clipboard held is saved at the first paste and put back
+// once, when the caller says so (Restore), by the destructor at the latest.
+//
+// Each text is offered with delayed rendering: the clipboard holds only the
+// promise of Unicode text (marked to stay out of clipboard history, the cloud
+// clipboard and clipboard managers), and the system asks this object for the
+// text (WM_RENDERFORMAT) at the moment a program takes it. So a paste knows
+// when the target has read its text, carries on right then, and a later text
+// can never be pasted in place of an earlier one; a target that ignores
+// Ctrl+V holds the paste for takeWaitMs at most.
+//
+// The thread that makes the object owns its message-only window; every wait
+// serves the messages other programs send it (their requests for the text).
+class ClipboardPaster {
  public:
-  PasteSession(HWND window, const ClipboardPasteOptions& options);
-  PasteSession(const PasteSession&) = delete;
-  PasteSession& operator=(const PasteSession&) = delete;
+  // stopEvent: a manual-reset event that cuts every wait short (may be null).
+  explicit ClipboardPaster(const PasteTimings& timings = {}, HANDLE stopEvent = nullptr);
+  // Puts back what the clipboard held, if it still waits to go back.
+  ~ClipboardPaster();
+  ClipboardPaster(const ClipboardPaster&) = delete;
+  ClipboardPaster& operator=(const ClipboardPaster&) = delete;
 
-  // Opens the clipboard (waiting up to openTimeoutMs), saves what it holds
-  // at the first paste (again when another program has put something newer
-  // there since the last one), puts the text privately, closes it and calls
-  // sendCtrlV. False when the clipboard was busy or refused the text: then
-  // Ctrl+V was not sent and the text must be typed another way.
-  bool Paste(const std::wstring& text, const std::function<void()>& sendCtrlV);
+  // Offers the text, waits the settle time, calls sendCtrlV (the caller's
+  // input path) and waits until the text has been taken.
+  PasteOutcome Paste(const std::wstring& text, const std::function<void()>& sendCtrlV);
 
-  // Waits until the target has had its time to read the last text, then
-  // puts back what was saved unless another program has put something newer
-  // on the clipboard meanwhile. textPlaced: whether a text of this session
-  // is on the clipboard (or was, until another program replaced it).
-  ClipboardPasteResult Finish();
+  // Whether the clipboard's old content waits to go back, and since when
+  // (the tick count of the last paste).
+  bool Holding() const { return saved_.has_value(); }
+  DWORD LastPasteTick() const { return lastPasteTick_; }
+  // How long after Ctrl+V the last text was taken (0 when it was not, or was
+  // taken before Ctrl+V).
+  DWORD LastTakeMs() const { return lastTakeMs_; }
+
+  // Puts back what the clipboard held before the burst, unless another
+  // program has put something newer there since (that stays; a program that
+  // merely put the pasted text there again does not count). Decided once the
+  // clipboard is open. Failed: the clipboard stayed busy for restoreWaitMs;
+  // the old content still waits, for the next call.
+  ClipboardRestore Restore();
+  // Gives up putting back (the old content is forgotten).
+  void Forget();
 
  private:
-  void WaitForTheTarget() const;
-  bool SupersededSinceLastPaste(const OpenedClipboard& clipboard) const;
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  bool Render();
+  // Serves sent messages until done() holds, ms pass or the stop event comes;
+  // false when stopped.
+  bool WaitUntil(const std::function<bool()>& done, DWORD ms);
+  bool Stopped() const;
+  bool SupersededMeanwhile() const;
+  void EmptyAsOwner();
 
-  HWND window_;
-  ClipboardPasteOptions options_;
-  std::optional<ClipboardSnapshot> saved_;   // what to put back at the end
-  std::optional<ClipboardSnapshot> failed_;  // could not be put back
-  std::wstring lastText_;
-  DWORD lastCtrlVAt_ = 0;
-  bool pasted_ = false;  // the clipboard holds our text, and Ctrl+V went out
+  PasteTimings timings_;
+  HANDLE stop_;
+  HWND window_ = nullptr;
+  std::optional<ClipboardSnapshot> saved_;  // what the clipboard held before the burst
+  std::wstring text_;                       // the text offered now
+  bool offered_ = false;                    // our promise is on the clipboard
+  bool rendered_ = false;                   // and has been taken
+  bool emptyingOurselves_ = false;
+  bool lostOwnership_ = false;  // another program emptied the clipboard
+  DWORD renderedTick_ = 0;
+  DWORD lastPasteTick_ = 0;
+  DWORD lastTakeMs_ = 0;
 };
 
-// The whole paste: opens the clipboard (waiting for up to openTimeoutMs),
-// saves what it holds, puts the text privately, closes it, calls sendCtrlV
-// (the caller's input path), waits readWaitMs, then puts back what was saved
-// unless another program has put something newer there meanwhile.
+// One paste on the calling thread, then the old content put back: for tests
+// and measurements of the clipboard alone.
+struct ClipboardPasteResult {
+  PasteOutcome outcome = PasteOutcome::kBusy;
+  ClipboardRestore restore = ClipboardRestore::Restored;
+};
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const std::function<void()>& sendCtrlV,
-                                           const ClipboardPasteOptions& options = {});
+                                           const PasteTimings& timings = {});
 
 }  // namespace keyentry

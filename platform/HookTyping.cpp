@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/TypingPlan.h"
+#include "core/Wipe.h"
 #include "platform/Win32KeyLayout.h"
 
 namespace keyentry {
@@ -25,46 +26,91 @@ void HookTyping::Observe(DWORD vkCode, WPARAM message) {
   capsDown_ = down;
 }
 
-void HookTyping::Carry(const HookTable& table, const HookAction& action) {
+namespace {
+
+// The foreground window, and the settings of its program.
+struct Target {
+  ForegroundWindow window;
+  std::wstring program;  // its executable's name, when some program has settings of its own
+};
+
+Target FindTarget(const SettingsContent* settings, ProgramNames& names) {
+  Target target;
+  target.window = CurrentForegroundWindow();
+  if (settings && settings->HasProgramSections()) {
+    target.program = names.NameOf(target.window.processId);
+  }
+  return target;
+}
+
+// The platform's facts of the moment: the foreground window, and in keys
+// mode its keyboard layout and the Caps Lock state.
+void AddTarget(TypingEntry& entry, const Target& target, bool capsLock) {
+  entry.window = reinterpret_cast<std::uintptr_t>(target.window.window);
+  if (entry.settings.mode == TypingMode::kKeys) {
+    const Win32KeyLayout layout = Win32KeyLayout::OfThread(target.window.threadId, capsLock);
+    entry.layout = reinterpret_cast<std::uintptr_t>(layout.Layout());
+    entry.capsLock = layout.CapsLock();
+  }
+}
+
+}  // namespace
+
+bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
   if (action.kind != HookActionKind::kTypeFields && action.kind != HookActionKind::kRunTemplate) {
-    return;
+    return true;
   }
   const SettingsContent* settings = table.settings.get();
-  const ForegroundWindow target = CurrentForegroundWindow();
-  TypingSettings typing;
-  if (settings) {
-    // The executable is looked up only when some program has settings of its own.
-    typing = settings->TypingFor(settings->programs.empty() ? std::wstring()
-                                                            : names_.NameOf(target.processId));
-  }
+  const Target target = FindTarget(settings, names_);
+  const TypingSettings typing = settings ? settings->TypingFor(target.program) : TypingSettings{};
+  std::optional<PressEntry> press = EntryForPress(table, action, typing, LocalToday());
+  if (!press) return true;
+  AddTarget(press->entry, target, capsLock_);
+  return Admit(press->entry, press->canTypeNow);
+}
 
-  std::vector<TypingStep> steps;
-  if (action.kind == HookActionKind::kTypeFields) {
-    if (typing.mode == TypingMode::kUnicode && typing.charDelayMs <= 0) {
-      SendFieldTexts(table, action.fields, sender_);
-      return;
-    }
-    steps = FieldSteps(table.values, action.fields);
-  } else {
-    const KeyTemplate* found = settings ? settings->FindTemplate(action.templateKey) : nullptr;
-    if (!found) return;
-    steps = found->parsed.Expand(table.values, LocalToday(), typing.fieldDelayMs);
-  }
-  if (steps.empty()) return;
+bool HookTyping::CarryOnRead(const HookTable& table) {
+  const Target target = FindTarget(table.settings.get(), names_);
+  // Never into a window of this program (the main window, the key settings
+  // window): that card is done without typing.
+  if (target.window.processId == ::GetCurrentProcessId()) return true;
+  std::optional<TypingEntry> entry = EntryForCardRead(table, target.program, LocalToday());
+  if (!entry) return true;
+  AddTarget(*entry, target, capsLock_);
+  return Admit(*entry, false);
+}
 
-  const Win32KeyLayout layout = Win32KeyLayout::OfThread(target.threadId, capsLock_);
-  if (CanTypeInHook(steps, typing)) {
-    for (const TypingChunk& chunk : PlanTyping(steps, typing, input_.HeldModifiers(), layout)) {
-      input_.Send(chunk.events);
-    }
+bool HookTyping::Admit(TypingEntry& entry, bool canTypeNow) {
+  TypingQueue& queue = typingThread_.Queue();
+  switch (queue.Admit(entry, canTypeNow)) {
+    case TypingQueue::Admission::kTypeNow:
+      try {
+        TypeNow(entry);
+      } catch (...) {
+        // Out of memory: nothing more is typed, and nothing escapes.
+      }
+      queue.TypedNow();
+      // An entry that came meanwhile (a card read) waits for this one.
+      if (queue.Waiting() > 0) typingThread_.Wake();
+      return true;
+    case TypingQueue::Admission::kQueued:
+      typingThread_.Wake();
+      return true;
+    case TypingQueue::Admission::kRefused:
+      break;
+  }
+  return false;
+}
+
+void HookTyping::TypeNow(TypingEntry& entry) {
+  if (entry.kind == TypingEntry::Kind::kLibrary) {
+    for (const auto& text : entry.libraryTexts) sender_.SendStr(text ? text->c_str() : nullptr);
     return;
   }
-  TypingJob job;
-  job.steps = std::move(steps);
-  job.settings = typing;
-  job.layout = layout.Layout();
-  job.capsLock = layout.CapsLock();
-  typingThread_.Queue(std::move(job));
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout), entry.capsLock);
+  TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+  const WipeAtExit<TypingPlan> wipe(plan);
+  for (const TypingChunk& chunk : plan) input_.Send(chunk.events);
 }
 
 }  // namespace keyentry

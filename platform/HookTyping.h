@@ -1,13 +1,18 @@
 #pragma once
 // What the keyboard hook types for an action of its decision (see
-// DecideKeyAction), from inside the hook callback:
+// DecideKeyAction), and for a card just read (typing on read). Each becomes
+// one entry of the typing queue, with the card values, settings and
+// foreground window of its moment; then, while nothing is queued or typing:
 //   - a field key in unicode mode without a character delay: the field texts
-//     through SendStr.dll, as always;
+//     through SendStr.dll, from inside the hook callback, as always;
 //   - a field key or a template that has no pause (no {延时}, no field
-//     delay, no character delay) in unicode or keys mode: the whole plan with
-//     one SendInput call of the program's own input path, so that nothing
-//     the operator types afterwards lands in between;
-//   - everything else (pauses, paste mode): handed to the typing thread.
+//     delay, no character delay) and does not paste: the whole plan with one
+//     SendInput call of the program's own input path, from inside the hook
+//     callback, so that nothing the operator types afterwards lands in
+//     between;
+//   - everything else (pauses, paste mode), and every entry that comes while
+//     another is queued or typing: at the back of the queue, for the typing
+//     thread.
 // The typing settings are those of the program whose window has the focus.
 #include <windows.h>
 
@@ -27,19 +32,29 @@ class HookTyping {
   HookTyping(TextSender& sender, TypingThread& typingThread)
       : sender_(sender), typingThread_(typingThread) {}
 
-  // Hook thread only. Does nothing for actions that type nothing.
-  void Carry(const HookTable& table, const HookAction& action);
+  // Hook thread only. Does nothing for actions that type nothing. False
+  // when the press could not be taken (the queue is full): the caller beeps.
+  bool Carry(const HookTable& table, const HookAction& action);
+  // Hook thread only: the typing on read of the card in the table, for the
+  // program that has the focus now. Always queued. False when refused.
+  bool CarryOnRead(const HookTable& table);
 
   // Caps Lock, for keys mode. The key state a thread reads with GetKeyState
   // follows only the keyboard input that thread itself takes from its queue,
-  // and the hook thread takes none (under Wine it stays off for good), so
-  // the hook counts every Caps Lock press it sees from a start read there.
-  // Observe: every event the hook procedure gets (code 0). StartCapsLock: at
-  // installation and whenever the hook was renewed (presses were missed).
+  // and the hook thread takes none (under Wine it stays as it was at the
+  // thread's start for good), so the hook counts every Caps Lock press it
+  // sees from a start read once. A renewed hook goes on counting: it is
+  // installed before the old one goes, so no press is missed.
+  // Observe: every event the hook procedure gets (code 0). StartCapsLock:
+  // when the hook thread starts.
   void Observe(DWORD vkCode, WPARAM message);
   void StartCapsLock();
 
  private:
+  // Admits the entry; types it at once when allowed. False when refused.
+  bool Admit(TypingEntry& entry, bool canTypeNow);
+  void TypeNow(TypingEntry& entry);
+
   TextSender& sender_;
   TypingThread& typingThread_;
   ProgramNames names_;

@@ -1,5 +1,7 @@
 #include "platform/KeyInput.h"
 
+#include "core/Wipe.h"
+
 namespace keyentry {
 
 std::vector<input::HeldKey> KeyInput::HeldModifiers() const {
@@ -25,7 +27,9 @@ bool KeyInput::Send(const std::vector<input::KeyEvent>& events) const {
   }
   const UINT sent =
       ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), static_cast<int>(sizeof(INPUT)));
-  return sent == inputs.size();
+  const bool all = sent == inputs.size();
+  Wipe(inputs);  // the characters of a card's text
+  return all;
 }
 
 }  // namespace keyentry

@@ -27,6 +27,8 @@ namespace keyentry {
 namespace {
 
 constexpr UINT kRenewMessage = WM_APP + 1;
+constexpr UINT kBeepMessage = WM_APP + 2;    // a press was refused: beep, outside the callback
+constexpr UINT kOnReadMessage = WM_APP + 3;  // a card to type on read
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT_PTR kLoadTimer = 2;
 constexpr UINT_PTR kAwakeTimer = 3;
@@ -77,11 +79,21 @@ class RawKeyboardSink {
 std::atomic<LowLevelKeyboardHook*> LowLevelKeyboardHook::owner_{nullptr};
 
 LowLevelKeyboardHook::LowLevelKeyboardHook(HookTableStore& tables, SendStrDll& sender)
-    : tables_(tables), sender_(sender), testSeams_(TestSeamsEnabled()), typer_(sender, typing_) {
-  if (testSeams_) dropHookMessage_ = ::RegisterWindowMessageW(kDropHookMessageName);
+    : tables_(tables),
+      sender_(sender),
+      typing_(sender),
+      testSeams_(TestSeamsEnabled()),
+      typer_(sender, typing_) {
+  if (testSeams_) {
+    dropHookMessage_ = ::RegisterWindowMessageW(kDropHookMessageName);
+    warningBeepsMessage_ = ::RegisterWindowMessageW(kWarningBeepsMessageName);
+  }
 }
 
-LowLevelKeyboardHook::~LowLevelKeyboardHook() { Remove(); }
+LowLevelKeyboardHook::~LowLevelKeyboardHook() {
+  Remove();
+  typing_.Stop();
+}
 
 bool LowLevelKeyboardHook::Install() {
   if (thread_.joinable()) {
@@ -116,8 +128,40 @@ void LowLevelKeyboardHook::Remove() {
   ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
   thread_.join();
   owner_.store(nullptr);
-  // No new job can come now; a running one ends and puts the clipboard back.
-  typing_.Stop();
+  {
+    std::lock_guard<std::mutex> lock(onReadMutex_);
+    onRead_.clear();
+  }
+  // No new entry can come now. The typing thread drops what is queued, puts
+  // the clipboard back and ends by itself: the window does not wait for it.
+  typing_.RequestStop();
+}
+
+void LowLevelKeyboardHook::TypeOnRead() {
+  const HWND window = window_.load();
+  if (!window) return;
+  {
+    std::lock_guard<std::mutex> lock(onReadMutex_);
+    onRead_.push_back(tables_.Current());
+  }
+  ::PostMessageW(window, kOnReadMessage, 0, 0);
+}
+
+void LowLevelKeyboardHook::CarryOnReadRequests() {
+  std::vector<std::shared_ptr<const HookTable>> requests;
+  {
+    std::lock_guard<std::mutex> lock(onReadMutex_);
+    requests.swap(onRead_);
+  }
+  for (const auto& table : requests) {
+    bool taken = true;
+    try {
+      taken = typer_.CarryOnRead(*table);
+    } catch (...) {
+      taken = false;  // out of memory: this card is not typed
+    }
+    if (!taken) WarningBeep();
+  }
 }
 
 void LowLevelKeyboardHook::Run(HANDLE ready) {
@@ -170,7 +214,16 @@ LRESULT LowLevelKeyboardHook::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, 
     // What the system does to a slow hook: gone, and the program not told.
     return ::UnhookWindowsHookEx(hook_.get()) ? 1 : 0;
   }
+  if (testSeams_ && warningBeepsMessage_ != 0 && msg == warningBeepsMessage_) {
+    return static_cast<LRESULT>(WarningBeepCount());
+  }
   switch (msg) {
+    case kBeepMessage:
+      WarningBeep();
+      return 0;
+    case kOnReadMessage:
+      CarryOnReadRequests();
+      return 0;
     case WM_INPUT:
       OnRawInput(lParam);
       break;  // DefWindowProc frees what the system keeps for the message
@@ -222,8 +275,9 @@ bool LowLevelKeyboardHook::Renew() {
   // the ones that type nothing. Without a new hook the old one is kept.
   watch_.Reset();
   // Key-ups missed while the hook was gone would leave a template key held.
+  // The Caps Lock count goes on: the new hook is in place before the old one
+  // goes, and the hook thread's own key state is no better a guide.
   keys_ = HookKeyState();
-  typer_.StartCapsLock();
   UniqueHook fresh(SetHook(&KeyboardHookProc));
   if (!fresh) return static_cast<bool>(hook_);
   if (fresh.get() == hook_.get()) {
@@ -240,13 +294,16 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   const auto* record = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
   self->typer_.Observe(record->vkCode, wParam);
   const auto table = self->tables_.Current();
-  const HookAction action = DecideKeyAction(*table, self->keys_, self->typing_.Busy(), code,
+  const HookAction action = DecideKeyAction(*table, self->keys_, code,
                                             static_cast<std::uint32_t>(wParam), record->vkCode);
+  bool taken = true;
   try {
-    self->typer_.Carry(*table, action);
+    taken = self->typer_.Carry(*table, action);
   } catch (...) {
     // Out of memory: nothing is typed, and nothing escapes into the system.
   }
+  // The queue was full: the one sign is a beep, given after the callback.
+  if (!taken) ::PostMessageW(self->window_.load(), kBeepMessage, 0, 0);
   const HookDecision decision = ToHookDecision(action);
   // Noted when done: typing the field may take a while under Wine, and Raw
   // Input's report of this key is served after the procedure has returned.

@@ -9,7 +9,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "core/HookTable.h"
 #include "core/HookWatch.h"
@@ -29,6 +32,10 @@ inline constexpr const wchar_t* kHookWindowClass = L"KeyEntryHookWatch";
 // and answers 1. Otherwise the message does nothing and answers 0.
 inline constexpr const wchar_t* kTestSeamsVariable = L"KEYENTRY_TEST_SEAMS";
 inline constexpr const wchar_t* kDropHookMessageName = L"KeyEntry.Test.DropHook";
+// Test seam, likewise: answers how many warning beeps the program has given
+// (a press refused by the full typing queue, an entry stopped because its
+// window lost the focus), since a beep cannot be heard in a test.
+inline constexpr const wchar_t* kWarningBeepsMessageName = L"KeyEntry.Test.WarningBeeps";
 
 class LowLevelKeyboardHook : public KeyboardHook {
  public:
@@ -42,7 +49,10 @@ class LowLevelKeyboardHook : public KeyboardHook {
   // place of the old one, which the system may have dropped unnoticed (one
   // hook types at any time). True when a hook is installed.
   bool Install() override;
+  // Removes the hook at once; what is still queued is dropped, and the
+  // typing thread ends by itself (putting the clipboard back first).
   void Remove() override;
+  void TypeOnRead() override;
 
  private:
   static LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam);
@@ -54,11 +64,16 @@ class LowLevelKeyboardHook : public KeyboardHook {
   void OnRawInput(LPARAM lParam);
   void CheckWatch();
 
+  void CarryOnReadRequests();
+
   HookTableStore& tables_;
   SendStrDll& sender_;
   TypingThread typing_;
   const bool testSeams_;
   UINT dropHookMessage_ = 0;
+  UINT warningBeepsMessage_ = 0;
+  std::mutex onReadMutex_;
+  std::vector<std::shared_ptr<const HookTable>> onRead_;  // guarded: cards to type on read
   std::thread thread_;
   DWORD threadId_ = 0;
   std::atomic<HWND> window_{nullptr};  // the hook thread's window, made and destroyed there

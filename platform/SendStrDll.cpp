@@ -5,7 +5,7 @@
 namespace keyentry {
 
 bool SendStrDll::Load() {
-  if (send_) return true;
+  if (send_.load()) return true;
   // A damaged file is reported by the failed load, not by a system dialog.
   DWORD oldMode = 0;
   const bool quiet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode) != 0;
@@ -20,7 +20,7 @@ bool SendStrDll::Load() {
 }
 
 void SendStrDll::SendStr(const char* ansi) {
-  if (send_) send_(ansi);
+  if (const SendFunction send = send_.load()) send(ansi);
 }
 
 }  // namespace keyentry

@@ -2,7 +2,9 @@
 // The text-sending library SendStr.dll. It is loaded before the keyboard
 // hook is installed (see Load), never inside the hook procedure: loading a
 // library of this size with its runtime can alone take longer than Windows
-// waits for a low-level hook on a cold disk. Used only on the hook's thread.
+// waits for a low-level hook on a cold disk. Loaded on the hook's thread;
+// called there and, for presses that waited their turn, on the typing thread.
+#include <atomic>
 #include <string>
 
 #include "core/KeyboardHook.h"
@@ -21,7 +23,7 @@ class SendStrDll : public TextSender {
   // that is missing (or lacks the function) is simply not loaded: the caller
   // tries again later.
   bool Load();
-  bool Loaded() const { return send_ != nullptr; }
+  bool Loaded() const { return send_.load() != nullptr; }
 
   // Types the text when the library is loaded. Without it nothing is typed;
   // the key press is still swallowed, so an assigned key never reaches the
@@ -32,7 +34,7 @@ class SendStrDll : public TextSender {
   using SendFunction = void(WINAPI*)(const char*);
   std::wstring folder_;
   UniqueModule module_;
-  SendFunction send_ = nullptr;
+  std::atomic<SendFunction> send_{nullptr};
 };
 
 }  // namespace keyentry

@@ -1,144 +1,173 @@
 #include "platform/TypingThread.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/TypingPlan.h"
+#include "core/Wipe.h"
 #include "platform/Win32KeyLayout.h"
 
 namespace keyentry {
 
 namespace {
-constexpr DWORD kRestoreRetryMs = 500;      // while something could not be put back
-constexpr DWORD kRestoreGiveUpMs = 60000;   // and for this long at most
-constexpr DWORD kRestoreOpenWaitMs = 5000;  // at the end of a paste
+
+constexpr DWORD kRestoreRetryMs = 500;     // while the old content could not be put back
+constexpr DWORD kRestoreGiveUpMs = 60000;  // and for this long at most
+
+std::atomic<unsigned> beeps{0};
+
+bool StillFocused(const TypingEntry& entry) {
+  return entry.window == 0 || ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
+}
+
 }  // namespace
 
+void WarningBeep() {
+  ++beeps;
+  ::MessageBeep(MB_ICONWARNING);
+}
+
+unsigned WarningBeepCount() { return beeps.load(); }
+
 bool TypingThread::Start() {
-  if (thread_.joinable()) return true;
+  if (thread_.joinable() && !Stopping()) return true;
+  Stop();  // one told to stop ends first
   wake_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
   stop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!wake_ || !stop_) return false;
   stopping_ = false;
-  busy_ = false;
+  queue_.Reopen();
   thread_ = std::thread([this] { Run(); });
   return true;
 }
 
-void TypingThread::Stop() {
-  if (!thread_.joinable()) return;
+void TypingThread::RequestStop() {
+  if (!thread_.joinable() || Stopping()) return;
   stopping_ = true;
+  queue_.Close();
   ::SetEvent(stop_.get());
   ::SetEvent(wake_.get());
-  thread_.join();
-  busy_ = false;
 }
 
-bool TypingThread::Queue(TypingJob job) {
-  if (!thread_.joinable() || stopping_.load()) return false;
-  bool expected = false;
-  if (!busy_.compare_exchange_strong(expected, true)) return false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    job_ = std::move(job);
-  }
-  ::SetEvent(wake_.get());
-  return true;
+void TypingThread::Stop() {
+  RequestStop();
+  if (thread_.joinable()) thread_.join();
 }
 
-void TypingThread::Pause(DWORD ms) const {
+void TypingThread::Wake() {
+  if (wake_) ::SetEvent(wake_.get());
+}
+
+void TypingThread::Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows) {
   const DWORD start = ::GetTickCount();
   const HANDLE stop = stop_.get();
   for (;;) {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    RestoreWhenDue(paster, pasteFollows || queue_.PasteWaiting());
     const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= ms || stopping_.load()) return;
-    ::MsgWaitForMultipleObjectsEx(1, &stop, ms - elapsed, QS_SENDMESSAGE, 0);
+    if (elapsed >= ms || Stopping()) return;
+    DWORD wait = ms - elapsed;
+    if (paster.Holding()) wait = std::min<DWORD>(wait, kRestoreAfterMs);
+    ::MsgWaitForMultipleObjectsEx(1, &stop, wait, QS_SENDMESSAGE, 0);
+  }
+}
+
+void TypingThread::RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows) {
+  if (!paster.Holding()) return;
+  const DWORD now = ::GetTickCount();
+  if (pasteFollows && now - paster.LastPasteTick() < kRestoreAfterMs) return;
+  if (restoreFailedSince_ != 0 && now - restoreFailedSince_ < kRestoreRetryMs) return;
+  if (paster.Restore() != ClipboardRestore::Failed) {
+    restoreFailedSince_ = 0;
+    return;
+  }
+  if (restoreFailedSince_ == 0) {
+    restoreFailedSince_ = now | 1;  // never 0
+  } else if (now - restoreFailedSince_ >= kRestoreGiveUpMs) {
+    paster.Forget();
+    restoreFailedSince_ = 0;
   }
 }
 
 void TypingThread::Run() {
-  // The clipboard's owner while pasting; it answers the messages other
+  // The clipboard's owner while pasting; it answers the requests other
   // programs send it whenever this thread waits.
-  const ClipboardWindow clipboardWindow;
+  ClipboardPaster paster(PasteTimings{}, stop_.get());
   const HANDLE wake = wake_.get();
-  for (;;) {
-    const DWORD timeout = unrestored_ ? kRestoreRetryMs : INFINITE;
+  while (!Stopping()) {
+    while (!Stopping()) {
+      std::optional<TypingEntry> entry = queue_.Take();
+      if (!entry) break;
+      try {
+        TypeEntry(*entry, paster);
+      } catch (...) {
+        // Out of memory, for one: this entry is dropped, the next one comes.
+        WarningBeep();
+      }
+      entry.reset();  // wiped
+      queue_.Finished();
+      RestoreWhenDue(paster, queue_.PasteWaiting());
+    }
+    if (Stopping()) break;
+    DWORD timeout = INFINITE;
+    if (paster.Holding()) {
+      const DWORD since = ::GetTickCount() - paster.LastPasteTick();
+      timeout = restoreFailedSince_ != 0 ? kRestoreRetryMs
+                                         : (since < kRestoreAfterMs ? kRestoreAfterMs - since : 0);
+    }
     ::MsgWaitForMultipleObjectsEx(1, &wake, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-
-    std::optional<TypingJob> job;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      job.swap(job_);
-    }
-    if (job) {
-      if (unrestored_) RetryRestore(clipboardWindow.get(), kOpenWaitMs);
-      RunJob(*job, clipboardWindow.get());
-      busy_ = false;
-    }
-    if (unrestored_) RetryRestore(clipboardWindow.get(), 0);
-    if (stopping_.load()) {
-      if (unrestored_) RetryRestore(clipboardWindow.get(), kOpenWaitMs);
-      return;
-    }
+    RestoreWhenDue(paster, queue_.PasteWaiting());
   }
+  // What is still queued is dropped; a paste under way is cut short, and the
+  // clipboard's old content goes back (the paster's end).
+  queue_.Close();
 }
 
-void TypingThread::RunJob(const TypingJob& job, HWND clipboardWindow) {
-  const Win32KeyLayout layout(job.layout, job.capsLock);
+void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
+  if (!StillFocused(entry)) {
+    WarningBeep();
+    return;
+  }
+  if (entry.kind == TypingEntry::Kind::kLibrary) {
+    for (const auto& text : entry.libraryTexts) library_.SendStr(text ? text->c_str() : nullptr);
+    return;
+  }
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout), entry.capsLock);
   // Modifiers still held now are released behind the masking key, as
   // SendStr.dll does; the plan never presses them again.
-  const TypingPlan plan = PlanTyping(job.steps, job.settings, input_.HeldModifiers(), layout);
-
-  ClipboardPasteOptions options;
-  options.window = clipboardWindow;
-  options.openTimeoutMs = kOpenWaitMs;
-  options.readWaitMs = kReadWaitMs;
-  options.restoreTimeoutMs = kRestoreOpenWaitMs;
-  PasteSession session(clipboardWindow, options);
+  TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+  const WipeAtExit<TypingPlan> wipePlan(plan);
   bool clipboardRefused = false;  // then the rest goes as Unicode events, without waiting again
-  for (const TypingChunk& chunk : plan) {
-    if (stopping_.load()) break;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const TypingChunk& chunk = plan[i];
+    if (Stopping()) return;
+    if (i > 0 && !StillFocused(entry)) {
+      WarningBeep();
+      return;
+    }
     if (chunk.kind == ChunkKind::kPaste) {
-      const bool pasted = !clipboardRefused && clipboardWindow &&
-                          session.Paste(chunk.pasteText, [&] { input_.Send(chunk.events); });
-      if (!pasted) {
+      const PasteOutcome outcome =
+          clipboardRefused ? PasteOutcome::kBusy
+                           : paster.Paste(chunk.pasteText, [&] { input_.Send(chunk.events); });
+      if (outcome == PasteOutcome::kStopped) return;
+      if (outcome == PasteOutcome::kBusy) {
         clipboardRefused = true;
         input_.Send(chunk.fallback);
       }
     } else {
       input_.Send(chunk.events);
     }
-    if (chunk.pauseAfterMs > 0) Pause(static_cast<DWORD>(chunk.pauseAfterMs));
-  }
-  ClipboardPasteResult result = session.Finish();
-  if (result.restore == ClipboardRestore::Failed) {
-    unrestored_ = std::move(result.unrestored);
-    unrestoredSequence_ = ::GetClipboardSequenceNumber();
-    unrestoredSince_ = ::GetTickCount();
-  }
-}
-
-void TypingThread::RetryRestore(HWND clipboardWindow, DWORD openWaitMs) {
-  if (!unrestored_) return;
-  // Another program has put something on the clipboard since: that stays.
-  if (::GetClipboardSequenceNumber() != unrestoredSequence_ ||
-      ::GetTickCount() - unrestoredSince_ >= kRestoreGiveUpMs) {
-    unrestored_.reset();
-    return;
-  }
-  bool restored = false;
-  {
-    const OpenedClipboard clipboard(clipboardWindow, openWaitMs);
-    if (!clipboard) return;
-    restored = unrestored_->Restore(clipboard);
-  }
-  if (restored) {
-    unrestored_.reset();
-  } else {
-    unrestoredSequence_ = ::GetClipboardSequenceNumber();  // the part that went back
+    const bool pasteFollows =
+        std::any_of(plan.begin() + static_cast<std::ptrdiff_t>(i) + 1, plan.end(),
+                    [](const TypingChunk& c) { return c.kind == ChunkKind::kPaste; });
+    if (chunk.pauseAfterMs > 0) {
+      Pause(static_cast<DWORD>(chunk.pauseAfterMs), paster, pasteFollows);
+    } else if (!pasteFollows) {
+      RestoreWhenDue(paster, queue_.PasteWaiting());
+    }
   }
 }
 

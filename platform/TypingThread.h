@@ -1,82 +1,80 @@
 #pragma once
-// The typing thread: types what must not be typed inside the keyboard hook
-// callback (anything with pauses, and pasting), one job at a time. The hook
-// callback only hands a job over; while it runs the thread is "busy" and the
-// hook swallows assigned keys (see DecideKeyAction).
+// The typing thread: types the entries of the typing queue (core/TypingQueue.h)
+// one after the other, in the order they came: everything that must not be
+// typed inside the keyboard hook callback (pauses, pasting), and every press
+// that came while something else was queued or typing.
+//
+// Before each part of an entry it checks that the window that had the focus
+// when the entry was made still has it; if another window has it now, the
+// rest of that entry is dropped with a warning beep, so that card data never
+// lands in a program the operator did not choose. An entry that fails (out
+// of memory, for one) is dropped with a beep too, and the thread goes on.
+//
+// Pasting (platform/Clipboard.h): the clipboard's old content goes back once
+// no further paste is waiting, and at the latest kRestoreAfterMs after the
+// last paste.
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
-#include <optional>
 #include <thread>
-#include <vector>
 
-#include "core/SettingsFile.h"
-#include "core/Template.h"
+#include "core/KeyboardHook.h"
+#include "core/TypingQueue.h"
 #include "platform/Clipboard.h"
 #include "platform/Handles.h"
 #include "platform/KeyInput.h"
 
 namespace keyentry {
 
-// What one key press types, as the hook found it at the press.
-struct TypingJob {
-  std::vector<TypingStep> steps;
-  TypingSettings settings;
-  HKL layout = nullptr;  // of the foreground window's thread (keys mode)
-  bool capsLock = false;
-};
+// The one audible sign of a press that was not typed: a full queue, a
+// window that lost the focus, a failed entry. Counted, for the program's
+// tests (see LowLevelKeyboardHook's test seams).
+void WarningBeep();
+unsigned WarningBeepCount();
 
 class TypingThread {
  public:
-  TypingThread() = default;
+  // library: the text-sending library, for field keys typed through it.
+  explicit TypingThread(TextSender& library) : library_(library) {}
   ~TypingThread() { Stop(); }
   TypingThread(const TypingThread&) = delete;
   TypingThread& operator=(const TypingThread&) = delete;
 
-  // Starts the thread unless it runs; false when it cannot be started.
+  TypingQueue& Queue() { return queue_; }
+
+  // Starts the thread unless it runs (a thread told to stop is waited for
+  // first); false when it cannot be started.
   bool Start();
-  // Ends the thread: pauses still to come in a running job are cut short and
-  // its remaining steps left out, but what the clipboard held is put back.
+  // Returns at once: what is queued is dropped, the entry being typed stops
+  // at its next step, and the thread puts the clipboard's old content back
+  // and ends by itself.
+  void RequestStop();
+  // RequestStop, then waits for the thread to end.
   void Stop();
 
-  // True from Queue until the job has been typed completely (and the
-  // clipboard put back).
-  bool Busy() const { return busy_.load(); }
+  // An entry has been queued (or typing at once has ended).
+  void Wake();
 
-  // Hands the job over and returns at once (from the hook callback). False,
-  // and nothing queued, while another job is busy or the thread is not
-  // running.
-  bool Queue(TypingJob job);
-
-  // How long the target gets to read a pasted text before the clipboard
-  // changes again, and how long a busy clipboard is waited for.
-  static constexpr DWORD kReadWaitMs = 300;
-  static constexpr DWORD kOpenWaitMs = 500;
+  static constexpr DWORD kRestoreAfterMs = 300;
 
  private:
   void Run();
-  void RunJob(const TypingJob& job, HWND clipboardWindow);
-  // Waits, serving sent messages, until the time is up or Stop is called.
-  void Pause(DWORD ms) const;
-  // Tries to put back what a paste could not put back at its end.
-  void RetryRestore(HWND clipboardWindow, DWORD openWaitMs);
+  void TypeEntry(TypingEntry& entry, ClipboardPaster& paster);
+  // Waits, serving sent messages, until the time is up or Stop is called;
+  // the clipboard goes back meanwhile when its time comes (pasteFollows: the
+  // entry pastes again after the pause).
+  void Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows);
+  void RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows);
+  bool Stopping() const { return stopping_.load(); }
 
+  TextSender& library_;
+  TypingQueue queue_;
   KeyInput input_;
   std::thread thread_;
-  UniqueKernelHandle wake_;  // auto-reset: a job or Stop
+  UniqueKernelHandle wake_;  // auto-reset: an entry, or Stop
   UniqueKernelHandle stop_;  // manual-reset: Stop
-  std::atomic<bool> busy_{false};
   std::atomic<bool> stopping_{false};
-  std::mutex mutex_;
-  std::optional<TypingJob> job_;  // guarded by mutex_
-
-  // Typing thread only: a clipboard content not yet put back, and the
-  // clipboard's sequence number when that was last tried (a newer one means
-  // another program has put something there: then it stays).
-  std::optional<ClipboardSnapshot> unrestored_;
-  DWORD unrestoredSequence_ = 0;
-  DWORD unrestoredSince_ = 0;
+  DWORD restoreFailedSince_ = 0;  // typing thread only: 0 while nothing failed
 };
 
 }  // namespace keyentry

@@ -21,6 +21,7 @@ void ToggleReading(Maths& maths, MainWindowView& view) {
     view.SetPollTimerEnabled(true);
     view.SetStatusText(std::wstring(kStatusPortOpened) + kStatusPortLabel + maths.PortName());
     view.SetReadButtonCaption(kCaptionStopReading);
+    maths.ReadingSwitchedOn();
   } else {
     view.SetPollTimerEnabled(false);
     view.SetStatusText(kStatusStopped);
@@ -64,6 +65,7 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   }
   maths.PublishHookTable();
   if (taken.card.count < kCardFieldCount) return taken.card.count > 0;
+  maths.CardTaken();
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
   return true;
 }
@@ -81,8 +83,9 @@ bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   bool read = false;
   bool taken = false;
   try {
-    read = ReaderSucceeded(ports.reader.Authenticate()) &&
-           ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto));
+    const bool found = ReaderSucceeded(ports.reader.Authenticate());
+    if (!found) maths.NoCardOnReader();
+    read = found && ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto));
     if (read) taken = TakeCard(ports, maths, view);
   } catch (const std::exception&) {
     // The library could not be called, or the card could not be taken (out

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/InputPlan.h"
+#include "core/Wipe.h"
 #include "platform/KeyInput.h"
 
 namespace {
@@ -40,16 +41,21 @@ std::u16string AnsiToUtf16(const char* text) {
   for (int i = 0; i < written - 1; ++i) {
     result.push_back(static_cast<char16_t>(wide[static_cast<size_t>(i)]));
   }
+  keyentry::Wipe(wide);
   return result;
 }
 
 void Send(const char* text) {
   if (text == nullptr || text[0] == '\0') return;
-  const std::u16string unicode = AnsiToUtf16(text);
+  std::u16string unicode = AnsiToUtf16(text);
   if (unicode.empty()) return;
 
   const keyentry::KeyInput keyboard;
-  keyboard.Send(keyentry::input::PlanInput(unicode, keyboard.HeldModifiers()));
+  std::vector<keyentry::input::KeyEvent> events =
+      keyentry::input::PlanInput(unicode, keyboard.HeldModifiers());
+  keyentry::WipeMemory(&unicode[0], unicode.size() * sizeof(char16_t));
+  keyboard.Send(events);
+  keyentry::Wipe(events);
 }
 
 }  // namespace

@@ -430,7 +430,10 @@ void Form1::RestoreFocus() {
 }
 
 void Form1::SetLabelText(HWND label, const std::wstring& text) {
-  if (WindowText(label) == text) return;  // the same card again: nothing to redraw
+  std::wstring shown = WindowText(label);
+  const bool same = shown == text;
+  WipeText(shown);   // a card value, read back for the comparison
+  if (same) return;  // the same card again: nothing to redraw
   ::SetWindowTextW(label, text.c_str());
   ::InvalidateRect(label, nullptr, TRUE);
 }

@@ -104,6 +104,13 @@ class FakeHook : public KeyboardHook {
     ++removeCalls;
     installed = false;
   }
+  // Each typing on read: the name of the card in the table published then.
+  HookTableStore* tables = nullptr;
+  std::vector<std::wstring> typedOnRead;
+  void TypeOnRead() override {
+    const auto& name = tables->Current()->values[0];
+    typedOnRead.push_back(name ? *name : L"<none>");
+  }
 };
 
 // A reader library scripted per test: which ports answer, whether a card
@@ -192,6 +199,7 @@ struct CoreRig {
   Cp936Codec settingsCodec;
   HookTableStore tables;
   Maths maths{CorePorts{reader, hook, files, codec, messages, settingsCodec}, L"C:\\app", tables};
+  CoreRig() { hook.tables = &tables; }
   ReadingPorts reading{reader, files, codec, L"C:\\app"};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";

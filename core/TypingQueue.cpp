@@ -1,0 +1,120 @@
+#include "core/TypingQueue.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/TypingPlan.h"
+#include "core/Wipe.h"
+
+namespace keyentry {
+
+TypingEntry::~TypingEntry() {
+  Wipe(steps);
+  for (auto& text : libraryTexts) WipeText(text);
+}
+
+std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction& action,
+                                        const TypingSettings& typing, const Date& today) {
+  if (action.kind != HookActionKind::kTypeFields && action.kind != HookActionKind::kRunTemplate) {
+    return std::nullopt;
+  }
+  PressEntry press;
+  TypingEntry& entry = press.entry;
+  entry.settings = typing;
+  if (action.kind == HookActionKind::kTypeFields) {
+    if (typing.mode == TypingMode::kUnicode && typing.charDelayMs <= 0) {
+      entry.kind = TypingEntry::Kind::kLibrary;
+      for (int k = 0; k < kCardFieldCount; ++k) {
+        if (action.fields & (FieldMask{1} << k)) {
+          entry.libraryTexts.push_back(table.texts[static_cast<std::size_t>(k)]);
+        }
+      }
+      press.canTypeNow = true;
+      return press;
+    }
+    entry.steps = FieldSteps(table.values, action.fields);
+  } else {
+    const KeyTemplate* found =
+        table.settings ? table.settings->FindTemplate(action.templateKey) : nullptr;
+    if (!found || !HoldsCard(table)) return std::nullopt;
+    entry.steps = found->parsed.Expand(table.values, today, typing.fieldDelayMs);
+  }
+  if (entry.steps.empty()) return std::nullopt;
+  press.canTypeNow = CanTypeInHook(entry.steps, typing);
+  return press;
+}
+
+std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring_view program,
+                                            const Date& today) {
+  const SettingsContent* settings = table.settings.get();
+  if (!settings || !HoldsCard(table)) return std::nullopt;
+  const Template* onRead = settings->OnReadFor(program);
+  if (!onRead) return std::nullopt;
+  TypingEntry entry;
+  entry.settings = settings->TypingFor(program);
+  entry.steps = onRead->Expand(table.values, today, entry.settings.fieldDelayMs);
+  if (entry.steps.empty()) return std::nullopt;
+  return entry;
+}
+
+TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) return Admission::kRefused;
+  if (canTypeNow && entries_.empty() && !typing_) {
+    typing_ = true;
+    return Admission::kTypeNow;
+  }
+  if (entries_.size() >= kCapacity) return Admission::kRefused;
+  entries_.push_back(std::move(entry));
+  return Admission::kQueued;
+}
+
+void TypingQueue::TypedNow() { Finished(); }
+
+std::optional<TypingEntry> TypingQueue::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (typing_ || entries_.empty()) return std::nullopt;
+  std::optional<TypingEntry> entry(std::move(entries_.front()));
+  entries_.pop_front();
+  typing_ = true;
+  return entry;
+}
+
+void TypingQueue::Finished() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  typing_ = false;
+}
+
+bool TypingQueue::PasteWaiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::any_of(entries_.begin(), entries_.end(),
+                     [](const TypingEntry& e) { return e.Pastes(); });
+}
+
+bool TypingQueue::Idle() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.empty() && !typing_;
+}
+
+std::size_t TypingQueue::Waiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.size();
+}
+
+void TypingQueue::Close() {
+  std::deque<TypingEntry> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    dropped.swap(entries_);
+  }
+  // Wiped as they go, outside the lock.
+}
+
+void TypingQueue::Reopen() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closed_ = false;
+  typing_ = false;
+}
+
+}  // namespace keyentry
