@@ -266,6 +266,26 @@ bool VisibleChild(HWND dlg, int id) {
 }
 }  // namespace
 
+HWND Program::HookWindow() const {
+  for (HWND w = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KeyEntryHookWatch", nullptr); w;
+       w = ::FindWindowExW(HWND_MESSAGE, w, L"KeyEntryHookWatch", nullptr)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner == pi_.dwProcessId) return w;
+  }
+  return nullptr;
+}
+
+LRESULT Program::AskHookSeam(const wchar_t* messageName) const {
+  const HWND window = HookWindow();
+  DWORD_PTR answer = 0;
+  if (!window || !::SendMessageTimeoutW(window, ::RegisterWindowMessageW(messageName), 0, 0,
+                                        SMTO_ABORTIFHUNG, 5000, &answer)) {
+    return -1;
+  }
+  return static_cast<LRESULT>(answer);
+}
+
 HWND Program::FindTopLevel(const wchar_t* className) const {
   for (HWND w : TopLevels(pi_.dwProcessId, className))
     if (::IsWindowVisible(w)) return w;

@@ -98,6 +98,13 @@ class Program {
   // The exit code once the process has ended (STILL_ACTIVE before).
   DWORD ExitCode() const;
 
+  // The hidden message-only window of the program's hook thread (null while
+  // there is none), and the answer to the registered message of one of its
+  // test seams (the program runs with KEYENTRY_TEST_SEAMS=1); -1 without an
+  // answer.
+  HWND HookWindow() const;
+  LRESULT AskHookSeam(const wchar_t* messageName) const;
+
   // Message boxes seen (and answered with OK) so far, by their text.
   const std::vector<std::wstring>& Messages() const { return messages_; }
   // Answers any open message box; returns how many were answered.

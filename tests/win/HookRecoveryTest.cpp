@@ -9,25 +9,9 @@
 namespace keyentry::wintest {
 namespace {
 
-// The hidden window of the program's hook thread.
-HWND HookWindow(DWORD pid) {
-  for (HWND w = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KeyEntryHookWatch", nullptr); w;
-       w = ::FindWindowExW(HWND_MESSAGE, w, L"KeyEntryHookWatch", nullptr)) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(w, &owner);
-    if (owner == pid) return w;
-  }
-  return nullptr;
-}
-
 // Asks the program to lose its hook; true when it did.
 bool DropHook(const Program& program) {
-  const HWND window = HookWindow(program.Pid());
-  DWORD_PTR answer = 0;
-  return window &&
-         ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(L"KeyEntry.Test.DropHook"), 0, 0,
-                               SMTO_ABORTIFHUNG, 5000, &answer) &&
-         answer == 1;
+  return program.AskHookSeam(L"KeyEntry.Test.DropHook") == 1;
 }
 
 class HookRecovery : public ::testing::Test {
@@ -44,7 +28,7 @@ class HookRecovery : public ::testing::Test {
     auto program = std::make_unique<Program>(box);
     EXPECT_TRUE(program->WaitForMainWindow());
     EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == L"欧阳明月"; }, 3000));
-    EXPECT_TRUE(WaitFor([&] { return HookWindow(program->Pid()) != nullptr; }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return program->HookWindow() != nullptr; }, 3000));
     return program;
   }
 };

@@ -1,0 +1,196 @@
+// Windows of the test process that the program types into.
+#include "TargetWindows.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Clipboard.h"
+#include "ui/res/resource.h"
+
+namespace keyentry::wintest {
+
+namespace {
+
+HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
+
+void Register(const wchar_t* name, WNDPROC proc) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = Instance();
+  wc.lpszClassName = name;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  ::RegisterClassW(&wc);
+}
+
+// Window procedures of the test windows reach their object through this.
+template <typename T>
+T* Owner(HWND hwnd, UINT msg, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    ::SetWindowLongPtrW(
+        hwnd, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+  }
+  return reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+}  // namespace
+
+bool BringForward(HWND window, HWND focus) {
+  ::SetForegroundWindow(window);
+  if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ::SetFocus(focus);
+  return WaitFor([&] { return ::GetForegroundWindow() == window; }, 3000);
+}
+
+FormWindow::FormWindow(UINT focusDelayMs) : delayMs_(focusDelayMs) {
+  frame_ = ::CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30, 30, 420,
+                             160, nullptr, nullptr, Instance(), nullptr);
+  for (int i = 0; i < 3; ++i) {
+    boxes_[i] = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5 + 35 * i,
+                                  390, 28, frame_, nullptr, Instance(), nullptr);
+    ::SetWindowLongPtrW(boxes_[i], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    editProc_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(boxes_[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BoxProc)));
+  }
+  PumpMessagesFor(100);
+}
+
+FormWindow::~FormWindow() { ::DestroyWindow(frame_); }
+
+bool FormWindow::Focus() { return BringForward(frame_, boxes_[0]); }
+
+std::vector<std::wstring> FormWindow::Texts() const {
+  std::vector<std::wstring> texts;
+  for (HWND box : boxes_) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(box, text, 256);
+    texts.emplace_back(text);
+  }
+  return texts;
+}
+
+void FormWindow::Clear() {
+  for (HWND box : boxes_) ::SetWindowTextW(box, L"");
+}
+
+LRESULT CALLBACK FormWindow::BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_CHAR && (wParam == L'\t' || wParam == L'\r')) return 0;
+  if (msg == WM_TIMER) {
+    ::KillTimer(hwnd, wParam);
+    ::SetFocus(self->boxes_[wParam - 1]);
+    return 0;
+  }
+  if (msg == WM_KEYDOWN && wParam == VK_RETURN) {
+    self->submitted.push_back(self->Texts());
+    return 0;
+  }
+  if (msg == WM_KEYDOWN && wParam == VK_TAB) {
+    int at = 0;
+    while (self->boxes_[at] != hwnd) ++at;
+    const int next = (at + ((::GetKeyState(VK_SHIFT) & 0x8000) ? 2 : 1)) % 3;
+    if (self->delayMs_ > 0) {
+      ::SetTimer(hwnd, static_cast<UINT_PTR>(next + 1), self->delayMs_, nullptr);
+    } else {
+      ::SetFocus(self->boxes_[next]);
+    }
+    return 0;
+  }
+  return ::CallWindowProcW(self->editProc_, hwnd, msg, wParam, lParam);
+}
+
+RemoteLikeWindow::RemoteLikeWindow() {
+  Register(L"KeyEntryTestRemote", &Proc);
+  window_ = ::CreateWindowExW(0, L"KeyEntryTestRemote", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                              220, 420, 120, nullptr, nullptr, Instance(), this);
+  Show();
+  PumpMessagesFor(100);
+}
+
+RemoteLikeWindow::~RemoteLikeWindow() {
+  if (::IsWindow(window_)) ::DestroyWindow(window_);
+}
+
+void RemoteLikeWindow::Show() {
+  wchar_t caption[64];
+  std::swprintf(caption, 64, L"keys %d packets %d pastes %d|", keys, packets, pastes);
+  ::SetWindowTextW(window_, (caption + text).c_str());
+}
+
+void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
+  if (digitsOnly && vk != VK_SHIFT && !(vk >= '0' && vk <= '9') && vk != 'X') {
+    ++refused;
+  } else if (vk == VK_PACKET) {
+    ++packets;
+  } else if (vk == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
+    if (ignoreCtrlV) return;
+    ++pastes;
+    for (int i = 0; i < 50 && !::OpenClipboard(window_); ++i) ::Sleep(10);
+    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+      text += static_cast<const wchar_t*>(::GlobalLock(data));
+      ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+  } else {
+    BYTE state[256];
+    ::GetKeyboardState(state);
+    wchar_t out[4] = {};
+    if (::ToUnicode(static_cast<UINT>(vk), (lParam >> 16) & 0xFF, state, out, 4, 0) == 1) {
+      ++keys;
+      text += out[0];
+    }
+  }
+  Show();
+}
+
+LRESULT CALLBACK RemoteLikeWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = Owner<RemoteLikeWindow>(hwnd, msg, lParam);
+  if (self && msg == WM_KEYDOWN) self->KeyDown(wParam, lParam);
+  if (msg == WM_CHAR || msg == WM_KEYDOWN) return 0;
+  if (msg == WM_DESTROY && self && self->quitOnClose) ::PostQuitMessage(0);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool Copy(UINT format, HANDLE data) {
+  const ClipboardWindow owner;
+  const OpenedClipboard clipboard(owner.get(), 5000);
+  return clipboard && ::EmptyClipboard() && ::SetClipboardData(format, data);
+}
+
+bool CopyText(const std::wstring& text) {
+  const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  std::memcpy(::GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  ::GlobalUnlock(memory);
+  return Copy(CF_UNICODETEXT, memory);
+}
+
+std::vector<char> Held(UINT format) {
+  const OpenedClipboard clipboard(nullptr, 5000);
+  const HANDLE data = clipboard ? ::GetClipboardData(format) : nullptr;
+  if (!data) return {};
+  const auto* bytes = static_cast<const char*>(::GlobalLock(data));
+  std::vector<char> held(bytes, bytes + ::GlobalSize(data));
+  ::GlobalUnlock(data);
+  return held;
+}
+
+std::wstring ClipboardText() {
+  const std::vector<char> bytes = Held(CF_UNICODETEXT);
+  return bytes.empty() ? L"(none)" : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()));
+}
+
+void TypingProgram::Start(const std::wstring& ini, bool withCard) {
+  box.Write(L"KeyEntry.ini", ToCodePage(ini, CP_UTF8));
+  const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
+  program = std::make_unique<Program>(box);
+  ASSERT_TRUE(program->WaitForMainWindow());
+  ASSERT_TRUE(WaitFor([&] { return program->HookWindow() != nullptr; }, 5000));
+  if (withCard) {
+    ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == kCard[0]; }, 3000));
+  }
+}
+
+int TypingProgram::Beeps() const {
+  return static_cast<int>(program->AskHookSeam(L"KeyEntry.Test.WarningBeeps"));
+}
+
+}  // namespace keyentry::wintest
