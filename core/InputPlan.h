@@ -96,9 +96,9 @@ class KeyLayout {
  public:
   virtual ~KeyLayout() = default;
   // The key press that makes this character as it stands, plainly or with
-  // Shift only, in the keyboard's current state (Caps Lock included), or
-  // nothing when the layout needs Ctrl or Alt for it, makes it only with a
-  // dead key, or cannot make it at all. Never asked for a surrogate.
+  // Shift only, whatever the state of Caps Lock; or nothing when the layout
+  // needs Ctrl or Alt for it, makes it only with a dead key, with a key that
+  // Caps Lock changes, or cannot make it at all. Never asked for a surrogate.
   virtual std::optional<KeyStroke> Find(char16_t character) const = 0;
 };
 

@@ -44,10 +44,9 @@ struct TypingEntry {
   TypingSettings settings;
   // The platform's handles of the moment, as numbers: the foreground window
   // (the rest of an entry is typed only while it keeps the focus) and, in
-  // keys mode, its keyboard layout and Caps Lock.
+  // keys mode, its keyboard layout.
   std::uintptr_t window = 0;
   std::uintptr_t layout = 0;
-  bool capsLock = false;
 
   TypingEntry() = default;
   // Every text is overwritten before its memory is given back.

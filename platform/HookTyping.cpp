@@ -14,18 +14,6 @@ Date LocalToday() {
   return Date{now.wYear, now.wMonth, now.wDay};
 }
 
-void HookTyping::StartCapsLock() {
-  capsLock_ = (::GetKeyState(VK_CAPITAL) & 1) != 0;
-  capsDown_ = false;
-}
-
-void HookTyping::Observe(DWORD vkCode, WPARAM message) {
-  if (vkCode != VK_CAPITAL) return;
-  const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
-  if (down && !capsDown_) capsLock_ = !capsLock_;
-  capsDown_ = down;
-}
-
 namespace {
 
 // The foreground window, and the settings of its program.
@@ -44,13 +32,12 @@ Target FindTarget(const SettingsContent* settings, ProgramNames& names) {
 }
 
 // The platform's facts of the moment: the foreground window, and in keys
-// mode its keyboard layout and the Caps Lock state.
-void AddTarget(TypingEntry& entry, const Target& target, bool capsLock) {
+// mode its keyboard layout.
+void AddTarget(TypingEntry& entry, const Target& target) {
   entry.window = reinterpret_cast<std::uintptr_t>(target.window.window);
   if (entry.settings.mode == TypingMode::kKeys) {
-    const Win32KeyLayout layout = Win32KeyLayout::OfThread(target.window.threadId, capsLock);
-    entry.layout = reinterpret_cast<std::uintptr_t>(layout.Layout());
-    entry.capsLock = layout.CapsLock();
+    entry.layout =
+        reinterpret_cast<std::uintptr_t>(Win32KeyLayout::OfThread(target.window.threadId).Layout());
   }
 }
 
@@ -65,7 +52,7 @@ bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
   const TypingSettings typing = settings ? settings->TypingFor(target.program) : TypingSettings{};
   std::optional<PressEntry> press = EntryForPress(table, action, typing, LocalToday());
   if (!press) return true;
-  AddTarget(press->entry, target, capsLock_);
+  AddTarget(press->entry, target);
   return Admit(press->entry, press->canTypeNow);
 }
 
@@ -76,7 +63,7 @@ bool HookTyping::CarryOnRead(const HookTable& table) {
   if (target.window.processId == ::GetCurrentProcessId()) return true;
   std::optional<TypingEntry> entry = EntryForCardRead(table, target.program, LocalToday());
   if (!entry) return true;
-  AddTarget(*entry, target, capsLock_);
+  AddTarget(*entry, target);
   return Admit(*entry, false);
 }
 
@@ -107,7 +94,7 @@ void HookTyping::TypeNow(TypingEntry& entry) {
     for (const auto& text : entry.libraryTexts) sender_.SendStr(text ? text->c_str() : nullptr);
     return;
   }
-  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout), entry.capsLock);
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
   TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
   const WipeAtExit<TypingPlan> wipe(plan);
   for (const TypingChunk& chunk : plan) input_.Send(chunk.events);

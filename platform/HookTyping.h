@@ -39,17 +39,6 @@ class HookTyping {
   // program that has the focus now. Always queued. False when refused.
   bool CarryOnRead(const HookTable& table);
 
-  // Caps Lock, for keys mode. The key state a thread reads with GetKeyState
-  // follows only the keyboard input that thread itself takes from its queue,
-  // and the hook thread takes none (under Wine it stays as it was at the
-  // thread's start for good), so the hook counts every Caps Lock press it
-  // sees from a start read once. A renewed hook goes on counting: it is
-  // installed before the old one goes, so no press is missed.
-  // Observe: every event the hook procedure gets (code 0). StartCapsLock:
-  // when the hook thread starts.
-  void Observe(DWORD vkCode, WPARAM message);
-  void StartCapsLock();
-
  private:
   // Admits the entry; types it at once when allowed. False when refused.
   bool Admit(TypingEntry& entry, bool canTypeNow);
@@ -59,8 +48,6 @@ class HookTyping {
   TypingThread& typingThread_;
   ProgramNames names_;
   KeyInput input_;
-  bool capsLock_ = false;
-  bool capsDown_ = false;  // so that auto-repeat does not toggle
 };
 
 }  // namespace keyentry

@@ -182,7 +182,6 @@ void LowLevelKeyboardHook::Run(HANDLE ready) {
                                           nullptr, wc.hInstance, this));
     window_.store(window.get());
     const RawKeyboardSink rawInput(window.get());
-    typer_.StartCapsLock();
     hook_.reset(SetHook(&KeyboardHookProc));
     const bool installed = static_cast<bool>(hook_);
     ::SetEvent(ready);  // `ready` may be gone after this
@@ -275,8 +274,6 @@ bool LowLevelKeyboardHook::Renew() {
   // the ones that type nothing. Without a new hook the old one is kept.
   watch_.Reset();
   // Key-ups missed while the hook was gone would leave a template key held.
-  // The Caps Lock count goes on: the new hook is in place before the old one
-  // goes, and the hook thread's own key state is no better a guide.
   keys_ = HookKeyState();
   UniqueHook fresh(SetHook(&KeyboardHookProc));
   if (!fresh) return static_cast<bool>(hook_);
@@ -292,7 +289,6 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   LowLevelKeyboardHook* self = owner_.load();
   if (self == nullptr || code < 0) return ::CallNextHookEx(nullptr, code, wParam, lParam);
   const auto* record = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-  self->typer_.Observe(record->vkCode, wParam);
   const auto table = self->tables_.Current();
   const HookAction action = DecideKeyAction(*table, self->keys_, code,
                                             static_cast<std::uint32_t>(wParam), record->vkCode);

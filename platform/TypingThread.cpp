@@ -135,7 +135,7 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
     for (const auto& text : entry.libraryTexts) library_.SendStr(text ? text->c_str() : nullptr);
     return;
   }
-  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout), entry.capsLock);
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
   // Modifiers still held now are released behind the masking key, as
   // SendStr.dll does; the plan never presses them again.
   TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);

@@ -1,6 +1,7 @@
 #include "platform/Win32KeyLayout.h"
 
 #include <initializer_list>
+#include <optional>
 
 namespace keyentry {
 
@@ -10,14 +11,15 @@ namespace {
 constexpr UINT kNoStateChange = 0x4;
 }  // namespace
 
-Win32KeyLayout Win32KeyLayout::OfThread(DWORD threadId, bool capsLock) {
-  return Win32KeyLayout(::GetKeyboardLayout(threadId), capsLock);
+Win32KeyLayout Win32KeyLayout::OfThread(DWORD threadId) {
+  return Win32KeyLayout(::GetKeyboardLayout(threadId));
 }
 
-int Win32KeyLayout::Produce(UINT vk, UINT scan, bool shift, wchar_t (&out)[4]) const {
+int Win32KeyLayout::Produce(UINT vk, UINT scan, bool shift, bool capsLock,
+                            wchar_t (&out)[4]) const {
   BYTE state[256] = {};
   if (shift) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
-  if (capsLock_) state[VK_CAPITAL] = 0x01;
+  if (capsLock) state[VK_CAPITAL] = 0x01;
   const int n = ::ToUnicodeEx(vk, scan, state, out, 4, kNoStateChange, layout_);
   // A system that changed the state for a dead key has it pending now: the
   // same key once more gives it out and clears it again.
@@ -37,17 +39,15 @@ std::optional<input::KeyStroke> Win32KeyLayout::Find(char16_t character) const {
   if ((shiftState & ~1u) != 0) return std::nullopt;  // Ctrl, Alt, or layout-specific states
   const UINT scan = ::MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout_);
   if (scan == 0 || scan > 0xFF) return std::nullopt;
-  const bool first = (shiftState & 1) != 0;
-  for (const bool shift : {first, !first}) {
+  const bool shift = (shiftState & 1) != 0;
+  // The same character with Caps Lock off and on, or the key is not used.
+  for (const bool capsLock : {false, true}) {
     wchar_t out[4] = {};
-    const int n = Produce(vk, scan, shift, out);
+    const int n = Produce(vk, scan, shift, capsLock, out);
     if (n < 0) return std::nullopt;  // a dead key: it would change the next character
-    if (n == 1 && out[0] == static_cast<wchar_t>(character)) {
-      return input::KeyStroke{static_cast<std::uint16_t>(vk), static_cast<std::uint16_t>(scan),
-                              shift};
-    }
+    if (n != 1 || out[0] != static_cast<wchar_t>(character)) return std::nullopt;
   }
-  return std::nullopt;
+  return input::KeyStroke{static_cast<std::uint16_t>(vk), static_cast<std::uint16_t>(scan), shift};
 }
 
 }  // namespace keyentry

@@ -117,7 +117,8 @@ TEST_F(PressOrder, BeforeTheFirstCardATemplateTypesNothingNotEvenItsKeys) {
   EXPECT_TRUE(WaitFor([&] { return form.submitted.size() == 1; }, 3000));
 }
 
-// Caps Lock on for the scope, whatever it was.
+// Caps Lock on for the scope, whatever it was (the test thread's window has
+// the focus, so that its key state follows).
 class CapsLockOn {
  public:
   CapsLockOn() {
@@ -131,20 +132,30 @@ class CapsLockOn {
   static bool On() { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
 };
 
-TEST_F(PressOrder, KeysModeAfterTheReadButtonRenewedTheHookTypesTheRightCaseWithCapsLockOn) {
-  Start(L"[模板]\nF9 = {身份证号} Ab\n[输入]\n方式 = 按键\n");
-  RemoteLikeWindow remote;
-  ASSERT_TRUE(remote.Focus());  // so that this thread sees Caps Lock change
+TEST_F(PressOrder, KeysModeTypesTheRightCaseWithCapsLockOnSinceBeforeTheStartAndAfterARenewal) {
+  TargetEdit target;
+  target.Focus();  // so that this thread sees Caps Lock change
   const CapsLockOn caps;
-  program->Click(IDC_READ);  // reading off: the hook is installed anew
-  ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 3000));
-  program->Click(IDC_READ);  // and on again
-  ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_READ) == L"停止读卡"; }, 3000));
-  ASSERT_TRUE(remote.Focus());
-  PressKey(VK_F9);
-  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002X Ab"; }, 3000))
-      << remote.text;
-  EXPECT_EQ(remote.packets, 0);
+  Start(L"[模板]\nF9 = {身份证号} Ab\n[输入]\n方式 = 按键\n");
+  for (const bool renewed : {false, true}) {
+    if (renewed) {
+      program->Click(IDC_READ);  // reading off: the hook is installed anew
+      ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 3000));
+      program->Click(IDC_READ);  // and on again
+      ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_READ) == L"停止读卡"; }, 3000));
+    }
+    target.Clear();
+    target.ClearKeyDowns();
+    target.Focus();
+    PressKey(VK_F9);
+    EXPECT_TRUE(target.WaitForText(L"11010519880315002X Ab", 3000))
+        << (renewed ? "after the renewal" : "at the start");
+    // Digits and the blank as real keys, the letters as characters.
+    const std::vector<WPARAM> keys = {'1', '1', '0', '1',       '0',      '5',       '1',
+                                      '9', '8', '8', '0',       '3',      '1',       '5',
+                                      '0', '0', '2', VK_PACKET, VK_SPACE, VK_PACKET, VK_PACKET};
+    EXPECT_EQ(target.KeyDowns(), keys);
+  }
 }
 
 // A keyboard hook of another program (a hot-key tool, an input helper),

@@ -92,29 +92,21 @@ TEST_F(Typing, PasteModeFillsARemoteLikeWindowAndTheClipboardKeepsTextAndPicture
   EXPECT_TRUE(::IsClipboardFormatAvailable(CF_BITMAP));
 }
 
-TEST_F(Typing, KeysModeTypesIdNumbersAsRealKeysAlsoWithCapsLockOn) {
+TEST_F(Typing, KeysModeTypesDigitsAndSignsAsRealKeysAndLettersAsCharacters) {
+  // A window that takes real key presses only: the letters, whose case
+  // Caps Lock would turn, come as Unicode events, which it drops.
   Start(L"[模板]\nF9 = {身份证号} Ab-{姓名}\n[输入]\n方式 = 按键\n");
   RemoteLikeWindow remote;
   ASSERT_TRUE(remote.Focus());
-  PressKey(VK_F6);
-  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002X"; }, 3000)) << remote.text;
-  EXPECT_EQ(remote.packets, 0);
-
-  PressKey(VK_CAPITAL);
-  EXPECT_TRUE(WaitFor([] { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }, 3000));
-  remote.text.clear();
-  PressKey(VK_F9);  // the name goes as Unicode events, which this window drops
-  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002X Ab-"; }, 3000))
-      << remote.text;
-  EXPECT_EQ(remote.packets, 4);
-  PressKey(VK_CAPITAL);
-  EXPECT_TRUE(WaitFor([] { return (::GetKeyState(VK_CAPITAL) & 1) == 0; }, 3000));
-
+  PressKey(VK_F9);
+  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002 -"; }, 3000)) << remote.text;
+  EXPECT_EQ(remote.keys, 19);    // 17 digits, the blank and the hyphen
+  EXPECT_EQ(remote.packets, 7);  // X, A, b and the name's four characters
   remote.text.clear();
   remote.digitsOnly = true;
   PressKey(VK_F6);
-  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002X"; }, 3000)) << remote.text;
-  EXPECT_EQ(remote.refused, 0);
+  EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002"; }, 3000)) << remote.text;
+  EXPECT_EQ(remote.refused, 1);  // the X
 }
 
 // A copy of this executable under another name, showing a RemoteLikeWindow;
@@ -134,6 +126,11 @@ struct TargetProgram {
   HWND window = nullptr;
 };
 
+// Waits that end as soon as the text is there; the bound only stops a test
+// that will never pass. Three programs share the two cores here, and a test
+// of this kind once ran out of 3 s while other builds loaded the machine.
+constexpr DWORD kLoadedMachineMs = 15000;
+
 TEST_F(Typing, EachProgramGetsTheModeOfItsOwnSection) {
   Start(
       L"[输入]\n方式 = 字符\n[程序:Keys-Target.EXE]\n方式 = 按键\n[程序:paste-target]\n方式 = "
@@ -149,16 +146,18 @@ TEST_F(Typing, EachProgramGetsTheModeOfItsOwnSection) {
   TargetProgram paste(box, L"paste-target.exe");
   ASSERT_TRUE(BringForward(keys.window, keys.window));
   PressKey(VK_F6);
-  EXPECT_TRUE(WaitFor(
-      [&] { return keys.Caption() == L"keys 18 packets 0 pastes 0|11010519880315002X"; }, 3000))
+  EXPECT_TRUE(
+      WaitFor([&] { return keys.Caption() == L"keys 17 packets 1 pastes 0|11010519880315002"; },
+              kLoadedMachineMs))
       << keys.Caption();
   ASSERT_TRUE(CopyText(L"原有内容"));
   ASSERT_TRUE(BringForward(paste.window, paste.window));
   PressKey(VK_F9);  // two pastes with a real Tab between
-  EXPECT_TRUE(
-      WaitFor([&] { return paste.Caption() == L"keys 1 packets 0 pastes 2|欧阳明月\t汉"; }, 3000))
+  EXPECT_TRUE(WaitFor([&] { return paste.Caption() == L"keys 1 packets 0 pastes 2|欧阳明月\t汉"; },
+                      kLoadedMachineMs))
       << paste.Caption();
-  EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"原有内容"; }, 3000)) << ClipboardText();
+  EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"原有内容"; }, kLoadedMachineMs))
+      << ClipboardText();
 }
 
 }  // namespace
