@@ -45,9 +45,9 @@ class ComPtr {
 
   T* operator->() const { return p_; }
   // Where a function that hands out a reference puts it.
-  void** Receive() {
+  T** Receive() {
     reset();
-    return reinterpret_cast<void**>(&p_);
+    return &p_;
   }
   void reset() {
     if (p_) std::exchange(p_, nullptr)->Release();
@@ -72,10 +72,16 @@ class TaskMemoryText {
   PWSTR p_ = nullptr;
 };
 
+// FOLDERID_Startup. Defined here, as the interfaces' ids are taken with
+// __uuidof: MinGW's uuid library would bring its whole table of ids (about
+// 40 KB) into the program.
+constexpr GUID kStartupFolder = {
+    0xB97D20BB, 0xF46A, 0x4C97, {0xBA, 0x10, 0x5E, 0x36, 0x08, 0x43, 0x08, 0x54}};
+
 // The shortcut's full path in the current user's Startup folder.
 std::optional<std::wstring> ShortcutPath(DWORD folderFlags) {
   TaskMemoryText folder;
-  if (FAILED(::SHGetKnownFolderPath(FOLDERID_Startup, folderFlags, nullptr, folder.Receive())) ||
+  if (FAILED(::SHGetKnownFolderPath(kStartupFolder, folderFlags, nullptr, folder.Receive())) ||
       !folder.get()) {
     return std::nullopt;
   }
@@ -83,14 +89,14 @@ std::optional<std::wstring> ShortcutPath(DWORD folderFlags) {
 }
 
 // A shell link object and its file.
-struct ShellLink {
+struct LinkObject {
   ComPtr<IShellLinkW> link;
   ComPtr<IPersistFile> file;
 
   bool Make() {
-    return SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_IShellLinkW, link.Receive())) &&
-           SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.Receive()));
+    return SUCCEEDED(::CoCreateInstance(__uuidof(::ShellLink), nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(link.Receive()))) &&
+           SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(file.Receive())));
   }
 };
 
@@ -123,7 +129,7 @@ bool StartupShortcut::Create() const {
   const ComScope com;
   const std::optional<std::wstring> path = ShortcutPath(KF_FLAG_CREATE);
   if (!com.Ready() || !path || Untouchable(Attributes(*path))) return false;
-  ShellLink shortcut;
+  LinkObject shortcut;
   return shortcut.Make() && SUCCEEDED(shortcut.link->SetPath(program_.c_str())) &&
          SUCCEEDED(shortcut.link->SetWorkingDirectory(folder_.c_str())) &&
          SUCCEEDED(shortcut.file->Save(path->c_str(), TRUE));
@@ -146,7 +152,7 @@ std::optional<std::wstring> ShortcutTarget(const std::wstring& shortcut) {
     return std::nullopt;
   }
   const ComScope com;
-  ShellLink link;
+  LinkObject link;
   if (!com.Ready() || !link.Make() || FAILED(link.file->Load(shortcut.c_str(), STGM_READ))) {
     return std::nullopt;
   }

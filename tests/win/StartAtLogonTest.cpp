@@ -58,10 +58,11 @@ class StartupShortcutFile {
 TEST(StartAtLogon, CheckCreatesTheShortcutAndUncheckRemovesIt) {
   const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
   const StartupShortcutFile shortcut;
-  std::wstring lower = shortcut.path;
-  ::CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
-  ASSERT_NE(lower.find(L":\\users\\"), std::wstring::npos) << shortcut.path;
-  ASSERT_NE(lower.find(L"\\startup\\keyentry.lnk"), std::wstring::npos) << shortcut.path;
+  PWSTR startup = nullptr;
+  ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_Startup, 0, nullptr, &startup), S_OK);
+  const std::wstring expectedPath = std::wstring(startup) + L"\\KeyEntry.lnk";
+  ::CoTaskMemFree(startup);
+  ASSERT_EQ(shortcut.path, expectedPath);
   Sandbox box;
   box.Write(L"SetKey.txt", kKeyFileF1ToF8);
   ::CreateDirectoryW(box.Path(L"copy").c_str(), nullptr);
