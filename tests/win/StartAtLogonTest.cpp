@@ -42,27 +42,25 @@ std::pair<std::wstring, std::wstring> ReadShortcut(const std::wstring& path) {
 }
 
 // The Startup folder's KeyEntry.lnk, removed before and after the test.
-class StartupShortcutFile {
- public:
-  StartupShortcutFile() { Remove(); }
+struct StartupShortcutFile {
+  StartupShortcutFile() {
+    PWSTR folder = nullptr;
+    ::SHGetKnownFolderPath(FOLDERID_Startup, 0, nullptr, &folder);
+    path = std::wstring(folder ? folder : L"") + L"\\KeyEntry.lnk";
+    ::CoTaskMemFree(folder);
+    Remove();
+  }
   ~StartupShortcutFile() { Remove(); }
-  const std::wstring path = StartupShortcut(L"", L"").Path();
-
- private:
   void Remove() const {
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(path.c_str());
   }
+  std::wstring path;
 };
 
 TEST(StartAtLogon, CheckCreatesTheShortcutAndUncheckRemovesIt) {
   const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
   const StartupShortcutFile shortcut;
-  PWSTR startup = nullptr;
-  ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_Startup, 0, nullptr, &startup), S_OK);
-  const std::wstring expectedPath = std::wstring(startup) + L"\\KeyEntry.lnk";
-  ::CoTaskMemFree(startup);
-  ASSERT_EQ(shortcut.path, expectedPath);
   Sandbox box;
   box.Write(L"SetKey.txt", kKeyFileF1ToF8);
   ::CreateDirectoryW(box.Path(L"copy").c_str(), nullptr);
