@@ -21,13 +21,15 @@ add_library(keyentry_platform STATIC
   platform/Notepad.cpp
   platform/ReaderDll.cpp
   platform/SendStrDll.cpp
+  platform/StartupShortcut.cpp
   platform/TypingThread.cpp
   platform/Win32FileStore.cpp
   platform/Win32KeyLayout.cpp
   platform/Win32MessageSink.cpp
   platform/Win32Text.cpp
 )
-target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32)
+# ole32 and shell32: the shell link object of the Startup folder's shortcut.
+target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32)
 target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
 
 set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)

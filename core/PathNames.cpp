@@ -46,6 +46,17 @@ bool PartsNeedNoTidying(std::wstring_view parts) {
   }
 }
 
+// The upper case of a letter, as the file system compares names.
+wchar_t UpperCase(wchar_t c) {
+  const bool latin = (c >= L'a' && c <= L'z') || (c >= 0xFF41 && c <= 0xFF5A) ||  // full-width
+                     (c >= 0xE0 && c <= 0xFE && c != 0xF7);                       // Latin-1
+  const bool greek = c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2;  // final sigma stays
+  const bool cyrillic = c >= 0x430 && c <= 0x44F;
+  if (latin || greek || cyrillic) return static_cast<wchar_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);  // Ѐ..Џ
+  return c;
+}
+
 }  // namespace
 
 std::wstring ScratchFileName(std::wstring_view target, std::uint32_t processId,
@@ -88,6 +99,28 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
     }
   }
   return std::wstring(path);
+}
+
+std::wstring OrdinaryPath(std::wstring_view path) {
+  constexpr std::wstring_view kExtended = L"\\\\?\\";
+  constexpr std::wstring_view kExtendedShare = L"\\\\?\\UNC\\";
+  if (path.substr(0, kExtendedShare.size()) == kExtendedShare) {
+    return L"\\\\" + std::wstring(path.substr(kExtendedShare.size()));
+  }
+  if (path.substr(0, kExtended.size()) == kExtended) {
+    return std::wstring(path.substr(kExtended.size()));
+  }
+  return std::wstring(path);
+}
+
+bool SameFilePath(std::wstring_view a, std::wstring_view b) {
+  const std::wstring first = OrdinaryPath(a);
+  const std::wstring second = OrdinaryPath(b);
+  if (first.size() != second.size()) return false;
+  for (std::size_t k = 0; k < first.size(); ++k) {
+    if (UpperCase(first[k]) != UpperCase(second[k])) return false;
+  }
+  return true;
 }
 
 }  // namespace keyentry

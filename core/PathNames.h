@@ -1,7 +1,7 @@
 #pragma once
 // Names of files and paths as the program makes them: the scratch file a
-// file is written to before it replaces the file, and the extended-length
-// form of a long path.
+// file is written to before it replaces the file, the extended-length form
+// of a long path, and whether two paths name the same file.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -36,5 +36,16 @@ constexpr std::size_t kLongPathFrom = 248;
 // form, and those the system would first have to tidy up (with '/', empty,
 // "." or ".." parts), since the extended form is taken literally.
 std::wstring ExtendedLengthPath(std::wstring_view path);
+
+// The path without the extended-length prefix: "\\?\C:\a" becomes "C:\a" and
+// "\\?\UNC\server\share\a" becomes "\\server\share\a"; every other path is
+// returned as it is.
+std::wstring OrdinaryPath(std::wstring_view path);
+
+// Whether two full paths name the same file as Windows compares names: with
+// or without the extended-length prefix, and letters in either case (those
+// of ASCII, full-width Latin, Latin-1, Greek and Cyrillic; other characters
+// must be the same).
+bool SameFilePath(std::wstring_view a, std::wstring_view b);
 
 }  // namespace keyentry

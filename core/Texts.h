@@ -41,6 +41,18 @@ inline constexpr const wchar_t* kMsgSettingsCreateFailed =
 inline constexpr const wchar_t* kMsgNotepadFailed =
     L"无法启动记事本打开 %1。请用其他文本编辑器打开它。";
 
+// The main window's system menu: a shortcut in the Startup folder starts the
+// program at logon.
+inline constexpr const wchar_t* kMenuStartAtLogon = L"开机时自动运行";
+// %1 the shortcut's full path.
+inline constexpr const wchar_t* kMsgStartAtLogonOnFailed =
+    L"无法创建快捷方式 %1，开机时不会自动运行本程序。"
+    L"请检查启动文件夹是否可写，以及同名文件是否为只读。";
+// %1 the shortcut's full path.
+inline constexpr const wchar_t* kMsgStartAtLogonOffFailed =
+    L"无法删除快捷方式 %1，开机时仍会自动运行本程序。"
+    L"请检查该文件是否为只读，或是否被其他程序占用。";
+
 // The clock: month and day are followed by these characters.
 inline constexpr wchar_t kClockMonth = L'月';
 inline constexpr wchar_t kClockDay = L'日';

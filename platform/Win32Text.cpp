@@ -45,19 +45,21 @@ std::string CodePage936::ToAnsi(std::wstring_view text) const {
   return ToBytesIn(kCodePage936, text);
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramPath() {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD len =
         ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (len == 0) return L".";
-    if (len < buffer.size()) {
-      std::wstring path(buffer.data(), len);
-      const auto slash = path.find_last_of(L"\\/");
-      return slash == std::wstring::npos ? L"." : path.substr(0, slash);
-    }
+    if (len < buffer.size()) return std::wstring(buffer.data(), len);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::wstring ProgramFolder() {
+  const std::wstring path = ProgramPath();
+  const auto slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
 bool MakeCurrentFolder(const std::wstring& folder) {

@@ -21,6 +21,8 @@ class CodePage936 : public TextCodec {
   std::string ToAnsi(std::wstring_view text) const override;
 };
 
+// Full path of the running executable; "." when it cannot be had.
+std::wstring ProgramPath();
 // Folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
 

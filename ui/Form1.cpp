@@ -11,6 +11,7 @@
 #include "core/Texts.h"
 #include "core/Wipe.h"
 #include "platform/Notepad.h"
+#include "platform/Win32Text.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
@@ -73,6 +74,17 @@ UniqueBitmap LoadPhoto(const std::string& bytes, SIZE& size, void*& bits, std::s
   return bitmap;
 }
 
+// The program's items of the system menu, below a separator, in this order.
+struct SystemMenuItem {
+  UINT id;
+  const wchar_t* text;
+};
+constexpr SystemMenuItem kSystemMenuItems[] = {
+    {IDM_EDIT_SETTINGS, kMenuEditSettings},
+    {IDM_RELOAD_SETTINGS, kMenuReloadSettings},
+    {IDM_START_AT_LOGON, kMenuStartAtLogon},
+};
+
 // The example KeyEntry.ini of the program's resources (empty if missing).
 std::string SettingsExample(HINSTANCE instance) {
   HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SETTINGS_EXAMPLE), RT_RCDATA);
@@ -117,7 +129,7 @@ class LoadingSettings {
 
 }  // namespace
 
-Form1::Form1(App& app) : app_(app) {
+Form1::Form1(App& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
   wchar_t seams[4] = {};
   if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
     systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);
@@ -137,7 +149,7 @@ bool Form1::Create(int showCommand) {
   if (!hwnd_) return false;
   app_.WindowOpened(hwnd_);
   CreateControls();
-  AddSettingsMenuItems();
+  AddSystemMenuItems();
   // Watched from before the first load, so that no change is missed.
   settingsWatch_ = std::make_unique<FileChangeWatch>(app_.Folder(), kSettingsFileName, hwnd_,
                                                      kMsgSettingsFileChanged);
@@ -182,7 +194,7 @@ void Form1::CreateControls() {
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
-    return SystemMenuItemForTest(wParam);
+    return SystemMenuItemForTest(wParam, lParam);
   }
   switch (msg) {
     case WM_COMMAND:
@@ -215,9 +227,19 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case IDM_RELOAD_SETTINGS:
           ReloadSettingsFromMenu();
           return 0;
+        case IDM_START_AT_LOGON:
+          ToggleStartAtLogon();
+          return 0;
         default:
           return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
       }
+    case WM_INITMENU:
+      // The system menu is about to show (the window has no other menu).
+      ShowStartAtLogon();
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+    case WM_INITMENUPOPUP:
+      if (HIWORD(lParam)) ShowStartAtLogon();
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case kMsgSettingsFileChanged:
       SettingsFileChanged();
       return 0;
@@ -321,15 +343,35 @@ void Form1::CheckCardRetention() {
   ClearCardWhenDue(retention_, app_.maths(), *this, ::GetTickCount64());
 }
 
-void Form1::AddSettingsMenuItems() {
+void Form1::AddSystemMenuItems() {
   HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
   if (!menu) return;
   ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(menu, MF_STRING, IDM_EDIT_SETTINGS, kMenuEditSettings);
-  ::AppendMenuW(menu, MF_STRING, IDM_RELOAD_SETTINGS, kMenuReloadSettings);
+  for (const SystemMenuItem& item : kSystemMenuItems) {
+    ::AppendMenuW(menu, MF_STRING, item.id, item.text);
+  }
+  ShowStartAtLogon();
 }
 
-LRESULT Form1::SystemMenuItemForTest(WPARAM position) const {
+void Form1::ShowStartAtLogon() {
+  ::CheckMenuItem(::GetSystemMenu(hwnd_, FALSE), IDM_START_AT_LOGON,
+                  MF_BYCOMMAND | (startAtLogon_.StartsThisProgram() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void Form1::ToggleStartAtLogon() {
+  // As the shortcut is now, whatever the mark shows: another copy's shortcut
+  // is replaced, and only this program's is deleted.
+  if (startAtLogon_.StartsThisProgram()) {
+    if (!startAtLogon_.Remove()) {
+      app_.Messages().ShowMessage(Substitute(kMsgStartAtLogonOffFailed, {startAtLogon_.Path()}));
+    }
+  } else if (!startAtLogon_.Create() || !startAtLogon_.StartsThisProgram()) {
+    app_.Messages().ShowMessage(Substitute(kMsgStartAtLogonOnFailed, {startAtLogon_.Path()}));
+  }
+  ShowStartAtLogon();
+}
+
+LRESULT Form1::SystemMenuItemForTest(WPARAM position, LPARAM what) const {
   HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
   const int count = ::GetMenuItemCount(menu);
   if (position == static_cast<WPARAM>(-1)) return count;
@@ -337,10 +379,11 @@ LRESULT Form1::SystemMenuItemForTest(WPARAM position) const {
   wchar_t text[256] = {};
   MENUITEMINFOW info{};
   info.cbSize = sizeof info;
-  info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+  info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_STATE;
   info.dwTypeData = text;
   info.cch = 256;
   if (!::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info)) return 0;
+  if (what == 1) return static_cast<LRESULT>(info.fState);
   if (info.fType & MFT_SEPARATOR) return 0;
   const ATOM atom = text[0] ? ::GlobalAddAtomW(text) : 0;
   return static_cast<LRESULT>(MAKELONG(atom, info.wID));

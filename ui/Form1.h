@@ -11,6 +11,7 @@
 #include "core/CardField.h"
 #include "platform/FileChangeWatch.h"
 #include "platform/Handles.h"
+#include "platform/StartupShortcut.h"
 #include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
 #include "ui/Controls.h"
@@ -22,9 +23,10 @@ class App;
 // Test seam (only with KEYENTRY_TEST_SEAMS=1 at start, as for the keyboard
 // hook): this registered message sent to the main window tells what its
 // system menu holds, since another process cannot read it. wParam -1: the
-// number of items. wParam n: item n from the top as MAKELONG(atom, id),
-// where atom is a new global atom holding its text (the caller deletes it);
-// a separator answers 0. Without the variable it answers 0.
+// number of items. wParam n, lParam 0: item n from the top as
+// MAKELONG(atom, id), where atom is a new global atom holding its text (the
+// caller deletes it); a separator answers 0. wParam n, lParam 1: the state of
+// item n (MFS_CHECKED, MFS_GRAYED, ...). Without the variable it answers 0.
 inline constexpr const wchar_t* kSystemMenuItemMessageName = L"KeyEntry.Test.SystemMenuItem";
 
 class Form1 : public MainWindowView {
@@ -60,9 +62,10 @@ class Form1 : public MainWindowView {
   void ComExit_Click();
   void Timer1_Timer();
   void Timer2_Timer();
-  // KeyEntry.ini: the two items of the system menu, and loading the file
-  // again when it has changed on disk.
-  void AddSettingsMenuItems();
+  // The program's items of the system menu.
+  void AddSystemMenuItems();
+  // KeyEntry.ini: editing it, and loading it again from the menu or when it
+  // has changed on disk.
   void EditSettings();
   void SettingsFileChanged();
   void ReloadSettingsFromMenu();
@@ -72,7 +75,10 @@ class Form1 : public MainWindowView {
   // Keeps what the file holds, just before it is loaded.
   void NoteSettingsFile();
   void CheckCardRetention();
-  LRESULT SystemMenuItemForTest(WPARAM position) const;
+  // 开机时自动运行: its check mark follows the shortcut in the Startup folder.
+  void ShowStartAtLogon();
+  void ToggleStartAtLogon();
+  LRESULT SystemMenuItemForTest(WPARAM position, LPARAM what) const;
   // Wipes the photo's bytes and pixels and lets the bitmap go.
   void ForgetPhoto();
   void DrawItem(const DRAWITEMSTRUCT& item);
@@ -108,6 +114,7 @@ class Form1 : public MainWindowView {
   bool reloadAsked_ = false;                   // by the menu: load even an unchanged file
   std::optional<std::string> loadedSettings_;  // the file's bytes at the last load
   UINT systemMenuItemMessage_ = 0;             // the test seam, when switched on
+  StartupShortcut startAtLogon_;
 };
 
 }  // namespace keyentry

@@ -94,5 +94,32 @@ TEST(ExtendedLengthPath, OtherPathsStayAsTheyAre) {
   }
 }
 
+TEST(SameFilePath, ComparesAsWindowsComparesNames) {
+  const struct {
+    const wchar_t* a;
+    const wchar_t* b;
+    bool same;
+  } cases[] = {
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"C:\\KeyEntry\\KeyEntry.exe", true},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"c:\\keyentry\\KEYENTRY.EXE", true},
+      {L"\\\\?\\C:\\KeyEntry\\KeyEntry.exe", L"C:\\KeyEntry\\KeyEntry.exe", true},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"\\\\?\\c:\\KEYENTRY\\KeyEntry.exe", true},
+      {L"\\\\?\\UNC\\server\\share\\KeyEntry.exe", L"\\\\SERVER\\share\\KeyEntry.exe", true},
+      {L"D:\\前台\\ＡＢ\\KeyEntry.exe", L"d:\\前台\\ａｂ\\keyentry.exe", true},  // full-width
+      {L"D:\\Été\\Καρτα\\Карта\\Ёж\\K.exe", L"D:\\éTÉ\\κΑΡΤΑ\\кАРТА\\ёЖ\\k.EXE", true},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"D:\\KeyEntry\\KeyEntry.exe", false},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"C:\\KeyEntry2\\KeyEntry.exe", false},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"C:\\KeyEntry\\KeyEntry.exe.bak", false},
+      {L"C:\\前台\\KeyEntry.exe", L"C:\\后台\\KeyEntry.exe", false},
+      {L"\\\\?\\UNC\\server\\share\\KeyEntry.exe", L"\\\\?\\server\\share\\KeyEntry.exe", false},
+      {L"C:\\KeyEntry\\KeyEntry.exe", L"", false},
+      {L"", L"", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameFilePath(c.a, c.b), c.same) << c.a << L" | " << c.b;
+    EXPECT_EQ(SameFilePath(c.b, c.a), c.same) << c.b << L" | " << c.a;
+  }
+}
+
 }  // namespace
 }  // namespace keyentry

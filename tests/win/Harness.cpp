@@ -419,6 +419,38 @@ void PressKey(WORD vk, const std::vector<WORD>& modifiers) {
   ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
+namespace {
+DWORD AskSystemMenu(HWND main, WPARAM position, LPARAM what) {
+  const UINT message = ::RegisterWindowMessageW(L"KeyEntry.Test.SystemMenuItem");
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(main, message, position, what, SMTO_NORMAL, 5000, &answer);
+  return static_cast<DWORD>(answer);
+}
+}  // namespace
+
+std::vector<std::pair<UINT, std::wstring>> SystemMenuItems(HWND main) {
+  std::vector<std::pair<UINT, std::wstring>> items;
+  const DWORD count = AskSystemMenu(main, static_cast<WPARAM>(-1), 0);
+  for (DWORD k = 0; k < count && k < 40; ++k) {
+    const DWORD item = AskSystemMenu(main, k, 0);
+    wchar_t text[256] = {};
+    if (LOWORD(item)) {
+      ::GlobalGetAtomNameW(LOWORD(item), text, 256);
+      ::GlobalDeleteAtom(LOWORD(item));
+    }
+    items.emplace_back(HIWORD(item), text);
+  }
+  return items;
+}
+
+std::optional<UINT> SystemMenuItemState(HWND main, UINT id) {
+  const auto items = SystemMenuItems(main);
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    if (items[k].first == id) return AskSystemMenu(main, k, 1);
+  }
+  return std::nullopt;
+}
+
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
   wchar_t old[256] = {};
   const DWORD n = ::GetEnvironmentVariableW(name, old, 256);

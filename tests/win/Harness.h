@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/MessagePump.h"
@@ -148,6 +149,15 @@ SIZE_T CommittedMemory(HANDLE process);
 // top-level window has been brought to the front and the window is the one
 // at that point (each waited for up to 2 s).
 void ClickWithMouse(HWND window);
+
+// The items of the main window's system menu as (command id, text), a
+// separator as (0, ""), through the program's test seam
+// KeyEntry.Test.SystemMenuItem (start it with KEYENTRY_TEST_SEAMS=1):
+// another process cannot read a menu under Wine.
+std::vector<std::pair<UINT, std::wstring>> SystemMenuItems(HWND main);
+// The state (MFS_CHECKED, ...) of the item with this command id; nothing
+// when there is none.
+std::optional<UINT> SystemMenuItemState(HWND main, UINT id);
 
 // Sets an environment variable of this process (and so of the programs it
 // starts) for the life of the object.

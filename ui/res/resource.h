@@ -34,10 +34,12 @@
 #define IDC_STATUS 144
 #define IDC_CLOCK 145
 
-// Main window: items of the system menu. System commands are multiples of
-// 16 below 0xF000.
+// Main window: items of the system menu, in their order there. System
+// commands are multiples of 16 below 0xF000. Site scripts post them as
+// WM_SYSCOMMAND to the main window: the numbers stay as they are.
 #define IDM_EDIT_SETTINGS 0x0400
 #define IDM_RELOAD_SETTINGS 0x0410
+#define IDM_START_AT_LOGON 0x0430
 
 // The commented example written as KeyEntry.ini when the operator opens a
 // missing file (UTF-8 with byte order mark, CR LF).
