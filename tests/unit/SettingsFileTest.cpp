@@ -16,18 +16,23 @@ namespace {
 SettingsContent Parse(const std::string& bytes) { return ParseSettingsFile(bytes, Cp936Codec()); }
 SettingsContent Parse(std::wstring_view text) { return Parse(U8(text)); }
 
-std::wstring Typed(const SettingsContent& s, int key) {
-  const KeyTemplate* t = s.FindTemplate(static_cast<std::int16_t>(111 + key));
+// What a template types for a fixed card: texts as they stand, each key as
+// "|", each pause as "~"; "<none>" without a template.
+std::wstring Typed(const Template* t) {
   if (!t) return L"<none>";
   std::wstring out;
   const CardFieldValues card{L"张三",   L"男",
                              L"汉",     L"19900307",
                              L"北京",   L"110108199003070011",
                              L"公安局", L"2016.03.15-2036.03.15"};
-  for (const TypingStep& step : t->parsed.Expand(card, Date{2024, 5, 20}, 0)) {
+  for (const TypingStep& step : t->Expand(card, Date{2024, 5, 20}, 0)) {
     out += step.kind == StepKind::kText ? step.text : step.kind == StepKind::kKey ? L"|" : L"~";
   }
   return out;
+}
+std::wstring Typed(const SettingsContent& s, int key) {
+  const KeyTemplate* t = s.FindTemplate(static_cast<std::int16_t>(111 + key));
+  return Typed(t ? &t->parsed : nullptr);
 }
 
 using LineAndWhat = std::vector<std::pair<int, std::wstring>>;
@@ -184,6 +189,39 @@ TEST(SettingsProblems, EachBadLineWithItsNumberAndTheRestApplies) {
   EXPECT_FALSE(s.typing.charDelayMs);
   EXPECT_EQ(s.privacy.clearAfterSeconds, 0);
   EXPECT_TRUE(s.privacy.maskIdNumber);
+}
+
+TEST(SettingsOnRead, ForAllProgramsOrOneWithItsProblemsReportedLikeAnyTemplate) {
+  const auto s = Parse(
+      L"[模板]\n"                          // 1
+      L"读卡后 = {姓名}{Tab}{未知}\n"      // 2
+      L"读卡后 = {姓名}{Enter}\n"          // 3
+      L"onread = {性别}\n"                 // 4
+      L"[输入]\n"                          // 5
+      L"读卡后 = {姓名}\n"                 // 6
+      L"[程序:hotel.exe]\n"                // 7
+      L"OnRead = {住址}{Tab}{身份证号}\n"  // 8
+      L"读卡后 = x\n"                      // 9
+      L"速度 = 1\n"                        // 10
+      L"[程序:chat]\n"                     // 11
+      L"读卡后 =   ; 不录入\n");           // 12
+  EXPECT_EQ(Problems(s),
+            (LineAndWhat{
+                {2, L"模板有误：{未知} 不是可用的占位符（要录入大括号本身，请写 {{ 或 }}）。"},
+                {4, L"“onread”已在第 3 行设置，这一行未采用。"},
+                {6,
+                 L"[输入] 中没有名为“读卡后”的设置。可用的有：字段间隔、方式、字符间隔（或 "
+                 L"FieldDelayMs、Mode、CharDelayMs）。"},
+                {9, L"“读卡后”已在第 8 行设置，这一行未采用。"},
+                {10,
+                 L"[程序:hotel.exe] 中没有名为“速度”的设置。可用的有：字段间隔、方式、字符间隔、"
+                 L"读卡后（或 FieldDelayMs、Mode、CharDelayMs、OnRead）。"},
+            }));
+  EXPECT_EQ(Typed(s.OnReadFor(L"notepad.exe")), L"张三|");
+  EXPECT_EQ(Typed(s.OnReadFor(L"D:\\HIS\\Hotel.EXE")), L"北京|110108199003070011");
+  EXPECT_EQ(Typed(s.OnReadFor(L"chat.exe")), L"<none>");  // switched off there
+  EXPECT_TRUE(s.OnReadAnywhere());
+  EXPECT_FALSE(Parse(L"[模板]\nF9 = x\n[程序:a.exe]\n读卡后 = #\n").OnReadAnywhere());
 }
 
 TEST(SettingsEncoding, Utf8WithAndWithoutMarkAndUtf16) {

@@ -178,6 +178,27 @@ std::wstring ClipboardText() {
   return bytes.empty() ? L"(none)" : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()));
 }
 
+// This executable started with KEYENTRY_TEST_REMOTE_TARGET set shows a
+// RemoteLikeWindow until it is closed, before any test runs.
+constexpr const wchar_t* kTargetVariable = L"KEYENTRY_TEST_REMOTE_TARGET";
+[[maybe_unused]] const bool kRunAsTarget = [] {
+  if (::GetEnvironmentVariableW(kTargetVariable, nullptr, 0) == 0) return false;
+  RemoteLikeWindow window;
+  window.quitOnClose = true;
+  RunMessageLoop(nullptr);
+  ::ExitProcess(0);
+}();
+
+TargetProgram::TargetProgram(const Sandbox& box, const std::wstring& name) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ::CopyFileW(self, box.Path(name).c_str(), FALSE);
+  const ScopedEnvironment helper(kTargetVariable, L"1");
+  program = std::make_unique<Program>(box, L"", name);
+  WaitFor([&] { return (window = program->FindTopLevel(L"KeyEntryTestRemote")) != nullptr; },
+          10000);
+}
+
 void TypingProgram::Start(const std::wstring& ini, bool withCard) {
   box.Write(L"KeyEntry.ini", ToCodePage(ini, CP_UTF8));
   const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");

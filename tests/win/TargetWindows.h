@@ -75,6 +75,16 @@ bool CopyText(const std::wstring& text);
 std::vector<char> Held(UINT format);
 std::wstring ClipboardText();
 
+// A copy of this test executable under another name (another program, as
+// far as KeyEntry.ini's program sections go), showing a RemoteLikeWindow;
+// its caption tells what it got.
+struct TargetProgram {
+  TargetProgram(const Sandbox& box, const std::wstring& name);
+  std::wstring Caption() const { return program->Text(window); }
+  std::unique_ptr<Program> program;
+  HWND window = nullptr;
+};
+
 // A card with every field of a realistic length, an X in its ID number.
 inline const std::vector<std::wstring> kCard = {L"欧阳明月",
                                                 L"女",

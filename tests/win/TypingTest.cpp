@@ -17,17 +17,6 @@
 namespace keyentry::wintest {
 namespace {
 
-// This executable started with KEYENTRY_TEST_REMOTE_TARGET set shows a
-// RemoteLikeWindow until it is closed, before any test runs.
-constexpr const wchar_t* kTargetVariable = L"KEYENTRY_TEST_REMOTE_TARGET";
-[[maybe_unused]] const bool kRunAsTarget = [] {
-  if (::GetEnvironmentVariableW(kTargetVariable, nullptr, 0) == 0) return false;
-  RemoteLikeWindow window;
-  window.quitOnClose = true;
-  RunMessageLoop(nullptr);
-  ::ExitProcess(0);
-}();
-
 using Typing = TypingProgram;
 
 TEST_F(Typing, AHeldKeyFillsAFormOnceWithTabAndEnterF13WorksAndAFieldKeepsItsKey) {
@@ -108,23 +97,6 @@ TEST_F(Typing, KeysModeTypesDigitsAndSignsAsRealKeysAndLettersAsCharacters) {
   EXPECT_TRUE(WaitFor([&] { return remote.text == L"11010519880315002"; }, 3000)) << remote.text;
   EXPECT_EQ(remote.refused, 1);  // the X
 }
-
-// A copy of this executable under another name, showing a RemoteLikeWindow;
-// its caption tells what it got.
-struct TargetProgram {
-  TargetProgram(const Sandbox& box, const std::wstring& name) {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    ::CopyFileW(self, box.Path(name).c_str(), FALSE);
-    const ScopedEnvironment helper(kTargetVariable, L"1");
-    program = std::make_unique<Program>(box, L"", name);
-    WaitFor([&] { return (window = program->FindTopLevel(L"KeyEntryTestRemote")) != nullptr; },
-            10000);
-  }
-  std::wstring Caption() const { return program->Text(window); }
-  std::unique_ptr<Program> program;
-  HWND window = nullptr;
-};
 
 // Waits that end as soon as the text is there; the bound only stops a test
 // that will never pass. Three programs share the two cores here, and a test
