@@ -213,6 +213,7 @@ TEST(SettingsExample, ChangesNothingAndNamesEverySettingInBothLanguages) {
   EXPECT_TRUE(content.problems.empty());
   EXPECT_TRUE(content.templates.empty());
   EXPECT_TRUE(content.programs.empty());
+  EXPECT_FALSE(content.OnReadAnywhere());
   EXPECT_TRUE(content.TypingFor(L"notepad.exe") == TypingSettings{});
   EXPECT_EQ(content.privacy.clearAfterSeconds, 0);
   EXPECT_FALSE(content.privacy.deleteCardFiles);
@@ -221,7 +222,7 @@ TEST(SettingsExample, ChangesNothingAndNamesEverySettingInBothLanguages) {
       L"[模板] [Templates] [输入] [Typing] [程序: [App: [隐私] [Privacy] 方式 Mode 字段间隔 "
       L"FieldDelayMs 字符间隔 CharDelayMs 清除秒数 ClearAfterSeconds 读后删除卡片文件 "
       L"DeleteCardFiles 身份证号遮挡 MaskIdNumber {有效期限起: {ValidTo: {年龄} {今天: {延时: "
-      L"{Delay: {Shift+Tab}");
+      L"{Delay: {Shift+Tab} 读卡后 OnRead");
   for (std::wstring name; names >> name;) {
     EXPECT_NE(text.find(name), std::wstring::npos) << U8(name);
   }
@@ -250,6 +251,19 @@ TEST(SettingsExample, TheDemoTemplatesOnF9AndF10ParseWhenSwitchedOn) {
     typed += step.kind == StepKind::kText ? step.text : L"|";
   }
   EXPECT_EQ(typed, L"张三|男|34|1990年3月7日|110108199003070011|北京市|2024-03-07");
+  EXPECT_FALSE(content.OnReadAnywhere());  // typing on read stays off in the demo
+
+  // The hotel's typing on read, switched on as its comment says.
+  for (const wchar_t* line : {L"\n;[程序:hotel.exe]", L"\n;读卡后 = {姓名}{Tab}{性别}"}) {
+    const std::size_t at = text.find(line);
+    ASSERT_NE(at, std::wstring::npos);
+    text.erase(at + 1, 1);
+  }
+  const SettingsContent hotel = ParseSettingsFile(U8(text), cp936);
+  EXPECT_TRUE(hotel.problems.empty());
+  EXPECT_EQ(hotel.OnReadFor(L"notepad.exe"), nullptr);
+  ASSERT_NE(hotel.OnReadFor(L"hotel.exe"), nullptr);
+  EXPECT_EQ(hotel.OnReadFor(L"hotel.exe")->Expand(card, Date{2024, 3, 7}, 0).size(), 10u);
 }
 
 }  // namespace
