@@ -11,8 +11,11 @@
 // program is started once per typing mode, all in one run.
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <thread>
 
 #include "BenchUtil.h"
 #include "tests/support/KeyFiles.h"
@@ -46,20 +49,56 @@ std::string Narrow(const std::wstring& text, UINT codePage) {
 }
 
 // The window typed into: WM_CHAR appended, Ctrl+V (character 0x16) pastes.
+// For each paste: from the V key-down until the clipboard handed over the
+// text (the program renders it on request).
 std::wstring received;
+std::vector<double> ctrlVToTaken;
+double ctrlVDownAt = 0;
 
 LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_KEYDOWN && wParam == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
+    ctrlVDownAt = NowMs();
+  }
   if (msg != WM_CHAR) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   if (wParam != 0x16) {
     received += static_cast<wchar_t>(wParam);
   } else if (::OpenClipboard(hwnd)) {
     if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+      ctrlVToTaken.push_back(NowMs() - ctrlVDownAt);
       received += static_cast<const wchar_t*>(::GlobalLock(data));
       ::GlobalUnlock(data);
     }
     ::CloseClipboard();
   }
   return 0;
+}
+
+void Pump() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+// Waits, serving messages, until the window has `length` characters or the
+// time is up; the time it took, or -1.
+double WaitForLength(double start, std::size_t length, double timeoutMs) {
+  while (NowMs() - start < timeoutMs) {
+    Pump();
+    if (received.size() >= length) return NowMs() - start;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  }
+  return -1;
+}
+
+void Press(WORD vk) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[0].ki.wScan = in[1].ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, in, sizeof(INPUT));
 }
 
 double Percentile(std::vector<double> samples, double q) {
@@ -128,6 +167,63 @@ class Bench {
     return false;
   }
 
+  struct Samples {
+    std::vector<double> keyToText, keyDown;
+    int wrong = 0;
+  };
+
+  // 20 presses 20 ms apart (F1..F8 in turn), `rounds` times: from the
+  // first press until the last text is complete; wrong: a round whose texts
+  // did not all arrive, in order.
+  Samples Burst(int rounds = 10) {
+    Samples s;
+    std::wstring expected;
+    for (int i = 0; i < 20; ++i) expected += kCard[i % 8];
+    for (int r = 0; r < rounds; ++r) {
+      ::SetForegroundWindow(frame_);
+      ::SetFocus(frame_);
+      PumpMessagesFor(30);
+      received.clear();
+      const double start = NowMs();
+      for (int i = 0; i < 20; ++i) {
+        const double due = start + 20.0 * i;
+        while (NowMs() < due) {
+          Pump();
+          ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        }
+        Press(static_cast<WORD>(VK_F1 + i % 8));
+      }
+      const double took = WaitForLength(start, expected.size(), 30000);
+      PumpMessagesFor(500);
+      if (received != expected || took < 0) ++s.wrong;
+      if (took >= 0) s.keyToText.push_back(took);
+    }
+    return s;
+  }
+
+  // Typing on read: the card taken off the simulated reader for a second,
+  // then the reader reports it again; from then until the whole template is
+  // in the window, `rounds` times.
+  Samples OnRead(const std::wstring& expected, int rounds = 20) {
+    Samples s;
+    const std::wstring cardFile = folder_ + L"\\reader-sim\\card.txt";
+    for (int r = 0; r < rounds; ++r) {
+      ::DeleteFileW(cardFile.c_str());
+      PumpMessagesFor(1000);
+      ::SetForegroundWindow(frame_);
+      ::SetFocus(frame_);
+      PumpMessagesFor(30);
+      received.clear();
+      const double start = NowMs();
+      WriteFileBytes(cardFile, "b\r\n");
+      const double took = WaitForLength(start, expected.size(), 5000);
+      PumpMessagesFor(300);
+      if (received != expected || took < 0) ++s.wrong;
+      if (took >= 0) s.keyToText.push_back(took);
+    }
+    return s;
+  }
+
   void Stop() {
     if (!process_.hProcess) return;
     if (main_) ::PostMessageW(main_, WM_CLOSE, 0, 0);
@@ -139,11 +235,6 @@ class Bench {
     process_ = {};
     main_ = nullptr;
   }
-
-  struct Samples {
-    std::vector<double> keyToText, keyDown;
-    int wrong = 0;
-  };
 
   // Presses the key `rounds` times (the first `warmUp` not counted) and
   // waits each time for `expected` in the window.
@@ -193,6 +284,71 @@ class Bench {
   PROCESS_INFORMATION process_{};
 };
 
+// A program that reads every new clipboard content at once (as some
+// remote-desktop clients do): how long after a text is offered with delayed
+// rendering it asks for it. The offer on this thread, the reader on another
+// with a clipboard format listener, `rounds` times.
+double offeredAt = 0;
+std::vector<double> earlyReadDelays;
+
+LRESULT CALLBACK OfferingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_RENDERFORMAT) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  earlyReadDelays.push_back(NowMs() - offeredAt);
+  const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, 4 * sizeof(wchar_t));
+  std::memcpy(::GlobalLock(memory), L"abc", 4 * sizeof(wchar_t));
+  ::GlobalUnlock(memory);
+  ::SetClipboardData(CF_UNICODETEXT, memory);
+  return 0;
+}
+
+LRESULT CALLBACK ReadingAtOnceProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLIPBOARDUPDATE && ::OpenClipboard(hwnd)) {
+    ::GetClipboardData(CF_UNICODETEXT);
+    ::CloseClipboard();
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND MessageWindow(const wchar_t* className, WNDPROC proc) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = className;
+  ::RegisterClassW(&wc);
+  return ::CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                           nullptr);
+}
+
+std::vector<double> EarlyReads(int rounds = 40) {
+  earlyReadDelays.clear();
+  const HWND offering = MessageWindow(L"TypingBenchOwner", &OfferingProc);
+  std::atomic<DWORD> readerThread{0};
+  std::thread reader([&] {
+    const HWND window = MessageWindow(L"TypingBenchReader", &ReadingAtOnceProc);
+    ::AddClipboardFormatListener(window);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    readerThread = ::GetCurrentThreadId();
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    ::RemoveClipboardFormatListener(window);
+    ::DestroyWindow(window);
+  });
+  while (readerThread == 0) ::Sleep(1);
+  for (int i = 0; i < rounds; ++i) {
+    if (!::OpenClipboard(offering)) continue;
+    ::EmptyClipboard();
+    ::SetClipboardData(CF_UNICODETEXT, nullptr);
+    offeredAt = NowMs();
+    ::CloseClipboard();
+    PumpMessagesFor(200);
+  }
+  ::PostThreadMessageW(readerThread, WM_QUIT, 0, 0);
+  reader.join();
+  ::DestroyWindow(offering);
+  return earlyReadDelays;
+}
+
 void Report(const char* what, const Bench::Samples& s) {
   char line[128];
   std::snprintf(line, sizeof line, "%s: key to text", what);
@@ -239,8 +395,40 @@ int wmain() {
               Summarise(keysTmpl.keyToText).median / Summarise(tmpl.keyToText).median);
 
   bench.Start(templates + L"[输入]\n方式 = 粘贴\n");
+  ctrlVToTaken.clear();
   const auto paste = bench.Measure(VK_F5, address);
   Report("paste, 1 field of 35", paste);
+  Print("paste: Ctrl+V arrived until the text was taken", Summarise(ctrlVToTaken));
+
+  // 20 presses 20 ms apart in each mode: everything, in order.
+  const struct {
+    const char* name;
+    const wchar_t* typing;
+  } modes[] = {
+      {"unicode", L""}, {"keys", L"[输入]\n方式 = 按键\n"}, {"paste", L"[输入]\n方式 = 粘贴\n"}};
+  for (const auto& mode : modes) {
+    bench.Start(templates + mode.typing);
+    const auto burst = bench.Burst();
+    char what[80];
+    std::snprintf(what, sizeof what, "%s, 20 presses 20 ms apart: until the last", mode.name);
+    Print(what, Summarise(burst.keyToText));
+    std::printf("%-44s %zu rounds, %d with a text missing or out of order\n", "",
+                burst.keyToText.size(), burst.wrong);
+  }
+
+  // Typing on read of a 6-field template, against the poll period.
+  bench.Start(
+      L"[模板]\n读卡后 = "
+      L"{姓名}{Tab}{性别}{Tab}{出生日期}{Tab}{住址}{Tab}{身份证号}{Tab}{签发机关}\n");
+  std::wstring six;
+  for (const int k : {0, 1, 3, 4, 5, 6})
+    six += (six.empty() ? L"" : L"\t") + std::wstring(kCard[k]);
+  const auto onRead = bench.OnRead(six);
+  Print("on read: reader reports the card until typed", Summarise(onRead.keyToText));
+  std::printf("%-44s %zu reads, %d typed wrong or not at all; poll period 300 ms\n", "",
+              onRead.keyToText.size(), onRead.wrong);
   bench.Stop();
+
+  Print("clipboard: text offered until read at once", Summarise(EarlyReads()));
   return 0;
 }
