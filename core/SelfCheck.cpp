@@ -193,6 +193,18 @@ std::optional<std::wstring> BoxTextOf(const std::vector<TypingStep>& steps) {
   return text;
 }
 
+std::uint32_t ArrivalWaitMs(const std::vector<TypingStep>& steps, const TypingSettings& settings) {
+  std::uint64_t ms = kArrivalWaitMs;
+  const std::uint64_t charDelay =
+      settings.mode == TypingMode::kPaste ? 0 : static_cast<std::uint64_t>(settings.charDelayMs);
+  for (const TypingStep& step : steps) {
+    if (step.kind == StepKind::kPause) ms += static_cast<std::uint64_t>(step.ms);
+    if (step.kind == StepKind::kKey) ms += charDelay;
+    if (step.kind == StepKind::kText) ms += charDelay * step.text.size();
+  }
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, 600000));
+}
+
 std::vector<PreviewItem> PreviewItems(const SettingsContent& settings) {
   std::vector<PreviewItem> items;
   for (int key = 1; key <= kTemplateKeyCount; ++key) {

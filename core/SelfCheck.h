@@ -94,6 +94,11 @@ std::wstring PreviewText(const SettingsContent& settings, const PreviewItem& ite
 std::wstring SelfCheckReport(const std::vector<std::wstring>& lines,
                              const std::vector<std::pair<std::wstring, std::wstring>>& tests);
 
+// How long a check waits for what the steps type: kArrivalWaitMs, plus
+// their pauses and character delays.
+constexpr std::uint32_t kArrivalWaitMs = 3000;
+std::uint32_t ArrivalWaitMs(const std::vector<TypingStep>& steps, const TypingSettings& settings);
+
 // Whether a text typed into a box arrived exactly: the box must come to hold
 // what it held before with the text inserted at one place within waitMs,
 // and keep that for kSettleMs (so that a doubled text is caught too).

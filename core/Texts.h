@@ -179,7 +179,7 @@ inline constexpr const wchar_t* kCheckLibraryNotTried = L"尚未加载";
 inline constexpr const wchar_t* kCheckLibraryNotFound = L"未找到 %1";
 // %1 the full path, %2 the system's error number, %3 what it means.
 inline constexpr const wchar_t* kCheckLibraryLoadFailed = L"%1 无法加载（错误 %2%3）";
-inline constexpr const wchar_t* kCheckErrorBadFormat = L"：不是 32 位 Windows 库";
+inline constexpr const wchar_t* kCheckErrorBadFormat = L"：位数（32/64 位）不对，或不是 Windows 库";
 inline constexpr const wchar_t* kCheckErrorDependency = L"：它需要的其他文件缺失";
 // %1 the full path, %2 the functions it lacks.
 inline constexpr const wchar_t* kCheckLibraryMissing = L"%1 缺少函数 %2（文件损坏或版本不对）";
@@ -274,5 +274,7 @@ inline constexpr const wchar_t* kReportTitle = L"KeyEntry 自检报告";
 inline constexpr const wchar_t* kReportTests = L"录入测试：";
 // %1 the test's caption, %2 its result.
 inline constexpr const wchar_t* kReportTestLine = L"%1：%2";
+inline constexpr const wchar_t* kMsgReportNotCopied =
+    L"无法把自检报告放到剪贴板（剪贴板正被其他程序使用），请稍后再点“复制报告”。";
 
 }  // namespace keyentry

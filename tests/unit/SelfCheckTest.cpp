@@ -80,7 +80,9 @@ const StateCase kStates[] = {
        f.reader = {LibraryFacts::State::kLoadFailed, L"C:\\KeyEntry\\ostra.dll", 193, {}};
        f.readingOn = false;
      },
-     {{2, L"读卡库：C:\\KeyEntry\\ostra.dll 无法加载（错误 193：不是 32 位 Windows 库）"},
+     {{2,
+       L"读卡库：C:\\KeyEntry\\ostra.dll 无法加载（错误 193：位数（32/64 位）不对，或不是 Windows "
+       L"库）"},
       {3, L"端口：USB1001，已停止读卡"}}},
     {"a reader library that lacks two functions, a SendStr.dll that needs a missing file",
      [](SelfCheckFacts& f) {
@@ -196,6 +198,10 @@ TEST(SelfCheckPreview, TheTextABoxCanHold) {
   const std::vector<TypingStep> keys = {{StepKind::kText, L"ab"},
                                         {StepKind::kKey, L"", SpecialKey::kEnter}};
   EXPECT_EQ(BoxTextOf(keys), std::nullopt);
+  // The time to wait for them: their pauses and character delays come on top.
+  EXPECT_EQ(ArrivalWaitMs(text, TypingSettings{TypingMode::kKeys, 0, 10}), 3060u);
+  EXPECT_EQ(ArrivalWaitMs(text, TypingSettings{TypingMode::kPaste, 0, 10}), 3030u);
+  EXPECT_EQ(ArrivalWaitMs(keys, TypingSettings{}), 3000u);
 }
 
 TEST(SelfCheckReport, StatusLinesThenTheTypingTests) {
