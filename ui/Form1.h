@@ -60,8 +60,9 @@ class Form1 : public MainWindowView {
   void ComExit_Click();
   void Timer1_Timer();
   void Timer2_Timer();
-  // KeyEntry.ini: the two items of the system menu, and loading the file
-  // again when it has changed on disk.
+  // KeyEntry.ini: the two items of the system menu (then 自检, which opens
+  // the self-check window), and loading the file again when it has changed
+  // on disk.
   void AddSettingsMenuItems();
   void EditSettings();
   void SettingsFileChanged();
