@@ -129,21 +129,22 @@ std::vector<std::pair<UINT, std::wstring>> SystemMenuItems(HWND main) {
   return items;
 }
 
-TEST_F(SettingsFile, SystemMenuEndsWithTheTwoItemsBelowASeparator) {
+TEST_F(SettingsFile, SystemMenuEndsWithTheProgramsItemsBelowASeparator) {
   const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
   StartWithCard();
   const auto items = SystemMenuItems(program->MainWindow());
-  ASSERT_GE(items.size(), 4u);
+  ASSERT_GE(items.size(), 5u);
   const std::size_t n = items.size();
   // The system's items come first (Wine adds one of its own).
   std::size_t close = 0;
   while (close < n && items[close].first != SC_CLOSE) ++close;
-  EXPECT_LT(close, n - 3);
-  EXPECT_EQ(items[n - 3], std::make_pair(0u, std::wstring()));
-  EXPECT_EQ(items[n - 2], std::make_pair(static_cast<UINT>(IDM_EDIT_SETTINGS),
+  EXPECT_LT(close, n - 4);
+  EXPECT_EQ(items[n - 4], std::make_pair(0u, std::wstring()));
+  EXPECT_EQ(items[n - 3], std::make_pair(static_cast<UINT>(IDM_EDIT_SETTINGS),
                                          std::wstring(L"编辑模板 (KeyEntry.ini)")));
-  EXPECT_EQ(items[n - 1],
+  EXPECT_EQ(items[n - 2],
             std::make_pair(static_cast<UINT>(IDM_RELOAD_SETTINGS), std::wstring(L"重新载入模板")));
+  EXPECT_EQ(items[n - 1], std::make_pair(0x0420u, std::wstring(L"自检…")));
 }
 
 BOOL CALLBACK CollectNotepad(HWND window, LPARAM found) {
