@@ -47,8 +47,11 @@ add_library(keyentry_ui STATIC
   ui/Controls.cpp
   ui/Form1.cpp
   ui/frmOptions.cpp
+  ui/frmSelfCheck.cpp
 )
 target_compile_options(keyentry_ui PRIVATE -Wall -Wextra)
+# The version of project(), also in the version resource, for the self-check.
+target_compile_definitions(keyentry_ui PRIVATE KEYENTRY_VERSION="${PROJECT_VERSION}")
 target_link_libraries(keyentry_ui PUBLIC keyentry_platform keyentry_reader keyentry_layout comctl32)
 
 add_executable(KeyEntry WIN32

@@ -82,6 +82,7 @@ void Maths::ReloadSettings() {
   auto content = std::make_shared<SettingsContent>();
   const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kSettingsFileName));
   if (bytes) *content = ParseSettingsFile(*bytes, ports_.settingsCodec);
+  settingsFound_ = bytes.has_value();
   DropTemplatesOnFieldKeys(*content, hotKeys_);
   const std::wstring report = FormatSettingsReport(content->problems);
   settings_ = std::move(content);

@@ -63,6 +63,8 @@ class Maths {
   void ReloadSettings();
   // The settings loaded last (the defaults before the first load).
   const SettingsContent& Settings() const { return *settings_; }
+  // Whether KeyEntry.ini could be read at the last load.
+  bool SettingsFileFound() const { return settingsFound_; }
 
   bool Connected() const { return connected_; }
   const std::wstring& PortName() const { return portName_; }
@@ -104,6 +106,7 @@ class Maths {
   HotKeyTable hotKeys_;
   CardFieldValues cardFields_;
   std::shared_ptr<const SettingsContent> settings_;
+  bool settingsFound_ = false;
   NewCardRule newCard_;
 };
 

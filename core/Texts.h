@@ -52,6 +52,8 @@ inline constexpr const wchar_t* kMsgStartAtLogonOnFailed =
 inline constexpr const wchar_t* kMsgStartAtLogonOffFailed =
     L"无法删除快捷方式 %1，开机时仍会自动运行本程序。"
     L"请检查该文件是否为只读，或是否被其他程序占用。";
+// The main window's system menu: the self-check window.
+inline constexpr const wchar_t* kMenuSelfCheck = L"自检…";
 
 // The clock: month and day are followed by these characters.
 inline constexpr wchar_t kClockMonth = L'月';
@@ -161,5 +163,129 @@ inline constexpr const wchar_t* kTplEmptyFormat =
 inline constexpr const wchar_t* kTplBadDelay = L"%1 中的毫秒数应为 0 到 5000 之间的整数。";
 inline constexpr const wchar_t* kTplControlCharacter =
     L"模板中有不可见的控制字符（文件可能已损坏或编码不对）。";
+
+// ---------------------------------------------------------------------------
+// The self-check window (自检): what the program finds about itself on this
+// PC, a typing test, a preview of the templates and a report to copy.
+
+inline constexpr const wchar_t* kSelfCheckCaption = L"KeyEntry 自检";
+
+// Each status line starts with its label.
+inline constexpr const wchar_t* kCheckVersion = L"版本：";
+inline constexpr const wchar_t* kCheckFolder = L"程序文件夹：";
+inline constexpr const wchar_t* kCheckReader = L"读卡库：";
+inline constexpr const wchar_t* kCheckPort = L"端口：";
+inline constexpr const wchar_t* kCheckHook = L"键盘钩子：";
+inline constexpr const wchar_t* kCheckSendStr = L"SendStr.dll：";
+inline constexpr const wchar_t* kCheckSettings = L"KeyEntry.ini：";
+inline constexpr const wchar_t* kCheckTyping = L"输入方式：";
+inline constexpr const wchar_t* kCheckPrivacy = L"隐私：";
+
+// %1 the folder.
+inline constexpr const wchar_t* kCheckFolderWritable = L"%1（可写）";
+inline constexpr const wchar_t* kCheckFolderNotWritable =
+    L"%1（不可写：读卡库无法写入卡片文件，退出时无法保存 SetKey.txt）";
+// Libraries: %1 the full path.
+inline constexpr const wchar_t* kCheckLibraryNotTried = L"尚未加载";
+inline constexpr const wchar_t* kCheckLibraryNotFound = L"未找到 %1";
+// %1 the full path, %2 the system's error number, %3 what it means.
+inline constexpr const wchar_t* kCheckLibraryLoadFailed = L"%1 无法加载（错误 %2%3）";
+inline constexpr const wchar_t* kCheckErrorBadFormat = L"：位数（32/64 位）不对，或不是 Windows 库";
+inline constexpr const wchar_t* kCheckErrorDependency = L"：它需要的其他文件缺失";
+// %1 the full path, %2 the functions it lacks.
+inline constexpr const wchar_t* kCheckLibraryMissing = L"%1 缺少函数 %2（文件损坏或版本不对）";
+inline constexpr const wchar_t* kCheckListSeparator = L"、";
+inline constexpr const wchar_t* kCheckSendStrWaits = L"（键盘钩子启动时加载）";
+// %1 the port name.
+inline constexpr const wchar_t* kCheckPortReading = L"%1，正在读卡";
+inline constexpr const wchar_t* kCheckPortStopped = L"%1，已停止读卡";
+inline constexpr const wchar_t* kCheckPortNone = L"未连接";
+inline constexpr const wchar_t* kCheckHookOff = L"未安装（找到阅读器后才安装，功能键不起作用）";
+// %1 seconds since the last key, %2 how often the hook was renewed.
+inline constexpr const wchar_t* kCheckHookOn = L"已安装，最近一次按键在 %1 秒前，重新安装 %2 次";
+// %1 how often the hook was renewed.
+inline constexpr const wchar_t* kCheckHookNoKey = L"已安装，尚未收到按键，重新安装 %1 次";
+inline constexpr const wchar_t* kCheckSettingsMissing = L"没有此文件（全部使用默认设置）";
+// %1 number of templates, %2 typing on read (on or off).
+inline constexpr const wchar_t* kCheckSettingsLoaded = L"已载入，%1 个模板，读卡后：%2";
+// %1 number of problems.
+inline constexpr const wchar_t* kCheckSettingsProblems = L"；%1 处问题未采用：";
+// %1 line number, %2 the line, %3 what is wrong.
+inline constexpr const wchar_t* kCheckSettingsProblem = L"第 %1 行“%2”：%3";
+// %1 number of problems not listed.
+inline constexpr const wchar_t* kCheckSettingsMore = L"另有 %1 处";
+inline constexpr const wchar_t* kCheckOn = L"开";
+inline constexpr const wchar_t* kCheckOff = L"关";
+inline constexpr const wchar_t* kCheckYes = L"是";
+inline constexpr const wchar_t* kCheckNo = L"否";
+// %1 the program, %2 mode, %3 field delay, %4 character delay, %5 typing on read.
+inline constexpr const wchar_t* kCheckTypingFor =
+    L"%1：%2，字段间隔 %3 毫秒，字符间隔 %4 毫秒，读卡后：%5";
+inline constexpr const wchar_t* kCheckOwnSection = L"（按 [程序:%1] 中的设定）";
+inline constexpr const wchar_t* kCheckNoProgram = L"（未记录：请先点击要录入的软件，再打开自检）";
+inline constexpr const wchar_t* kCheckUnknownProgram = L"（无法得知的程序）";
+inline constexpr const wchar_t* kModeUnicode = L"字符";
+inline constexpr const wchar_t* kModeKeys = L"按键";
+inline constexpr const wchar_t* kModePaste = L"粘贴";
+// %1 seconds (0: never), %2 delete card files, %3 mask the ID number.
+inline constexpr const wchar_t* kCheckPrivacyLine =
+    L"清除秒数 %1，读后删除卡片文件：%2，身份证号遮挡：%3";
+inline constexpr const wchar_t* kCheckNeverClear = L"（不清除）";
+
+// The typing test.
+inline constexpr const wchar_t* kTypingTestLabel =
+    L"录入测试：点击下面的按钮，或点击方框后按下设定的功能键";
+inline constexpr const wchar_t* kTypingTestText = L"测试 Test 123-X（，。）";
+inline constexpr const wchar_t* kTestUnicode = L"测试字符方式";
+inline constexpr const wchar_t* kTestKeys = L"测试按键方式";
+inline constexpr const wchar_t* kTestPaste = L"测试粘贴方式";
+inline constexpr const wchar_t* kTestRunning = L"正在测试…";
+inline constexpr const wchar_t* kTestPassed = L"通过";
+inline constexpr const wchar_t* kTestNotRun = L"未测试";
+// %1 what arrived.
+inline constexpr const wchar_t* kTestFailed = L"未通过：收到“%1”";
+inline constexpr const wchar_t* kTestNoHook = L"未通过：键盘钩子未安装";
+// %1 what the program sent for the press.
+inline constexpr const wchar_t* kPressSent = L"这次按键发出：%1";
+inline constexpr const wchar_t* kPressWaiting = L"　等待…";
+inline constexpr const wchar_t* kPressPassed = L"　结果：通过";
+// %1 what arrived.
+inline constexpr const wchar_t* kPressFailed = L"　结果：未通过，方框收到“%1”";
+inline constexpr const wchar_t* kPressHasKeys =
+    L"　（含 ⇥/↵/⇤ 按键，方框无法核对，请在要录入的软件中试）";
+inline constexpr const wchar_t* kPressNone = L"（尚未在方框中按功能键）";
+
+// The template preview.
+inline constexpr const wchar_t* kPreviewLabel = L"模板预览：";
+inline constexpr const wchar_t* kPreviewOnRead = L"读卡后";
+// %1 the program.
+inline constexpr const wchar_t* kPreviewOnReadFor = L"读卡后 [程序:%1]";
+inline constexpr const wchar_t* kPreviewNoTemplates = L"（KeyEntry.ini 中没有模板）";
+inline constexpr const wchar_t* kPreviewSampleMark = L"【示例卡】";
+inline constexpr const wchar_t* kPreviewTab = L"⇥";
+inline constexpr const wchar_t* kPreviewShiftTab = L"⇤";
+inline constexpr const wchar_t* kPreviewEnter = L"↵";
+inline constexpr const wchar_t* kPreviewPause = L"⏱";
+// The sample card: invented, obviously not a real person's (the region code
+// 000000 exists nowhere).
+inline constexpr std::array<const wchar_t*, kCardFieldCount> kSampleCard = {
+    L"示例姓名",
+    L"男",
+    L"汉",
+    L"20000101",
+    L"示例省示例市示例路1号",
+    L"00000020000101001X",
+    L"示例市公安局",
+    L"2020.01.01-2040.01.01",
+};
+
+// The report.
+inline constexpr const wchar_t* kCopyReport = L"复制报告";
+inline constexpr const wchar_t* kReportTitle = L"KeyEntry 自检报告";
+inline constexpr const wchar_t* kReportTests = L"录入测试：";
+// %1 the test's caption, %2 its result.
+inline constexpr const wchar_t* kReportTestLine = L"%1：%2";
+inline constexpr const wchar_t* kMsgReportNotCopied =
+    L"无法把自检报告放到剪贴板（剪贴板正被其他程序使用），请稍后再点“复制报告”。";
 
 }  // namespace keyentry

@@ -500,6 +500,12 @@ void ClipboardPaster::Forget() {
   WipeText(text_);
 }
 
+bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs) {
+  const OpenedClipboard clipboard(owner, timeoutMs);
+  return clipboard && ::EmptyClipboard() &&
+         PutMemory(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const std::function<void()>& sendCtrlV,
                                            const PasteTimings& timings) {

@@ -184,6 +184,11 @@ class ClipboardPaster {
   DWORD lastTakeMs_ = 0;
 };
 
+// Puts the text on the clipboard as plain Unicode text, for the operator to
+// paste elsewhere (waits up to timeoutMs for another program to let go of
+// the clipboard). False when it could not.
+bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs = 1000);
+
 // One paste on the calling thread, then the old content put back: for tests
 // and measurements of the clipboard alone.
 struct ClipboardPasteResult {

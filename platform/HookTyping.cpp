@@ -53,7 +53,28 @@ bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
   std::optional<PressEntry> press = EntryForPress(table, action, typing, LocalToday());
   if (!press) return true;
   AddTarget(press->entry, target);
-  return Admit(press->entry, press->canTypeNow);
+  // Recorded before it is typed, so that what arrives never comes first.
+  const bool recorded = presses_.Watching(press->entry.window);
+  if (recorded) {
+    TypingEntry& entry = press->entry;
+    std::vector<TypingStep> steps = entry.kind == TypingEntry::Kind::kLibrary
+                                        ? FieldSteps(table.values, action.fields)
+                                        : entry.steps;
+    presses_.Record(steps, entry.settings);
+    Wipe(steps);
+  }
+  const bool taken = Admit(press->entry, press->canTypeNow);
+  if (recorded && !taken) presses_.Forget();
+  return taken;
+}
+
+bool HookTyping::CarryTest(TypingMode mode, const std::wstring& text) {
+  const Target target = FindTarget(nullptr, names_);
+  TypingEntry entry;
+  entry.settings.mode = mode;
+  entry.steps.push_back(TypingStep{StepKind::kText, text});
+  AddTarget(entry, target);
+  return Admit(entry, false);
 }
 
 bool HookTyping::CarryOnRead(const HookTable& table) {

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include "core/KeyboardHook.h"
+#include "core/PressRecorder.h"
 #include "core/Template.h"
 #include "platform/ForegroundProgram.h"
 #include "platform/KeyInput.h"
@@ -38,6 +39,13 @@ class HookTyping {
   // Hook thread only: the typing on read of the card in the table, for the
   // program that has the focus now. Always queued. False when refused.
   bool CarryOnRead(const HookTable& table);
+  // Hook thread only: the text in this mode into the window that has the
+  // focus now, as the entry of a press would type it; always queued, for
+  // the typing thread. False when refused.
+  bool CarryTest(TypingMode mode, const std::wstring& text);
+
+  // What the presses into one chosen window sent (see PressRecorder).
+  PressRecorder& Presses() { return presses_; }
 
  private:
   // Admits the entry; types it at once when allowed. False when refused.
@@ -48,6 +56,7 @@ class HookTyping {
   TypingThread& typingThread_;
   ProgramNames names_;
   KeyInput input_;
+  PressRecorder presses_;
 };
 
 }  // namespace keyentry

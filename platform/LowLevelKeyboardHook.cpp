@@ -29,6 +29,7 @@ namespace {
 constexpr UINT kRenewMessage = WM_APP + 1;
 constexpr UINT kBeepMessage = WM_APP + 2;    // a press was refused: beep, outside the callback
 constexpr UINT kOnReadMessage = WM_APP + 3;  // a card to type on read
+constexpr UINT kTestMessage = WM_APP + 4;    // a typing test
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT_PTR kLoadTimer = 2;
 constexpr UINT_PTR kAwakeTimer = 3;
@@ -131,6 +132,7 @@ void LowLevelKeyboardHook::Remove() {
   {
     std::lock_guard<std::mutex> lock(onReadMutex_);
     onRead_.clear();
+    tests_.clear();
   }
   // No new entry can come now. The typing thread drops what is queued, puts
   // the clipboard back and ends by itself: the window does not wait for it.
@@ -145,6 +147,41 @@ void LowLevelKeyboardHook::TypeOnRead() {
     onRead_.push_back(tables_.Current());
   }
   ::PostMessageW(window, kOnReadMessage, 0, 0);
+}
+
+HookFacts LowLevelKeyboardHook::Facts() const {
+  HookFacts facts;
+  facts.installed = installed_.load();
+  if (sawKey_.load()) facts.msSinceKey = ::GetTickCount() - lastKeyTick_.load();
+  facts.renewals = renewals_.load();
+  return facts;
+}
+
+bool LowLevelKeyboardHook::TypeTest(TypingMode mode, const std::wstring& text) {
+  const HWND window = window_.load();
+  if (!window) return false;
+  {
+    std::lock_guard<std::mutex> lock(onReadMutex_);
+    tests_.emplace_back(mode, text);
+  }
+  return ::PostMessageW(window, kTestMessage, 0, 0) != FALSE;
+}
+
+void LowLevelKeyboardHook::CarryTestRequests() {
+  std::vector<std::pair<TypingMode, std::wstring>> requests;
+  {
+    std::lock_guard<std::mutex> lock(onReadMutex_);
+    requests.swap(tests_);
+  }
+  for (const auto& [mode, text] : requests) {
+    bool taken = true;
+    try {
+      taken = typer_.CarryTest(mode, text);
+    } catch (...) {
+      taken = false;
+    }
+    if (!taken) WarningBeep();
+  }
 }
 
 void LowLevelKeyboardHook::CarryOnReadRequests() {
@@ -184,6 +221,7 @@ void LowLevelKeyboardHook::Run(HANDLE ready) {
     const RawKeyboardSink rawInput(window.get());
     hook_.reset(SetHook(&KeyboardHookProc));
     const bool installed = static_cast<bool>(hook_);
+    installed_ = installed;
     ::SetEvent(ready);  // `ready` may be gone after this
     if (installed) {
       if (window && !sender_.Loaded()) ::SetTimer(window.get(), kLoadTimer, kLoadRetryMs, nullptr);
@@ -192,6 +230,7 @@ void LowLevelKeyboardHook::Run(HANDLE ready) {
         ::DispatchMessageW(&msg);
       }
       hook_.reset();  // removed by the thread that installed it
+      installed_ = false;
     }
     window_.store(nullptr);
   }
@@ -222,6 +261,9 @@ LRESULT LowLevelKeyboardHook::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       return 0;
     case kOnReadMessage:
       CarryOnReadRequests();
+      return 0;
+    case kTestMessage:
+      CarryTestRequests();
       return 0;
     case WM_INPUT:
       OnRawInput(lParam);
@@ -282,6 +324,7 @@ bool LowLevelKeyboardHook::Renew() {
   }
   UniqueHook old = std::move(hook_);
   hook_ = std::move(fresh);
+  ++renewals_;
   return true;  // `old` is removed here
 }
 
@@ -289,6 +332,8 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   LowLevelKeyboardHook* self = owner_.load();
   if (self == nullptr || code < 0) return ::CallNextHookEx(nullptr, code, wParam, lParam);
   const auto* record = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+  self->lastKeyTick_ = ::GetTickCount();
+  self->sawKey_ = true;
   const auto table = self->tables_.Current();
   const HookAction action = DecideKeyAction(*table, self->keys_, code,
                                             static_cast<std::uint32_t>(wParam), record->vkCode);

@@ -11,12 +11,14 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "core/HookTable.h"
 #include "core/HookWatch.h"
 #include "core/KeyboardHook.h"
+#include "core/SelfCheck.h"
 #include "platform/Handles.h"
 #include "platform/HookTyping.h"
 #include "platform/SendStrDll.h"
@@ -54,6 +56,18 @@ class LowLevelKeyboardHook : public KeyboardHook {
   void Remove() override;
   void TypeOnRead() override;
 
+  // For the self-check, from any thread: whether the program's hook is
+  // installed (Windows may have dropped it unnoticed), when it last saw a
+  // key, and how often a new hook took the old one's place.
+  HookFacts Facts() const;
+  // Types the text in this mode into the window that has the focus, as a
+  // press would (on the typing thread, in keys mode by the layout and Caps
+  // Lock of the moment). Returns at once; false when there is no hook
+  // thread to ask.
+  bool TypeTest(TypingMode mode, const std::wstring& text);
+  // What the presses into one chosen window sent.
+  PressRecorder& Presses() { return typer_.Presses(); }
+
  private:
   static LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -65,6 +79,7 @@ class LowLevelKeyboardHook : public KeyboardHook {
   void CheckWatch();
 
   void CarryOnReadRequests();
+  void CarryTestRequests();
 
   HookTableStore& tables_;
   SendStrDll& sender_;
@@ -73,7 +88,8 @@ class LowLevelKeyboardHook : public KeyboardHook {
   UINT dropHookMessage_ = 0;
   UINT warningBeepsMessage_ = 0;
   std::mutex onReadMutex_;
-  std::vector<std::shared_ptr<const HookTable>> onRead_;  // guarded: cards to type on read
+  std::vector<std::shared_ptr<const HookTable>> onRead_;    // guarded: cards to type on read
+  std::vector<std::pair<TypingMode, std::wstring>> tests_;  // guarded too: typing tests
   std::thread thread_;
   DWORD threadId_ = 0;
   std::atomic<HWND> window_{nullptr};  // the hook thread's window, made and destroyed there
@@ -82,6 +98,10 @@ class LowLevelKeyboardHook : public KeyboardHook {
   HookKeyState keys_;                  // hook thread only: template keys held
   HookTyping typer_;                   // hook thread only
   bool watchTimerOn_ = false;
+  std::atomic<bool> installed_{false};
+  std::atomic<bool> sawKey_{false};
+  std::atomic<DWORD> lastKeyTick_{0};
+  std::atomic<unsigned> renewals_{0};
 
   // The hook procedure is a plain function: this is how it finds its owner.
   static std::atomic<LowLevelKeyboardHook*> owner_;

@@ -15,7 +15,14 @@ F As(FARPROC p) {
 }  // namespace
 
 FARPROC ReaderDll::Function(const char* name) {
-  if (!module_) module_ = LoadLibraryFromFolder(folder_, kReaderLibraryFileName);
+  if (!module_) {
+    module_ = LoadLibraryFromFolder(folder_, kReaderLibraryFileName, &facts_);
+    if (module_) {
+      facts_.missing = MissingFunctions(
+          module_.get(), {"KLV_InitComm", "KLV_Authenticate", "KLV_Read_Content", "KLV_CloseComm"});
+      if (!facts_.missing.empty()) facts_.state = LibraryFacts::State::kMissingFunctions;
+    }
+  }
   if (!module_) throw ReaderLibraryError("reader library cannot be loaded");
   FARPROC p = ::GetProcAddress(module_.get(), name);
   if (!p) throw ReaderLibraryError(std::string("reader library lacks ") + name);

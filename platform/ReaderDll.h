@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/ReaderLibrary.h"
+#include "core/SelfCheck.h"
 #include "platform/Handles.h"
 
 namespace keyentry {
@@ -20,6 +21,9 @@ class ReaderDll : public ReaderLibrary {
   std::int32_t ReadContent(std::int32_t mode) override;
   std::int32_t CloseComm() override;
 
+  // Where the library was loaded from, or why not (interface thread).
+  const LibraryFacts& Facts() const { return facts_; }
+
  private:
   // The named function; throws ReaderLibraryError when the library or the
   // function cannot be found (a later call tries again).
@@ -27,6 +31,7 @@ class ReaderDll : public ReaderLibrary {
 
   std::wstring folder_;
   UniqueModule module_;
+  LibraryFacts facts_;
 };
 
 }  // namespace keyentry

@@ -5,9 +5,11 @@
 // waits for a low-level hook on a cold disk. Loaded on the hook's thread;
 // called there and, for presses that waited their turn, on the typing thread.
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "core/KeyboardHook.h"
+#include "core/SelfCheck.h"
 #include "platform/Handles.h"
 
 namespace keyentry {
@@ -30,11 +32,17 @@ class SendStrDll : public TextSender {
   // application. Never loads anything itself.
   void SendStr(const char* ansi) override;
 
+  // Where the library was loaded from, or why not, at the last try (any
+  // thread).
+  LibraryFacts Facts() const;
+
  private:
   using SendFunction = void(WINAPI*)(const char*);
   std::wstring folder_;
   UniqueModule module_;
   std::atomic<SendFunction> send_{nullptr};
+  mutable std::mutex factsMutex_;
+  LibraryFacts facts_;  // guarded by factsMutex_
 };
 
 }  // namespace keyentry

@@ -187,4 +187,14 @@ std::optional<std::string> Win32FileStore::ReadPrefix(const std::wstring& path,
   return ReadUpTo(path, maxBytes, /*wholeOrNothing=*/false);
 }
 
+bool Win32FileStore::FolderWritable(const std::wstring& folder) {
+  // Opening the folder for adding files is refused where that is not
+  // allowed; nothing is created.
+  const UniqueFile handle(::CreateFileW(ExtendedLengthPath(folder).c_str(), FILE_ADD_FILE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+  return static_cast<bool>(handle);
+}
+
 }  // namespace keyentry

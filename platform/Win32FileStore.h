@@ -26,6 +26,10 @@ class Win32FileStore : public FileStore {
   // or be this one (which has made none yet when it calls this at start).
   // Returns how many were removed.
   static int RemoveOrphanedScratchFiles(const std::wstring& folder);
+
+  // Whether this process may add files to the folder, asked of the system
+  // without writing anything.
+  static bool FolderWritable(const std::wstring& folder);
 };
 
 }  // namespace keyentry

@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "core/Texts.h"
 #include "platform/MessagePump.h"
 #include "ui/Controls.h"
 #include "ui/Form1.h"
 #include "ui/frmOptions.h"
+#include "ui/frmSelfCheck.h"
 #include "ui/res/resource.h"
 
 namespace keyentry {
@@ -26,6 +28,7 @@ App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
       reading_{reader_, files_, codec_, folder_} {}
 
 App::~App() {
+  selfCheck_.reset();
   options_.reset();
   form1_.reset();
   hook_.Remove();
@@ -84,6 +87,27 @@ void App::ShowOptions() {
 
 void App::CloseOptions() {
   if (options_ && options_->Handle()) ::SendMessageW(options_->Handle(), WM_CLOSE, 0, 0);
+}
+
+void App::ShowSelfCheck() {
+  // Opened by a site script while another program is in front: that one.
+  NoteForegroundProgram();
+  if (!selfCheck_) selfCheck_ = std::make_unique<frmSelfCheck>(*this);
+  selfCheck_->ShowModeless();
+}
+
+void App::CloseSelfCheck() {
+  if (selfCheck_ && selfCheck_->Handle()) ::SendMessageW(selfCheck_->Handle(), WM_CLOSE, 0, 0);
+}
+
+bool App::ReadingOn() const {
+  return form1_ && form1_->Handle() && form1_->ReadButtonCaption() == kCaptionStopReading;
+}
+
+void App::NoteForegroundProgram() {
+  const DWORD processId = CurrentForegroundWindow().processId;
+  if (processId == 0 || processId == ::GetCurrentProcessId()) return;
+  programBefore_ = programNames_.NameOf(processId);
 }
 
 void App::WindowOpened(HWND window) {

@@ -1,11 +1,15 @@
 #pragma once
-// The running program: the platform services, the shared state and the two
+// The running program: the platform services, the shared state and the
 // windows. The process ends when its last window has closed.
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/Maths.h"
+#include "core/SelfCheck.h"
+#include "platform/ForegroundProgram.h"
 #include "platform/LowLevelKeyboardHook.h"
 #include "platform/ReaderDll.h"
 #include "platform/SendStrDll.h"
@@ -19,6 +23,7 @@ namespace keyentry {
 
 class Form1;
 class frmOptions;
+class frmSelfCheck;
 
 class App {
  public:
@@ -36,6 +41,7 @@ class App {
 
   HINSTANCE Instance() const { return instance_; }
   Maths& maths() { return maths_; }
+  const Maths& maths() const { return maths_; }
   // What the card poll reads through.
   const ReadingPorts& CardReading() const { return reading_; }
   FileStore& Files() { return files_; }
@@ -53,6 +59,24 @@ class App {
   void ShowOptions();
   // Closes the key settings window when it is open.
   void CloseOptions();
+  // Opens the self-check window, or brings it forward when it is open; and
+  // closes it.
+  void ShowSelfCheck();
+  void CloseSelfCheck();
+
+  // What the self-check shows besides the shared state.
+  LowLevelKeyboardHook& Hook() { return hook_; }
+  const LibraryFacts& ReaderFacts() const { return readerDll_.Facts(); }
+  LibraryFacts SendStrFacts() const { return sender_.Facts(); }
+  // Whether the card poll runs (the read button says 停止读卡).
+  bool ReadingOn() const;
+  // Notes the program in the foreground when it is not this one: called as
+  // our windows lose the foreground and at the main window's clock tick.
+  void NoteForegroundProgram();
+  // The executable name of the last other program noted in the foreground:
+  // the one the operator came from ("" when its name could not be found
+  // out; nothing when none is known).
+  const std::optional<std::wstring>& ProgramBefore() const { return programBefore_; }
 
   // Registers the window class of a window owned by an object of type T (see
   // ForwardToOwner): the program's icons, the arrow cursor, this background.
@@ -86,10 +110,13 @@ class App {
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   HWND owner_ = nullptr;
-  HWND windows_[2] = {nullptr, nullptr};
+  HWND windows_[3] = {nullptr, nullptr, nullptr};
   int openWindows_ = 0;
+  ProgramNames programNames_;  // interface thread
+  std::optional<std::wstring> programBefore_;
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<frmOptions> options_;
+  std::unique_ptr<frmSelfCheck> selfCheck_;
 };
 
 }  // namespace keyentry

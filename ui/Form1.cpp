@@ -82,6 +82,7 @@ struct SystemMenuItem {
 constexpr SystemMenuItem kSystemMenuItems[] = {
     {IDM_EDIT_SETTINGS, kMenuEditSettings},
     {IDM_RELOAD_SETTINGS, kMenuReloadSettings},
+    {IDM_SELF_CHECK, kMenuSelfCheck},
     {IDM_START_AT_LOGON, kMenuStartAtLogon},
 };
 
@@ -230,6 +231,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case IDM_START_AT_LOGON:
           ToggleStartAtLogon();
           return 0;
+        case IDM_SELF_CHECK:
+          app_.ShowSelfCheck();
+          return 0;
         default:
           return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
       }
@@ -242,6 +246,10 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case kMsgSettingsFileChanged:
       SettingsFileChanged();
+      return 0;
+    case WM_ACTIVATEAPP:
+      // Another program comes to the front: the self-check names it.
+      if (!wParam) app_.NoteForegroundProgram();
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focused control is kept while another window
@@ -270,8 +278,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam && (lParam & ENDSESSION_CLOSEAPP)) {
         // An installer or Windows Update asks through Restart Manager, and
         // waits for the process to end: close as the exit button does, the
-        // key settings window too.
+        // key settings window and the self-check window too.
         app_.CloseOptions();
+        app_.CloseSelfCheck();
         ::SendMessageW(hwnd_, WM_CLOSE, 0, 0);
       } else if (wParam) {
         // Windows is ending the session and ends the process itself.
@@ -337,6 +346,7 @@ void Form1::Timer2_Timer() {
                FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, separator));
   // Also while reading is off and the poll timer stands still.
   CheckCardRetention();
+  app_.NoteForegroundProgram();
 }
 
 void Form1::CheckCardRetention() {

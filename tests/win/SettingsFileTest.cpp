@@ -110,17 +110,18 @@ TEST_F(SettingsFile, SystemMenuEndsWithTheProgramsItemsBelowASeparator) {
   const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
   StartWithCard();
   const auto items = SystemMenuItems(program->MainWindow());
-  ASSERT_GE(items.size(), 5u);
+  ASSERT_GE(items.size(), 6u);
   const std::size_t n = items.size();
   // The system's items come first (Wine adds one of its own).
   std::size_t close = 0;
   while (close < n && items[close].first != SC_CLOSE) ++close;
-  EXPECT_LT(close, n - 4);
-  const std::vector<std::pair<UINT, std::wstring>> ours(items.end() - 4, items.end());
+  EXPECT_LT(close, n - 5);
+  const std::vector<std::pair<UINT, std::wstring>> ours(items.end() - 5, items.end());
   const std::vector<std::pair<UINT, std::wstring>> expected = {
       {0x0000, L""},
       {0x0400, L"编辑模板 (KeyEntry.ini)"},
       {0x0410, L"重新载入模板"},
+      {0x0420, L"自检…"},
       {0x0430, L"开机时自动运行"},
   };
   EXPECT_EQ(ours, expected);

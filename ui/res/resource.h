@@ -39,6 +39,7 @@
 // WM_SYSCOMMAND to the main window: the numbers stay as they are.
 #define IDM_EDIT_SETTINGS 0x0400
 #define IDM_RELOAD_SETTINGS 0x0410
+#define IDM_SELF_CHECK 0x0420
 #define IDM_START_AT_LOGON 0x0430
 
 // The commented example written as KeyEntry.ini when the operator opens a
@@ -68,3 +69,20 @@
 // Key settings window: buttons.
 #define IDC_APPLY 240
 #define IDC_CLOSE 241
+
+// Self-check window: the status lines, the typing test (box, a button and a
+// result per mode, the check of a press), the template preview, the report.
+#define IDC_CHECK_STATUS 400
+#define IDC_CHECK_TEST_LABEL 401
+#define IDC_CHECK_BOX 402
+#define IDC_CHECK_TEST_UNICODE 403
+#define IDC_CHECK_TEST_KEYS 404
+#define IDC_CHECK_TEST_PASTE 405
+#define IDC_CHECK_RESULT_UNICODE 406
+#define IDC_CHECK_RESULT_KEYS 407
+#define IDC_CHECK_RESULT_PASTE 408
+#define IDC_CHECK_PRESS 409
+#define IDC_CHECK_PREVIEW_LABEL 410
+#define IDC_CHECK_TEMPLATE 411
+#define IDC_CHECK_PREVIEW 412
+#define IDC_CHECK_COPY 413

@@ -1,0 +1,73 @@
+#pragma once
+// The self-check window (自检): the program's state as status lines
+// (core/SelfCheck.h), refreshed once a second; a typing test of each typing
+// mode into a box of its own and the check of a key pressed there; a preview
+// of what each template would type; and a button that copies a report.
+// Opened from the main window's system menu, beside the other windows.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/SelfCheck.h"
+#include "platform/Handles.h"
+#include "ui/Controls.h"
+
+namespace keyentry {
+
+class App;
+
+class frmSelfCheck {
+ public:
+  explicit frmSelfCheck(App& app);
+  ~frmSelfCheck();
+  frmSelfCheck(const frmSelfCheck&) = delete;
+  frmSelfCheck& operator=(const frmSelfCheck&) = delete;
+
+  // Makes and shows the window, or only brings it forward when it is open.
+  void ShowModeless();
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  template <typename T>
+  friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND hwnd) { hwnd_ = hwnd; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  bool Create();
+  SelfCheckFacts GatherFacts() const;
+  void Refresh();
+  void RefreshPreview();
+  void StartTest(std::size_t test);
+  void CheckArrivals();
+  void CheckPress(const std::wstring& box, std::uint64_t now);
+  void ForgetPress();
+  void CopyReport();
+  void Closed();
+
+  App& app_;
+  HWND hwnd_ = nullptr;
+  HWND status_ = nullptr;
+  HWND box_ = nullptr;
+  std::array<HWND, 3> testButtons_{};
+  std::array<HWND, 3> testResults_{};
+  HWND press_ = nullptr;
+  HWND templates_ = nullptr;
+  HWND preview_ = nullptr;
+  UniqueFont font_;
+  std::vector<std::wstring> lines_;      // the status lines shown
+  std::array<std::wstring, 3> results_;  // of the typing tests; empty: not run
+  std::size_t runningTest_ = 0;          // while testCheck_ waits
+  std::unique_ptr<ArrivalCheck> testCheck_;
+  // The last press into the box (card data: wiped when done with).
+  unsigned pressNumber_ = 0;
+  std::wstring pressSent_;
+  std::unique_ptr<ArrivalCheck> pressCheck_;
+  std::wstring settled_;  // the box's text while nothing was being typed
+  bool hadCard_ = false;
+  std::vector<PreviewItem> previewItems_;
+};
+
+}  // namespace keyentry
