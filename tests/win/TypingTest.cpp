@@ -47,10 +47,22 @@ T* Owner(HWND hwnd, UINT msg, LPARAM lParam) {
   return reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
+// Brings a window to the front, and `focus` (a window of this thread) into
+// the focus. Where the X input focus follows the foreground window (Wine's
+// unmanaged windows, or a window manager), the programs learn of each X focus
+// change a little later, and a window shown just before can take the
+// foreground back when its own focus event arrives. So the window must keep
+// the foreground for a moment, and is brought forward again if it loses it
+// (for 10 s at most).
 bool BringForward(HWND window, HWND focus) {
-  ::SetForegroundWindow(window);
-  if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ::SetFocus(focus);
-  return WaitFor([&] { return ::GetForegroundWindow() == window; }, 3000);
+  const auto front = [&] { return ::GetForegroundWindow() == window; };
+  const DWORD start = ::GetTickCount();
+  do {
+    ::SetForegroundWindow(window);
+    if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ::SetFocus(focus);
+    if (WaitFor(front, 3000) && !WaitFor([&] { return !front(); }, 300)) return true;
+  } while (::GetTickCount() - start < 10000);
+  return false;
 }
 
 // Three boxes. Tab moves the focus on (Shift+Tab back), after focusDelayMs
@@ -338,6 +350,9 @@ struct TargetProgram {
     program = std::make_unique<Program>(box, L"", name);
     WaitFor([&] { return (window = program->FindTopLevel(L"KeyEntryTestRemote")) != nullptr; },
             10000);
+    // A new window is made the foreground window when it is shown; that is
+    // let settle here, so that it cannot take the foreground back later.
+    if (window) BringForward(window, window);
   }
   std::wstring Caption() const { return program->Text(window); }
   std::unique_ptr<Program> program;
