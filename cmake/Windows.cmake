@@ -82,6 +82,7 @@ add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
 add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
 add_executable(startup_bench tests/winbench/StartupBench.cpp)
 add_executable(typing_bench tests/winbench/TypingBench.cpp)
+add_executable(window_bench tests/winbench/WindowBench.cpp)
 # The yardstick for start-up, built like KeyEntry.exe (same toolchain,
 # static runtime, same manifest); and once without the manifest.
 add_executable(MinimalWindow WIN32 tests/winbench/MinimalWindow.cpp tests/winbench/MinimalWindow.rc)
@@ -92,12 +93,13 @@ target_link_libraries(poll_tick_bench PRIVATE keyentry_ui)
 target_link_libraries(sendstr_bench PRIVATE keyentry_platform)
 target_link_libraries(startup_bench PRIVATE keyentry_platform)
 target_link_libraries(typing_bench PRIVATE keyentry_platform)
-foreach(t poll_tick_bench sendstr_bench startup_bench typing_bench MinimalWindow MinimalWindowPlain
-          MinimalWindowButton)
+target_link_libraries(window_bench PRIVATE keyentry_platform)
+foreach(t poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
+          MinimalWindowPlain MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
-add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench typing_bench MinimalWindow
+add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
                                   MinimalWindowPlain MinimalWindowButton
                                   KeyEntry sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

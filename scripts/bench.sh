@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the benchmarks (not tests): the hook's decision on the host, and under
 # Wine the text sending, one poll tick, start-up against a minimal window
-# program, templates and typing modes in the running program, and the sizes
-# and imports of the shipped binaries.
+# program, templates and typing modes in the running program, how long
+# closing a window holds the program, and the sizes and imports of the
+# shipped binaries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,7 +32,7 @@ if [ "$KEYENTRY_WIN_PRESET" = win64 ]; then
 fi
 bin=build/$KEYENTRY_WIN_PRESET/bin
 echo "== Under Wine"
-for b in sendstr_bench poll_tick_bench startup_bench typing_bench; do
+for b in sendstr_bench poll_tick_bench startup_bench typing_bench window_bench; do
   scripts/wine-run "$bin/$b.exe"
 done
 

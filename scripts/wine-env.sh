@@ -1,6 +1,16 @@
 # Sourced by the scripts: a Wine prefix of the project's own and an X display.
 # KEYENTRY_DISPLAY_OWN=1 starts a private Xvfb even when DISPLAY is set.
 #
+# Windows on the private Xvfb, where no window manager runs: by default Wine
+# hands its top-level windows to a window manager, and each time it hides one
+# (a window closed, every program's exit) it first waits up to 2 s for the
+# window manager's answer, which never comes; the program's interface thread
+# stands still meanwhile. So on the private Xvfb Wine's X11 driver is set to
+# Managed=N: Wine draws captions and frames itself and waits for nobody.
+# KEYENTRY_WINE_WINDOWS=managed keeps Wine's default there instead. On any
+# other display (a desktop with its own window manager, e.g. for the demo)
+# Wine's default is always kept.
+#
 # The program is a 32-bit Windows program, and its Windows tests run on the
 # 32-bit build under 32-bit Wine. Some Linux kernels are built without
 # support for 32-bit programs; there 32-bit Wine cannot start at all, and the
@@ -50,9 +60,13 @@ keyentry_start_xvfb() {
   return 1
 }
 
+KEYENTRY_WINE_WINDOWS="${KEYENTRY_WINE_WINDOWS:-unmanaged}"
 if [ -z "${DISPLAY:-}" ] || [ "${KEYENTRY_DISPLAY_OWN:-0}" = 1 ]; then
   keyentry_start_xvfb
+else
+  KEYENTRY_WINE_WINDOWS=desktop
 fi
+export KEYENTRY_WINE_WINDOWS
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing the Wine prefix $WINEPREFIX ..."
@@ -63,6 +77,14 @@ fi
 # A crash fails the test instead of opening a dialog.
 "$KEYENTRY_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
   >/dev/null 2>&1 || true
+# Wine's X11 driver reads Managed when a program starts. The prefix is shared
+# by the tests and the demo, so the value is set or removed on every use.
+if [ "$KEYENTRY_WINE_WINDOWS" = unmanaged ]; then
+  "$KEYENTRY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >/dev/null 2>&1 || true
+else
+  "$KEYENTRY_WINE" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+fi
 # Keep one Wine server for the whole run (starting one per test is slow).
 wineserver -p 600 >/dev/null 2>&1 || true
 

@@ -3,6 +3,7 @@
 // ends normally with its keys saved.
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "Harness.h"
 #include "ui/res/resource.h"
@@ -31,7 +32,7 @@ TEST(LongCardField, TenMegabyteAddressStallsNeitherTheKeyboardNorTheProgram) {
 
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
-  ASSERT_TRUE(WaitFor([&] { return !program.Text(IDC_VALUE_ADDRESS).empty(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !program.Text(IDC_VALUE_ADDRESS).empty(); }, 10000));
   const std::wstring shown = program.Text(IDC_VALUE_ADDRESS);
   EXPECT_TRUE(shown == cut) << "shown: " << shown.size() << " characters";
   EXPECT_EQ(program.Text(IDC_VALUE_NAME), L"欧阳明月");
@@ -39,19 +40,28 @@ TEST(LongCardField, TenMegabyteAddressStallsNeitherTheKeyboardNorTheProgram) {
   TargetEdit target;
   target.Focus();
   target.ClearKeyDowns();
-  const DWORD pressed = ::GetTickCount();
   PressKey(VK_F5);  // the address
-  PressKey(VK_F9);  // unassigned
-  const auto seen = [&](WPARAM vk) {
-    const auto& downs = target.KeyDowns();
-    return std::count(downs.begin(), downs.end(), vk);
-  };
-  ASSERT_TRUE(WaitFor([&] { return seen(VK_F9) > 0; }, 10000));
-  const DWORD delay = ::GetTickCount() - pressed;
-  EXPECT_LT(delay, 500u) << "F9 reached the application after " << delay << " ms";
-  EXPECT_EQ(seen(VK_F9), 1);
-  EXPECT_EQ(seen(VK_F5), 0);  // swallowed
-  EXPECT_TRUE(target.WaitForText(cut)) << "typed: " << target.Text().size() << " characters";
+  PressKey(VK_F9);  // unassigned, pressed at once after it
+  const auto& downs = target.KeyDowns();
+  // The keyboard is not held: F9 gets through once the field is typed. That
+  // takes well under a second even with both cores busy (scripts/bench.sh
+  // measures it, docs/benchmarks.md). The wait is 20 s so that a slow or
+  // loaded machine never fails it; it is not a measure of speed. A field
+  // typed uncut (some 32,000 characters from the first 64 KiB of the file)
+  // holds the keyboard for minutes: under Wine the F5 press above then does
+  // not even return within CTest's time limit for this test.
+  const bool f9Arrived =
+      WaitFor([&] { return std::find(downs.begin(), downs.end(), VK_F9) != downs.end(); }, 20000);
+  // What arrived, in order: one key-down per typed UTF-16 unit of the cut
+  // field (Unicode key events), then F9; F5 itself never.
+  std::vector<WPARAM> expected(cut.size(), VK_PACKET);
+  expected.push_back(VK_F9);
+  const auto count = [&](WPARAM vk) { return std::count(downs.begin(), downs.end(), vk); };
+  EXPECT_TRUE(f9Arrived) << "F9 did not arrive; key-downs so far: " << downs.size();
+  EXPECT_TRUE(downs == expected) << downs.size() << " key-downs: " << count(VK_PACKET)
+                                 << " typed units, " << count(VK_F9) << " F9, " << count(VK_F5)
+                                 << " F5";
+  EXPECT_TRUE(target.WaitForText(cut, 10000)) << "typed: " << target.Text().size() << " characters";
 
   program.Close();
   ASSERT_TRUE(program.WaitForExit());

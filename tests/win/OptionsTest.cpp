@@ -251,6 +251,28 @@ TEST_F(SettingsWindow, ReadButtonTakesAClickRightAfterTheWindowCloses) {
   }
 }
 
+// A real click on the read button while the key settings window is still
+// going away, before the program has finished closing it. Under Wine with
+// windows handed to a window manager but none running, hiding the window holds
+// the program's interface thread for about 2 s; the click then waits in the
+// input queue and takes effect afterwards. Whatever the setting, it arrives
+// once.
+TEST_F(SettingsWindow, ReadButtonClickedWhileTheWindowIsClosingIsServed) {
+  Start(kKeyFileF1ToF8);
+  HWND main = program->MainWindow();
+  HWND read = ::GetDlgItem(main, IDC_READ);
+  ASSERT_EQ(program->Text(read), L"停止读卡");
+  Open();
+  PumpMessagesFor(200);
+  const POINT centre = CentreOf(read);
+  ::PostMessageW(options, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(options); }, 5000));
+  ClickAt(centre);
+  EXPECT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 10000));
+  EXPECT_EQ(program->Text(read), L"开始读卡");
+  EXPECT_FALSE(::IsWindow(options));
+}
+
 // The mechanism behind a lost click: an activation of the main window that
 // arrives late (Wine delivers the window manager's focus event after the
 // settings window is gone) while the read button is held down. The window

@@ -35,10 +35,21 @@ T* Owner(HWND hwnd, UINT msg, LPARAM lParam) {
 
 }  // namespace
 
+// Where the X input focus follows the foreground window (Wine's unmanaged
+// windows, or a window manager), the programs learn of each X focus change a
+// little later, and a window shown just before can take the foreground back
+// when its own focus event arrives. So the window must keep the foreground
+// for a moment, and is brought forward again if it loses it (for 10 s at
+// most).
 bool BringForward(HWND window, HWND focus) {
-  ::SetForegroundWindow(window);
-  if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ::SetFocus(focus);
-  return WaitFor([&] { return ::GetForegroundWindow() == window; }, 3000);
+  const auto front = [&] { return ::GetForegroundWindow() == window; };
+  const DWORD start = ::GetTickCount();
+  do {
+    ::SetForegroundWindow(window);
+    if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ::SetFocus(focus);
+    if (WaitFor(front, 3000) && !WaitFor([&] { return !front(); }, 300)) return true;
+  } while (::GetTickCount() - start < 10000);
+  return false;
 }
 
 FormWindow::FormWindow(UINT focusDelayMs) : delayMs_(focusDelayMs) {
@@ -197,6 +208,9 @@ TargetProgram::TargetProgram(const Sandbox& box, const std::wstring& name) {
   program = std::make_unique<Program>(box, L"", name);
   WaitFor([&] { return (window = program->FindTopLevel(L"KeyEntryTestRemote")) != nullptr; },
           10000);
+  // A new window is made the foreground window when it is shown; that is
+  // let settle here, so that it cannot take the foreground back later.
+  if (window) BringForward(window, window);
 }
 
 void TypingProgram::Start(const std::wstring& ini, bool withCard) {
