@@ -82,13 +82,15 @@ void Maths::ReloadSettings() {
   const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kSettingsFileName));
   local_ = bytes ? ParseSettingsFile(*bytes, ports_.settingsCodec) : SettingsContent();
   SharedSettingsStatus& status = sharedStatus_;
-  if (local_.sharedPath.empty()) {
-    status = SharedSettingsStatus();
-  } else {
-    if (status.state == SharedSettingsStatus::State::kNotUsed) {
-      status.state = SharedSettingsStatus::State::kWaiting;
-    }
+  if (status.path != local_.sharedPath) {
+    // Named for the first time, named no more, or another file: no answer yet.
+    status.state = local_.sharedPath.empty() ? SharedSettingsStatus::State::kNotUsed
+                                             : SharedSettingsStatus::State::kWaiting;
     status.path = local_.sharedPath;
+    status.lastReadOk = 0;
+    status.unreachableSince = 0;
+  }
+  if (!status.path.empty()) {
     if (!sharedBytes_) {
       // The last good copy, until the share answers.
       const std::wstring copy = PathInProgramFolder(kSharedCopyFileName);

@@ -59,7 +59,9 @@ struct SharedSettingsStatus {
   std::int64_t copyTime = 0;          // when KeyEntry.shared.ini, the version in use, was written
   // The settings come from the copy KeyEntry.shared.ini of copyTime, not from
   // an answer of the share.
-  bool UsingCopy() const { return state != State::kReadOk && copyTime != 0; }
+  bool UsingCopy() const {
+    return state != State::kNotUsed && state != State::kReadOk && copyTime != 0;
+  }
 };
 
 }  // namespace keyentry
