@@ -11,6 +11,7 @@
 #include "core/CardField.h"
 #include "platform/FileChangeWatch.h"
 #include "platform/Handles.h"
+#include "platform/SharedFileWatch.h"
 #include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
 #include "ui/Controls.h"
@@ -26,6 +27,11 @@ class App;
 // where atom is a new global atom holding its text (the caller deletes it);
 // a separator answers 0. Without the variable it answers 0.
 inline constexpr const wchar_t* kSystemMenuItemMessageName = L"KeyEntry.Test.SystemMenuItem";
+// Test seam (likewise): this registered message sent to the main window with
+// wParam = n (at least 100) makes the shared settings file be looked at
+// every n ms instead of every 60 s, from now on; it answers 1. Without the
+// variable it answers 0.
+inline constexpr const wchar_t* kSharedCheckPeriodMessageName = L"KeyEntry.Test.SharedCheckPeriod";
 
 class Form1 : public MainWindowView {
  public:
@@ -71,6 +77,10 @@ class Form1 : public MainWindowView {
   std::wstring SettingsPath() const;
   // Keeps what the file holds, just before it is loaded.
   void NoteSettingsFile();
+  // The shared settings file: looked at while KeyEntry.ini names it, its
+  // answers handed to the core when no load is under way.
+  void FollowSharedFile();
+  void TakeSharedAnswer();
   void CheckCardRetention();
   LRESULT SystemMenuItemForTest(WPARAM position) const;
   // Wipes the photo's bytes and pixels and lets the bitmap go.
@@ -108,6 +118,9 @@ class Form1 : public MainWindowView {
   bool reloadAsked_ = false;                   // by the menu: load even an unchanged file
   std::optional<std::string> loadedSettings_;  // the file's bytes at the last load
   UINT systemMenuItemMessage_ = 0;             // the test seam, when switched on
+  std::unique_ptr<SharedFileWatch> sharedWatch_;
+  DWORD sharedPeriodMs_ = SharedFileWatch::kDefaultPeriodMs;
+  UINT sharedPeriodMessage_ = 0;  // the test seam, when switched on
 };
 
 }  // namespace keyentry
