@@ -17,6 +17,7 @@ add_library(keyentry_platform STATIC
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
   platform/FileChangeWatch.cpp
+  platform/SharedFileWatch.cpp
   platform/MessagePump.cpp
   platform/Notepad.cpp
   platform/ReaderDll.cpp

@@ -1,6 +1,7 @@
 #pragma once
 // The few file operations the program needs, on whole files.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ class FileStore {
   // deleted for any other reason (held by another program, no rights) stays
   // as it was, and false is returned.
   virtual bool Remove(const std::wstring& path) = 0;
+
+  // When the file was last written, in seconds since 1970-01-01 UTC; nothing
+  // when it is missing or cannot be looked at.
+  virtual std::optional<std::int64_t> ModifiedTime(const std::wstring& path) = 0;
 };
 
 // The path of a file in a folder given without a trailing separator.

@@ -79,12 +79,80 @@ bool Maths::SaveKeySettings() {
 }
 
 void Maths::ReloadSettings() {
-  auto content = std::make_shared<SettingsContent>();
   const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kSettingsFileName));
-  if (bytes) *content = ParseSettingsFile(*bytes, ports_.settingsCodec);
+  local_ = bytes ? ParseSettingsFile(*bytes, ports_.settingsCodec) : SettingsContent();
   settingsFound_ = bytes.has_value();
+  SharedSettingsStatus& status = sharedStatus_;
+  if (status.path != local_.sharedPath) {
+    // Named for the first time, named no more, or another file: no answer yet.
+    status.state = local_.sharedPath.empty() ? SharedSettingsStatus::State::kNotUsed
+                                             : SharedSettingsStatus::State::kWaiting;
+    status.path = local_.sharedPath;
+    status.lastReadOk = 0;
+    status.unreachableSince = 0;
+  }
+  if (!status.path.empty()) {
+    if (!sharedBytes_) {
+      // The last good copy, until the share answers.
+      const std::wstring copy = PathInProgramFolder(kSharedCopyFileName);
+      sharedBytes_ = ports_.files.ReadAll(copy);
+      copyCurrent_ = sharedBytes_.has_value();
+      if (sharedBytes_) status.copyTime = ports_.files.ModifiedTime(copy).value_or(0);
+    }
+  }
+  ApplySettings(true);
+}
+
+void Maths::SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now) {
+  using State = SharedSettingsStatus::State;
+  SharedSettingsStatus& status = sharedStatus_;
+  if (status.path.empty()) return;  // an answer for a file no longer named
+  if (answer.kind == SharedFileAnswer::Kind::kUnreachable) {
+    if (status.state != State::kUnreachable) status.unreachableSince = now;
+    status.state = State::kUnreachable;
+    return;
+  }
+  status.state = State::kReadOk;
+  status.lastReadOk = now;
+  status.unreachableSince = 0;
+  const bool takeNew = DecideSharedReload(sharedBytes_, answer) == SharedReload::kTakeNew;
+  if (takeNew) {
+    sharedBytes_ = answer.bytes;
+    copyCurrent_ = false;
+  }
+  if (!copyCurrent_ && sharedBytes_ && answer.kind == SharedFileAnswer::Kind::kRead) {
+    copyCurrent_ = ports_.files.Replace(PathInProgramFolder(kSharedCopyFileName), *sharedBytes_);
+    if (copyCurrent_) status.copyTime = now;
+  }
+  if (takeNew) ApplySettings(false);
+}
+
+void Maths::ApplySettings(bool reportLocal) {
+  auto content = std::make_shared<SettingsContent>(local_);
+  const std::wstring& path = sharedStatus_.path;
+  if (!path.empty() && sharedBytes_) {
+    *content = MergeSettings(
+        ParseSettingsFile(*sharedBytes_, ports_.settingsCodec, SettingsOrigin::kShared), local_,
+        path);
+  }
   DropTemplatesOnFieldKeys(*content, hotKeys_);
-  const std::wstring report = FormatSettingsReport(content->problems);
+  std::vector<SettingsProblem> reported, shared;
+  for (const SettingsProblem& problem : content->problems) {
+    if (!problem.file.empty()) {
+      shared.push_back(problem);
+    } else if (reportLocal) {
+      reported.push_back(problem);
+    }
+  }
+  if (!path.empty() && sharedBytes_) {
+    // Once per version (and again when its problems change with SetKey.txt).
+    auto version = std::make_pair(*sharedBytes_, FormatSettingsReport(shared));
+    if (!shared.empty() && sharedReported_ != version) {
+      reported.insert(reported.end(), shared.begin(), shared.end());
+    }
+    sharedReported_ = std::move(version);
+  }
+  const std::wstring report = FormatSettingsReport(reported);
   settings_ = std::move(content);
   PublishHookTable();
   if (!report.empty()) ports_.messages.ShowMessage(report);

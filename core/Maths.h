@@ -14,6 +14,7 @@
 #include "core/NewCardRule.h"
 #include "core/ReaderLibrary.h"
 #include "core/SettingsFile.h"
+#include "core/SharedSettings.h"
 #include "core/TextCodec.h"
 
 namespace keyentry {
@@ -60,11 +61,24 @@ class Maths {
   // is reported in one message box, and the hook gets the new settings. A
   // missing file means the defaults, without a message. SetKey.txt is
   // neither read nor written here.
+  // When KeyEntry.ini names a shared file, its version in use lies under the
+  // local settings (MergeSettings); before the share has answered that is
+  // the copy KeyEntry.shared.ini, read here. The shared file's problems are
+  // reported once per version, in the same message box.
   void ReloadSettings();
   // The settings loaded last (the defaults before the first load).
   const SettingsContent& Settings() const { return *settings_; }
   // Whether KeyEntry.ini could be read at the last load.
   bool SettingsFileFound() const { return settingsFound_; }
+
+  // The shared file that KeyEntry.ini named at the last load (empty: none).
+  const std::wstring& SharedPath() const { return sharedStatus_.path; }
+  // The share has answered (now: seconds since 1970 UTC). A new version is
+  // saved as KeyEntry.shared.ini and the settings are built again with it,
+  // reporting only its problems; an unreachable share changes only the
+  // status, and the version in use stays.
+  void SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now);
+  const SharedSettingsStatus& SharedStatus() const { return sharedStatus_; }
 
   bool Connected() const { return connected_; }
   const std::wstring& PortName() const { return portName_; }
@@ -96,6 +110,10 @@ class Maths {
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
   bool SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix);
+  // The local settings over the shared version in use, published; the local
+  // file's problems reported when reportLocal, the shared file's when they
+  // have not been reported for this version.
+  void ApplySettings(bool reportLocal);
 
   CorePorts ports_;
   std::wstring programFolder_;
@@ -107,6 +125,12 @@ class Maths {
   CardFieldValues cardFields_;
   std::shared_ptr<const SettingsContent> settings_;
   bool settingsFound_ = false;
+  SettingsContent local_;                   // KeyEntry.ini as read last
+  std::optional<std::string> sharedBytes_;  // the shared version in use
+  bool copyCurrent_ = false;                // KeyEntry.shared.ini holds it
+  SharedSettingsStatus sharedStatus_;
+  // The shared version and the report of its problems shown last.
+  std::optional<std::pair<std::string, std::wstring>> sharedReported_;
   NewCardRule newCard_;
 };
 

@@ -51,6 +51,8 @@ const SettingName kTemplatesSection{L"模板", L"Templates"};
 const SettingName kTypingSection{L"输入", L"Typing"};
 const SettingName kProgramSection{L"程序", L"App"};
 const SettingName kPrivacySection{L"隐私", L"Privacy"};
+const SettingName kSiteSection{L"站点", L"Site"};
+const SettingName kSharedPathName{L"共享设置", L"SharedSettings"};
 
 const SettingName kModeNames[] = {{L"字符", L"unicode"}, {L"按键", L"keys"}, {L"粘贴", L"paste"}};
 const TypingMode kModes[] = {TypingMode::kUnicode, TypingMode::kKeys, TypingMode::kPaste};
@@ -99,11 +101,20 @@ std::wstring DisplayedLine(std::wstring_view line) {
   return shown;
 }
 
-enum class Section { kNone, kTemplates, kTyping, kProgram, kPrivacy, kIgnored };
+// A full path: "\\server\..." or a drive letter with its root, "Z:\...".
+bool IsFullPath(std::wstring_view path) {
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (path.size() > 2 && separator(path[0]) && separator(path[1])) return !separator(path[2]);
+  const bool letter = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') ||
+                                          (path[0] >= L'a' && path[0] <= L'z'));
+  return letter && path[1] == L':' && separator(path[2]);
+}
+
+enum class Section { kNone, kTemplates, kTyping, kProgram, kPrivacy, kSite, kIgnored };
 
 class Parser {
  public:
-  explicit Parser(SettingsContent& out) : out_(out) {}
+  Parser(SettingsContent& out, SettingsOrigin origin) : out_(out), origin_(origin) {}
 
   void Line(int number, std::wstring_view raw) {
     number_ = number;
@@ -126,6 +137,8 @@ class Parser {
         return TypingLine(name, value);
       case Section::kPrivacy:
         return PrivacyLine(name, TrimBlanks(WithoutComment(value)));
+      case Section::kSite:
+        return SiteLine(name, TrimBlanks(WithoutComment(value)));
       case Section::kNone:
       case Section::kIgnored:
         break;
@@ -134,7 +147,7 @@ class Parser {
 
  private:
   void Problem(std::wstring what) {
-    out_.problems.push_back(SettingsProblem{number_, std::wstring(raw_), std::move(what)});
+    out_.problems.push_back(SettingsProblem{number_, std::wstring(raw_), std::move(what), {}});
   }
 
   void Header(std::wstring_view line) {
@@ -153,6 +166,10 @@ class Parser {
       section_ = Section::kTyping;
     } else if (NameIs(name, kPrivacySection)) {
       section_ = Section::kPrivacy;
+    } else if (NameIs(name, kSiteSection)) {
+      // A shared file names no further shared file: there are no chains.
+      if (origin_ == SettingsOrigin::kShared) return Problem(kIniSiteInSharedFile);
+      section_ = Section::kSite;
     } else {
       const std::size_t colon = name.find_first_of(L":\uFF1A");
       if (!NameIs(TrimBlanks(name.substr(0, colon)), kProgramSection)) {
@@ -194,7 +211,7 @@ class Parser {
     if (parsed.error) return Problem(Substitute(kIniTemplateError, {parsed.error->what}));
     firstLine = number_;
     out_.templates.push_back(
-        KeyTemplate{keyNumber, vkCode, std::move(parsed.value), number_, std::wstring(raw_)});
+        KeyTemplate{keyNumber, vkCode, std::move(parsed.value), number_, std::wstring(raw_), {}});
   }
 
   // 读卡后: a template, or off when empty or only a comment.
@@ -275,16 +292,34 @@ class Parser {
       int seconds = 0;
       if (!Number(name, value, kMaxClearAfterSeconds, kIniUnitSeconds, seconds)) return;
       out_.privacy.clearAfterSeconds = seconds;
+      out_.privacySet.clearAfterSeconds = true;
     } else {
       const int answer = FindSetting(value, kYesNoNames);
       if (answer < 0) return Problem(Substitute(kIniBadYesNo, {name}));
-      (setting == kDeleteFiles ? out_.privacy.deleteCardFiles : out_.privacy.maskIdNumber) =
-          answer == 0;
+      const bool deleteFiles = setting == kDeleteFiles;
+      (deleteFiles ? out_.privacy.deleteCardFiles : out_.privacy.maskIdNumber) = answer == 0;
+      (deleteFiles ? out_.privacySet.deleteCardFiles : out_.privacySet.maskIdNumber) = true;
     }
     firstLine = number_;
   }
 
+  // 共享设置 = a full path, in double quotes or not.
+  void SiteLine(std::wstring_view name, std::wstring_view value) {
+    if (!NameIs(name, kSharedPathName)) {
+      return Problem(Substitute(kIniUnknownName, {name, title_, kIniSiteNames}));
+    }
+    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
+      value = TrimBlanks(value.substr(1, value.size() - 2));
+    }
+    if (value.empty()) return Problem(kIniNoValue);
+    if (!FirstTime(sharedPathLine_, name)) return;
+    if (!IsFullPath(value)) return Problem(Substitute(kIniSharedPathNotFull, {name}));
+    out_.sharedPath = std::wstring(value);
+    sharedPathLine_ = number_;
+  }
+
   SettingsContent& out_;
+  SettingsOrigin origin_;
   int number_ = 0;
   std::wstring_view raw_;
   Section section_ = Section::kNone;
@@ -295,6 +330,7 @@ class Parser {
   std::map<std::wstring, std::array<int, 3>> typingLines_;  // "" for [输入]
   std::map<std::wstring, int> onReadLines_;                 // "" for [模板]
   std::array<int, 3> privacyLines_{};
+  int sharedPathLine_ = 0;
 };
 
 void Apply(const TypingOverrides& overrides, TypingSettings& settings) {
@@ -303,7 +339,10 @@ void Apply(const TypingOverrides& overrides, TypingSettings& settings) {
   if (overrides.charDelayMs) settings.charDelayMs = *overrides.charDelayMs;
 }
 
-bool ByLine(const SettingsProblem& a, const SettingsProblem& b) { return a.line < b.line; }
+// KeyEntry.ini (no file named) first, then by file and line.
+bool ByLine(const SettingsProblem& a, const SettingsProblem& b) {
+  return a.file != b.file ? a.file < b.file : a.line < b.line;
+}
 
 }  // namespace
 
@@ -370,10 +409,11 @@ std::wstring DecodeSettingsText(std::string_view bytes, const TextCodec& fallbac
   return text;
 }
 
-SettingsContent ParseSettingsFile(std::string_view bytes, const TextCodec& fallback) {
+SettingsContent ParseSettingsFile(std::string_view bytes, const TextCodec& fallback,
+                                  SettingsOrigin origin) {
   SettingsContent content;
   const std::wstring text = DecodeSettingsText(bytes, fallback, &content.encoding);
-  Parser parser(content);
+  Parser parser(content, origin);
   int number = 0;
   for (const std::wstring_view line : SplitLines(text)) parser.Line(++number, line);
   return content;
@@ -401,7 +441,8 @@ void DropTemplatesOnFieldKeys(SettingsContent& settings, const HotKeyTable& fiel
     }
     settings.problems.push_back(SettingsProblem{
         it->line, it->lineText,
-        Substitute(kIniKeyIsFields, {KeyName(it->keyNumber), FieldPlaceholderName(field)})});
+        Substitute(kIniKeyIsFields, {KeyName(it->keyNumber), FieldPlaceholderName(field)}),
+        it->file});
     it = templates.erase(it);
   }
   std::stable_sort(settings.problems.begin(), settings.problems.end(), ByLine);
@@ -413,30 +454,37 @@ std::wstring FormatSettingsReport(const std::vector<SettingsProblem>& problems,
   std::stable_sort(sorted.begin(), sorted.end(), ByLine);
   sorted.erase(std::unique(sorted.begin(), sorted.end(),
                            [](const SettingsProblem& a, const SettingsProblem& b) {
-                             return a.line == b.line && a.what == b.what;
+                             return a.file == b.file && a.line == b.line && a.what == b.what;
                            }),
                sorted.end());
-  if (sorted.empty()) return {};
 
-  std::wstring text =
-      Substitute(kIniReportHeader, {kSettingsFileName, std::to_wstring(sorted.size())});
-  text += L"\n";
-  const std::size_t listed = std::min(sorted.size(), maxListed);
-  for (std::size_t i = 0; i < listed; ++i) {
+  std::wstring text;
+  for (auto first = sorted.begin(); first != sorted.end();) {
+    const auto end = std::find_if(first, sorted.end(),
+                                  [&](const SettingsProblem& p) { return p.file != first->file; });
+    const bool local = first->file.empty();
+    const std::wstring file = local ? std::wstring(kSettingsFileName) : first->file;
+    const auto count = static_cast<std::size_t>(end - first);
+    if (!text.empty()) text += L"\n\n";
+    text += Substitute(kIniReportHeader, {file, std::to_wstring(count)});
     text += L"\n";
-    text += Substitute(kIniReportLine,
-                       {std::to_wstring(sorted[i].line), DisplayedLine(sorted[i].lineText)});
+    const std::size_t listed = std::min(count, maxListed);
+    for (auto p = first; p != first + static_cast<std::ptrdiff_t>(listed); ++p) {
+      text += L"\n";
+      text += Substitute(kIniReportLine, {std::to_wstring(p->line), DisplayedLine(p->lineText)});
+      text += L"\n";
+      text += Substitute(kIniReportWhat, {p->what});
+      text += L"\n";
+    }
+    if (count > listed) {
+      text += L"\n";
+      text += Substitute(kIniReportMore, {std::to_wstring(count - listed)});
+      text += L"\n";
+    }
     text += L"\n";
-    text += Substitute(kIniReportWhat, {sorted[i].what});
-    text += L"\n";
+    text += local ? Substitute(kIniReportFooter, {kSettingsFileName}) : kIniReportSharedFooter;
+    first = end;
   }
-  if (sorted.size() > listed) {
-    text += L"\n";
-    text += Substitute(kIniReportMore, {std::to_wstring(sorted.size() - listed)});
-    text += L"\n";
-  }
-  text += L"\n";
-  text += Substitute(kIniReportFooter, {kSettingsFileName});
   return text;
 }
 

@@ -17,6 +17,10 @@
 //   [隐私] / [Privacy]         清除秒数 / ClearAfterSeconds  0..86400 (0 = never)
 //                              读后删除卡片文件 / DeleteCardFiles  是|否 (yes|no)
 //                              身份证号遮挡 / MaskIdNumber         是|否 (yes|no)
+//   [站点] / [Site]            共享设置 / SharedSettings = the full path of a
+//                                settings file shared by the site's PCs (UNC
+//                                or a drive letter); only in the local file
+//                                (see core/SharedSettings.h)
 //
 // Text: UTF-8 with or without a byte order mark; UTF-16 with a byte order
 // mark; anything else is read in the fallback code page (936). Lines end in
@@ -40,6 +44,8 @@
 namespace keyentry {
 
 inline constexpr const wchar_t* kSettingsFileName = L"KeyEntry.ini";
+// The last good copy of the site's shared settings file, beside the program.
+inline constexpr const wchar_t* kSharedCopyFileName = L"KeyEntry.shared.ini";
 // Template keys are F1..F24; the virtual-key codes of F1..F24 are consecutive.
 constexpr int kTemplateKeyCount = 24;
 
@@ -68,12 +74,20 @@ struct PrivacySettings {
   bool maskIdNumber = false;
 };
 
+// Which names of [隐私] a file sets (the others keep their defaults there).
+struct PrivacyNamesSet {
+  bool clearAfterSeconds = false;
+  bool deleteCardFiles = false;
+  bool maskIdNumber = false;
+};
+
 struct KeyTemplate {
   int keyNumber = 0;        // 1..24 for F1..F24
   std::int16_t vkCode = 0;  // its virtual-key code (F1 = 112 .. F24 = 135)
   Template parsed;
   int line = 0;           // where it is defined, 1-based
   std::wstring lineText;  // that line as it stands
+  std::wstring file;      // as SettingsProblem::file
 };
 
 // What is typed by itself when a new card is read (读卡后): a template, or
@@ -91,7 +105,14 @@ struct SettingsProblem {
   int line = 0;           // 1-based
   std::wstring lineText;  // the line as it stands, without its line end
   std::wstring what;      // in Chinese, for the operator
+  // The file it lies in: empty for KeyEntry.ini beside the program, else the
+  // full path of the site's shared settings file.
+  std::wstring file;
 };
+
+// Which file is read: the local KeyEntry.ini may name a shared file in
+// [站点]; in the shared file that section is reported and left out.
+enum class SettingsOrigin { kLocal, kShared };
 
 enum class SettingsEncoding { kUtf8, kUtf8WithBom, kUtf16Le, kUtf16Be, kFallback };
 
@@ -104,6 +125,10 @@ struct SettingsContent {
   std::optional<OnReadTemplate> onRead;                  // 读卡后 of [模板]
   std::map<std::wstring, OnReadTemplate> programOnRead;  // 读卡后 of [程序:NAME], keyed as programs
   PrivacySettings privacy;
+  PrivacyNamesSet privacySet;  // which of them the file sets
+  // 共享设置 of [站点]: the full path of the site's shared settings file, as
+  // written (empty: none).
+  std::wstring sharedPath;
   std::vector<SettingsProblem> problems;  // in line order
   SettingsEncoding encoding = SettingsEncoding::kUtf8;
 
@@ -128,7 +153,8 @@ std::wstring DecodeSettingsText(std::string_view bytes, const TextCodec& fallbac
                                 SettingsEncoding* used = nullptr);
 
 // Reads the whole file; a missing file is the same as an empty one.
-SettingsContent ParseSettingsFile(std::string_view bytes, const TextCodec& fallback);
+SettingsContent ParseSettingsFile(std::string_view bytes, const TextCodec& fallback,
+                                  SettingsOrigin origin = SettingsOrigin::kLocal);
 
 // "F1".."F24" in any case give their virtual-key codes 112..135; anything
 // else gives 0.
@@ -142,6 +168,8 @@ void DropTemplatesOnFieldKeys(SettingsContent& settings, const HotKeyTable& fiel
 // The text of one message box that lists each problem once, in line order,
 // with the file name, line number, the line and what is wrong; at most
 // maxListed of them, then how many more there are. Empty without problems.
+// The problems of KeyEntry.ini come first, then those of the shared file
+// under its full path, each file with its own heading and closing line.
 constexpr std::size_t kReportMaxProblems = 10;
 std::wstring FormatSettingsReport(const std::vector<SettingsProblem>& problems,
                                   std::size_t maxListed = kReportMaxProblems);

@@ -90,6 +90,9 @@ inline constexpr const wchar_t* kIniReportWhat = L"    %1";
 inline constexpr const wchar_t* kIniReportMore = L"另有 %1 处问题未列出。";
 // %1 file name.
 inline constexpr const wchar_t* kIniReportFooter = L"请在主窗口的系统菜单中点“编辑模板 (%1)”修改。";
+// Closes the part of the report on the site's shared settings file.
+inline constexpr const wchar_t* kIniReportSharedFooter =
+    L"这是各台电脑共用的共享设置文件，本程序只读取它，不会修改它。请告知负责的管理员修改。";
 // Shown in place of the part of a long line that is left out.
 inline constexpr const wchar_t* kIniReportEllipsis = L"…";
 
@@ -104,7 +107,15 @@ inline constexpr const wchar_t* kIniTextAfterSection =
 // %1 the section as written.
 inline constexpr const wchar_t* kIniUnknownSection =
     L"没有名为 %1 的节，此节中的各行均未采用。可用的节：[模板]、[输入]、[程序:程序文件名]、"
-    L"[隐私]（或 [Templates]、[Typing]、[App:NAME]、[Privacy]）。";
+    L"[隐私]、[站点]（或 [Templates]、[Typing]、[App:NAME]、[Privacy]、[Site]）。";
+inline constexpr const wchar_t* kIniSiteInSharedFile =
+    L"共享设置文件中不能有 [站点] 节（共享设置只能由各台电脑自己的 KeyEntry.ini 指定），"
+    L"此节中的各行均未采用。";
+inline constexpr const wchar_t* kIniSiteNames = L"共享设置（或 SharedSettings）";
+// %1 setting name.
+inline constexpr const wchar_t* kIniSharedPathNotFull =
+    L"“%1”的值应为共享设置文件的完整路径，例如 \\\\server\\keyentry\\KeyEntry.ini 或 "
+    L"Z:\\keyentry\\KeyEntry.ini。";
 inline constexpr const wchar_t* kIniNoAppName =
     L"缺少程序文件名，应写成例如 [程序:notepad.exe]，此节中的各行均未采用。";
 inline constexpr const wchar_t* kIniAppNameWithFolder =

@@ -20,6 +20,12 @@ constexpr DWORD kReplaceRetryPauseMs = 50;
 
 std::atomic<std::uint32_t> scratchCounter{0};
 
+// File times count 100 ns steps from 1601-01-01 UTC.
+std::int64_t UnixSeconds(const FILETIME& time) {
+  const auto steps = (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return steps / 10000000 - 11644473600LL;
+}
+
 bool WriteAllTo(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > (1u << 20) ? (1u << 20) : static_cast<DWORD>(bytes.size());
@@ -164,6 +170,14 @@ bool Win32FileStore::Remove(const std::wstring& path) {
   return ::DeleteFileW(target.c_str()) != 0;
 }
 
+std::optional<std::int64_t> Win32FileStore::ModifiedTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  return UnixSeconds(data.ftLastWriteTime);
+}
+
 int Win32FileStore::RemoveOrphanedScratchFiles(const std::wstring& folder) {
   const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
   int removed = 0;
@@ -195,6 +209,12 @@ bool Win32FileStore::FolderWritable(const std::wstring& folder) {
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
   return static_cast<bool>(handle);
+}
+
+std::int64_t UnixTimeNow() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return UnixSeconds(now);
 }
 
 }  // namespace keyentry

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "core/FileStore.h"
 
 namespace keyentry {
@@ -19,6 +21,7 @@ class Win32FileStore : public FileStore {
   // A read-only file is never deleted (a process with backup rights, or
   // Wine run as root, could delete it otherwise).
   bool Remove(const std::wstring& path) override;
+  std::optional<std::int64_t> ModifiedTime(const std::wstring& path) override;
 
   // Removes the scratch files that processes which have ended left in the
   // folder (after a crash between writing and moving), and nothing else: a
@@ -31,5 +34,9 @@ class Win32FileStore : public FileStore {
   // without writing anything.
   static bool FolderWritable(const std::wstring& folder);
 };
+
+// The system clock in seconds since 1970-01-01 UTC, as ModifiedTime tells
+// file times.
+std::int64_t UnixTimeNow();
 
 }  // namespace keyentry

@@ -30,8 +30,13 @@ constexpr int kClientHeight = 8520;
 constexpr UINT_PTR kTimer1 = 1;  // card poll
 constexpr UINT_PTR kTimer2 = 2;  // clock
 constexpr UINT_PTR kTimerLoadSettings = 3;
+constexpr UINT_PTR kTimerSharedAnswer = 4;
 // KeyEntry.ini has changed on disk (posted by the watch).
 constexpr UINT kMsgSettingsFileChanged = WM_APP + 1;
+// The shared settings file's watch has an answer.
+constexpr UINT kMsgSharedFileAnswer = WM_APP + 2;
+// The shortest period the test seam may set.
+constexpr DWORD kMinSharedPeriodMs = 100;
 // An editor writes a file in several steps: the file is read once it has
 // been quiet this long.
 constexpr UINT kSettingsQuietMs = 300;
@@ -134,6 +139,7 @@ Form1::Form1(App& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
   wchar_t seams[4] = {};
   if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
     systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);
+    sharedPeriodMessage_ = ::RegisterWindowMessageW(kSharedCheckPeriodMessageName);
   }
 }
 
@@ -197,6 +203,11 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
     return SystemMenuItemForTest(wParam, lParam);
   }
+  if (sharedPeriodMessage_ != 0 && msg == sharedPeriodMessage_) {
+    sharedPeriodMs_ = wParam < kMinSharedPeriodMs ? kMinSharedPeriodMs : static_cast<DWORD>(wParam);
+    if (sharedWatch_) sharedWatch_->SetPeriod(sharedPeriodMs_);
+    return 1;
+  }
   switch (msg) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
@@ -219,6 +230,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == kTimer1) Timer1_Timer();
       if (wParam == kTimer2) Timer2_Timer();
       if (wParam == kTimerLoadSettings) LoadSettingsWhenFree();
+      if (wParam == kTimerSharedAnswer) TakeSharedAnswer();
       return 0;
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
@@ -250,6 +262,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATEAPP:
       // Another program comes to the front: the self-check names it.
       if (!wParam) app_.NoteForegroundProgram();
+      return 0;
+    case kMsgSharedFileAnswer:
+      TakeSharedAnswer();
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focused control is kept while another window
@@ -291,7 +306,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       ::KillTimer(hwnd_, kTimer1);
       ::KillTimer(hwnd_, kTimer2);
       ::KillTimer(hwnd_, kTimerLoadSettings);
+      ::KillTimer(hwnd_, kTimerSharedAnswer);
       settingsWatch_.reset();
+      sharedWatch_.reset();
       ForgetPhoto();
       app_.WindowDestroyed(hwnd_);
       return 0;
@@ -306,6 +323,7 @@ void Form1::Form_Load() {
   NoteSettingsFile();
   ToggleReading(app_.maths(), *this);
   ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+  FollowSharedFile();
 }
 
 void Form1::Form_Unload() {
@@ -313,7 +331,9 @@ void Form1::Form_Unload() {
   unloaded_ = true;
   ::KillTimer(hwnd_, kTimer1);
   ::KillTimer(hwnd_, kTimerLoadSettings);
+  ::KillTimer(hwnd_, kTimerSharedAnswer);
   settingsWatch_.reset();
+  sharedWatch_.reset();
   app_.maths().CloseComm();
   app_.maths().SaveAndUnhook();
   ForgetCardAtExit(app_.CardReading(), app_.maths());
@@ -325,6 +345,7 @@ void Form1::ComRead_Click() {
   NoteSettingsFile();
   ToggleReading(app_.maths(), *this);
   ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+  FollowSharedFile();
 }
 
 void Form1::ComSet_Click() { app_.ShowOptions(); }
@@ -448,6 +469,35 @@ void Form1::LoadSettings() {
   NoteSettingsFile();
   app_.maths().ReloadSettings();
   ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+  FollowSharedFile();
+}
+
+void Form1::FollowSharedFile() {
+  const std::wstring& path = app_.maths().SharedPath();
+  if (unloaded_ || path.empty()) {
+    sharedWatch_.reset();
+  } else if (!sharedWatch_ || sharedWatch_->Path() != path) {
+    sharedWatch_ =
+        std::make_unique<SharedFileWatch>(path, hwnd_, kMsgSharedFileAnswer, sharedPeriodMs_);
+  }
+}
+
+void Form1::TakeSharedAnswer() {
+  if (unloaded_ || !sharedWatch_) return;
+  // Taken a little later while a load's message box is open.
+  if (loadingSettings_) {
+    ::SetTimer(hwnd_, kTimerSharedAnswer, kSettingsQuietMs, nullptr);
+    return;
+  }
+  ::KillTimer(hwnd_, kTimerSharedAnswer);
+  const std::optional<SharedFileAnswer> answer = sharedWatch_->Take();
+  if (!answer) return;
+  const LoadingSettings loading(loadingSettings_);
+  const SettingsContent* before = &app_.maths().Settings();
+  app_.maths().SharedFileAnswered(*answer, UnixTimeNow());
+  if (&app_.maths().Settings() != before) {
+    ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+  }
 }
 
 void Form1::DrawItem(const DRAWITEMSTRUCT& item) {

@@ -12,6 +12,7 @@
 #include "platform/FileChangeWatch.h"
 #include "platform/Handles.h"
 #include "platform/StartupShortcut.h"
+#include "platform/SharedFileWatch.h"
 #include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
 #include "ui/Controls.h"
@@ -28,6 +29,11 @@ class App;
 // caller deletes it); a separator answers 0. wParam n, lParam 1: the state of
 // item n (MFS_CHECKED, MFS_GRAYED, ...). Without the variable it answers 0.
 inline constexpr const wchar_t* kSystemMenuItemMessageName = L"KeyEntry.Test.SystemMenuItem";
+// Test seam (likewise): this registered message sent to the main window with
+// wParam = n (at least 100) makes the shared settings file be looked at
+// every n ms instead of every 60 s, from now on; it answers 1. Without the
+// variable it answers 0.
+inline constexpr const wchar_t* kSharedCheckPeriodMessageName = L"KeyEntry.Test.SharedCheckPeriod";
 
 class Form1 : public MainWindowView {
  public:
@@ -74,6 +80,10 @@ class Form1 : public MainWindowView {
   std::wstring SettingsPath() const;
   // Keeps what the file holds, just before it is loaded.
   void NoteSettingsFile();
+  // The shared settings file: looked at while KeyEntry.ini names it, its
+  // answers handed to the core when no load is under way.
+  void FollowSharedFile();
+  void TakeSharedAnswer();
   void CheckCardRetention();
   // 开机时自动运行: its check mark follows the shortcut in the Startup folder.
   void ShowStartAtLogon();
@@ -115,6 +125,9 @@ class Form1 : public MainWindowView {
   std::optional<std::string> loadedSettings_;  // the file's bytes at the last load
   UINT systemMenuItemMessage_ = 0;             // the test seam, when switched on
   StartupShortcut startAtLogon_;
+  std::unique_ptr<SharedFileWatch> sharedWatch_;
+  DWORD sharedPeriodMs_ = SharedFileWatch::kDefaultPeriodMs;
+  UINT sharedPeriodMessage_ = 0;  // the test seam, when switched on
 };
 
 }  // namespace keyentry

@@ -14,7 +14,11 @@
 // - the whole input taken as one template either fails at an offset within
 //   it, or expands as above;
 // - templates on keys of card fields are dropped, each with a problem;
-// - the report is empty exactly when there are no problems.
+// - the report is empty exactly when there are no problems;
+// - read as a site's shared file it names no further shared file, and merged
+//   under a local file (none, or the same input) each key has one template,
+//   every local template stays, and every problem of both files is kept
+//   with its file.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "core/SettingsFile.h"
+#include "core/SharedSettings.h"
 #include "core/Template.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/Utf8Codec.h"
@@ -78,6 +83,37 @@ void CheckExpansion(const keyentry::Template& t, const std::wstring& text) {
   }
 }
 
+void CheckMerge(std::string_view input, const keyentry::TextCodec& codec,
+                const keyentry::SettingsContent& local) {
+  const std::wstring path = L"\\\\server\\share\\KeyEntry.ini";
+  const keyentry::SettingsContent shared =
+      keyentry::ParseSettingsFile(input, codec, keyentry::SettingsOrigin::kShared);
+  FUZZ_CHECK(shared.sharedPath.empty());
+  const keyentry::SettingsContent none;
+  for (const keyentry::SettingsContent* own : {&none, &local}) {
+    const keyentry::SettingsContent merged = keyentry::MergeSettings(shared, *own, path);
+    bool seen[keyentry::kTemplateKeyCount + 1] = {};
+    for (const auto& t : merged.templates) {
+      FUZZ_CHECK(!seen[t.keyNumber]);
+      seen[t.keyNumber] = true;
+      FUZZ_CHECK(t.file.empty() || t.file == path);
+    }
+    for (const auto& t : own->templates) {
+      const keyentry::KeyTemplate* m = merged.FindTemplate(t.vkCode);
+      FUZZ_CHECK(m && m->file.empty() && m->line == t.line);
+    }
+    FUZZ_CHECK(merged.problems.size() == own->problems.size() + shared.problems.size());
+    std::size_t fromShared = 0;
+    for (const auto& p : merged.problems) fromShared += p.file == path;
+    FUZZ_CHECK(fromShared == shared.problems.size());
+    FUZZ_CHECK(merged.sharedPath == own->sharedPath);
+    const keyentry::TypingSettings typing = merged.TypingFor(L"a.exe");
+    FUZZ_CHECK(typing.fieldDelayMs >= 0 && typing.fieldDelayMs <= 2000);
+    FUZZ_CHECK(typing.charDelayMs >= 0 && typing.charDelayMs <= 50);
+    FUZZ_CHECK(merged.privacy.clearAfterSeconds >= 0 && merged.privacy.clearAfterSeconds <= 86400);
+  }
+}
+
 void Check(std::string_view input, const keyentry::TextCodec& codec) {
   keyentry::SettingsContent s = keyentry::ParseSettingsFile(input, codec);
 
@@ -121,6 +157,7 @@ void Check(std::string_view input, const keyentry::TextCodec& codec) {
   }
 
   FUZZ_CHECK(keyentry::FormatSettingsReport(s.problems).empty() == s.problems.empty());
+  CheckMerge(input, codec, s);
   const std::size_t templates = s.templates.size(), problems = s.problems.size();
   keyentry::DropTemplatesOnFieldKeys(s, {L"F1", L"F2", L"F3", L"F4", L"F5", L"F6", L"F7", L"F8"});
   for (const auto& t : s.templates) FUZZ_CHECK(t.keyNumber > 8);

@@ -57,7 +57,13 @@ class FakeFiles : public FileStore {
     if (readOnly.count(path)) return false;
     return files.erase(path) > 0;
   }
-  std::vector<std::wstring> removeCalls;  // every path asked to be removed
+  std::vector<std::wstring> removeCalls;       // every path asked to be removed
+  std::map<std::wstring, std::int64_t> times;  // when each file was written
+  std::optional<std::int64_t> ModifiedTime(const std::wstring& path) override {
+    if (!files.count(path)) return std::nullopt;
+    auto it = times.find(path);
+    return it == times.end() ? 0 : it->second;
+  }
 };
 
 // Code page 936 as Windows decodes it, through the C library's converter.

@@ -80,7 +80,7 @@ TEST(HookWatch, AssignedKeysAreThoseOfTheTableByTheLow16Bits) {
   EXPECT_FALSE(IsAssignedKey(table, 0x10000));
   // Template keys count too: a dropped hook shows as well when only they are pressed.
   auto settings = std::make_shared<SettingsContent>();
-  settings->templates.push_back(KeyTemplate{13, 0x7C, {}, 1, L"F13 = x"});
+  settings->templates.push_back(KeyTemplate{13, 0x7C, {}, 1, L"F13 = x", {}});
   table.settings = settings;
   EXPECT_TRUE(IsAssignedKey(table, 0x7C));
   EXPECT_FALSE(IsAssignedKey(table, 0x7D));

@@ -219,7 +219,8 @@ TEST(SettingsExample, ChangesNothingAndNamesEverySettingInBothLanguages) {
   EXPECT_FALSE(content.privacy.deleteCardFiles);
   EXPECT_FALSE(content.privacy.maskIdNumber);
   std::wistringstream names(
-      L"[模板] [Templates] [输入] [Typing] [程序: [App: [隐私] [Privacy] 方式 Mode 字段间隔 "
+      L"[模板] [Templates] [输入] [Typing] [程序: [App: [隐私] [Privacy] [站点] [Site] 共享设置 "
+      L"SharedSettings KeyEntry.shared.ini 方式 Mode 字段间隔 "
       L"FieldDelayMs 字符间隔 CharDelayMs 清除秒数 ClearAfterSeconds 读后删除卡片文件 "
       L"DeleteCardFiles 身份证号遮挡 MaskIdNumber {有效期限起: {ValidTo: {年龄} {今天: {延时: "
       L"{Delay: {Shift+Tab} 读卡后 OnRead");

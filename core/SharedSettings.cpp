@@ -1,0 +1,64 @@
+#include "core/SharedSettings.h"
+
+#include <utility>
+
+namespace keyentry {
+
+namespace {
+
+template <typename T>
+void Under(std::optional<T>& local, const std::optional<T>& shared) {
+  if (!local) local = shared;
+}
+
+// A privacy setting: the shared value when only the shared file sets it.
+template <typename T>
+void Under(bool& localSet, bool sharedSet, T& local, T shared) {
+  if (localSet || !sharedSet) return;
+  localSet = true;
+  local = shared;
+}
+
+void Under(TypingOverrides& local, const TypingOverrides& shared) {
+  Under(local.mode, shared.mode);
+  Under(local.fieldDelayMs, shared.fieldDelayMs);
+  Under(local.charDelayMs, shared.charDelayMs);
+}
+
+}  // namespace
+
+SettingsContent MergeSettings(const SettingsContent& shared, SettingsContent local,
+                              const std::wstring& sharedPath) {
+  SettingsContent merged = std::move(local);
+  for (const KeyTemplate& t : shared.templates) {
+    if (merged.FindTemplate(t.vkCode)) continue;
+    merged.templates.push_back(t);
+    merged.templates.back().file = sharedPath;
+  }
+  Under(merged.onRead, shared.onRead);
+  Under(merged.typing, shared.typing);
+  for (const auto& [name, typing] : shared.programs) Under(merged.programs[name], typing);
+  for (const auto& [name, onRead] : shared.programOnRead)
+    merged.programOnRead.emplace(name, onRead);
+  PrivacySettings& privacy = merged.privacy;
+  PrivacyNamesSet& set = merged.privacySet;
+  Under(set.clearAfterSeconds, shared.privacySet.clearAfterSeconds, privacy.clearAfterSeconds,
+        shared.privacy.clearAfterSeconds);
+  Under(set.deleteCardFiles, shared.privacySet.deleteCardFiles, privacy.deleteCardFiles,
+        shared.privacy.deleteCardFiles);
+  Under(set.maskIdNumber, shared.privacySet.maskIdNumber, privacy.maskIdNumber,
+        shared.privacy.maskIdNumber);
+  for (SettingsProblem problem : shared.problems) {
+    problem.file = sharedPath;
+    merged.problems.push_back(std::move(problem));
+  }
+  return merged;
+}
+
+SharedReload DecideSharedReload(const std::optional<std::string>& inUse,
+                                const SharedFileAnswer& answer) {
+  if (answer.kind != SharedFileAnswer::Kind::kRead) return SharedReload::kKeep;
+  return inUse && *inUse == answer.bytes ? SharedReload::kKeep : SharedReload::kTakeNew;
+}
+
+}  // namespace keyentry
