@@ -129,6 +129,34 @@ std::wstring PrivacyLine(const SelfCheckFacts& facts) {
                                         privacy.maskIdNumber ? kCheckYes : kCheckNo});
 }
 
+// How long ago: seconds, minutes, hours or days.
+std::wstring Age(std::int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  if (seconds < 120) return Substitute(kCheckAgeSeconds, {Number(seconds)});
+  if (seconds < 2 * 3600) return Substitute(kCheckAgeMinutes, {Number(seconds / 60)});
+  if (seconds < 2 * 86400) return Substitute(kCheckAgeHours, {Number(seconds / 3600)});
+  return Substitute(kCheckAgeDays, {Number(seconds / 86400)});
+}
+
+std::wstring SharedLine(const SharedSettingsStatus& shared, std::int64_t now) {
+  using State = SharedSettingsStatus::State;
+  std::wstring line;
+  switch (shared.state) {
+    case State::kNotUsed:
+      return {};
+    case State::kWaiting:
+      line = Substitute(kCheckSharedWaiting, {shared.path});
+      break;
+    case State::kReadOk:
+      return Substitute(kCheckSharedReadOk, {shared.path, Age(now - shared.lastReadOk)});
+    case State::kUnreachable:
+      line = Substitute(kCheckSharedUnreachable, {shared.path, Age(now - shared.unreachableSince)});
+      break;
+  }
+  return line + (shared.UsingCopy() ? Substitute(kCheckSharedCopy, {Age(now - shared.copyTime)})
+                                    : std::wstring(kCheckSharedNoCopy));
+}
+
 bool HoldsAnyField(const CardFieldValues& card) {
   return std::any_of(card.begin(), card.end(), [](const auto& value) { return value.has_value(); });
 }
@@ -136,7 +164,7 @@ bool HoldsAnyField(const CardFieldValues& card) {
 }  // namespace
 
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
-  return {
+  std::vector<std::wstring> lines = {
       kCheckVersion + facts.version,
       kCheckFolder + FolderLine(facts),
       kCheckReader + LibraryLine(facts.reader),
@@ -147,6 +175,10 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
       kCheckTyping + TypingLine(facts),
       kCheckPrivacy + PrivacyLine(facts),
   };
+  if (facts.shared && facts.shared->state != SharedSettingsStatus::State::kNotUsed) {
+    lines.push_back(kCheckShared + SharedLine(*facts.shared, facts.now));
+  }
+  return lines;
 }
 
 const wchar_t* ModeName(TypingMode mode) {

@@ -14,6 +14,7 @@
 
 #include "core/CardField.h"
 #include "core/SettingsFile.h"
+#include "core/SharedSettings.h"
 #include "core/Template.h"
 
 namespace keyentry {
@@ -56,11 +57,16 @@ struct SelfCheckFacts {
   // The executable name of the program that had the focus before the
   // self-check; empty when it could not be found out, nothing when none.
   std::optional<std::wstring> program;
+  // The site's shared settings file, when KeyEntry.ini names one (a tenth
+  // line then), and the time now (Unix seconds) for the ages it shows.
+  const SharedSettingsStatus* shared = nullptr;
+  std::int64_t now = 0;
 };
 
 // One line per item, each starting with its label (kCheckVersion, ...), in
 // this order: version, folder, reader library, port, hook, SendStr.dll,
-// KeyEntry.ini, typing, privacy. No line holds card data.
+// KeyEntry.ini, typing, privacy; and where KeyEntry.ini names a shared
+// settings file, that file. No line holds card data.
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts);
 
 // The name of a typing mode (字符, 按键, 粘贴).

@@ -191,6 +191,18 @@ inline constexpr const wchar_t* kCheckSendStr = L"SendStr.dll：";
 inline constexpr const wchar_t* kCheckSettings = L"KeyEntry.ini：";
 inline constexpr const wchar_t* kCheckTyping = L"输入方式：";
 inline constexpr const wchar_t* kCheckPrivacy = L"隐私：";
+inline constexpr const wchar_t* kCheckShared = L"共享设置：";
+// The shared settings file: %1 its path, %2 how long ago.
+inline constexpr const wchar_t* kCheckSharedWaiting = L"%1：服务器尚未应答";
+inline constexpr const wchar_t* kCheckSharedReadOk = L"%1：%2前读取成功";
+inline constexpr const wchar_t* kCheckSharedUnreachable = L"%1：已有 %2无法读取";
+// %1 how long ago the copy was saved.
+inline constexpr const wchar_t* kCheckSharedCopy = L"，使用 %1前保存的副本 KeyEntry.shared.ini";
+inline constexpr const wchar_t* kCheckSharedNoCopy = L"，没有副本，只用本机的 KeyEntry.ini";
+inline constexpr const wchar_t* kCheckAgeSeconds = L"%1 秒";
+inline constexpr const wchar_t* kCheckAgeMinutes = L"%1 分钟";
+inline constexpr const wchar_t* kCheckAgeHours = L"%1 小时";
+inline constexpr const wchar_t* kCheckAgeDays = L"%1 天";
 
 // %1 the folder.
 inline constexpr const wchar_t* kCheckFolderWritable = L"%1（可写）";

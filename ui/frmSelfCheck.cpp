@@ -200,6 +200,8 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   facts.settingsFound = maths.SettingsFileFound();
   facts.settings = &maths.Settings();
   facts.program = app_.ProgramBefore();
+  facts.shared = &maths.SharedStatus();
+  facts.now = UnixTimeNow();
   return facts;
 }
 

@@ -144,6 +144,45 @@ TEST(SelfCheckLines, EachStateShowsInItsOwnLines) {
   }
 }
 
+TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
+  using State = SharedSettingsStatus::State;
+  const std::wstring path = L"\\\\his\\keyentry\\KeyEntry.ini";
+  const struct {
+    State state;
+    std::int64_t lastReadOk, unreachableSince, copyTime;
+    const wchar_t* line;  // nullptr: no tenth line
+  } cases[] = {
+      {State::kNotUsed, 0, 0, 0, nullptr},
+      {State::kWaiting, 0, 0, 1000 - 7200,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：服务器尚未应答，使用 2 小时前保存的副本 "
+       L"KeyEntry.shared.ini"},
+      {State::kReadOk, 1000 - 42, 0, 1000 - 42,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：42 秒前读取成功"},
+      {State::kUnreachable, 0, 1000 - 600, 1000 - 3 * 86400,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：已有 10 分钟无法读取，使用 3 天前保存的副本 "
+       L"KeyEntry.shared.ini"},
+      {State::kUnreachable, 0, 1000 - 5, 0,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：已有 5 秒无法读取，没有副本，只用本机的 "
+       L"KeyEntry.ini"},
+  };
+  for (const auto& c : cases) {
+    SharedSettingsStatus shared;
+    shared.state = c.state;
+    shared.path = c.state == State::kNotUsed ? L"" : path;
+    shared.lastReadOk = c.lastReadOk;
+    shared.unreachableSince = c.unreachableSince;
+    shared.copyTime = c.copyTime;
+    SelfCheckFacts facts = Working();
+    facts.shared = &shared;
+    facts.now = 1000;
+    const std::vector<std::wstring> lines = SelfCheckLines(facts);
+    ASSERT_EQ(lines.size(), c.line ? 10u : 9u);
+    if (c.line) {
+      EXPECT_EQ(lines[9], c.line);
+    }
+  }
+}
+
 TEST(SelfCheckLines, ProblemsBeyondTenAreCounted) {
   std::wstring text = L"[输入]\n";
   for (int i = 0; i < 12; ++i) text += L"x\n";
