@@ -129,4 +129,11 @@ void DrawLabel(const DRAWITEMSTRUCT& item, COLORREF background, bool centred) {
   }
 }
 
+void BringToFront(HWND window) {
+  if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+  ::ShowWindow(window, SW_SHOW);
+  ::SetForegroundWindow(window);
+  ::BringWindowToTop(window);
+}
+
 }  // namespace keyentry

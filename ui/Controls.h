@@ -30,6 +30,10 @@ void SizeAndCentre(HWND window, int clientWidthTwips, int clientHeightTwips, int
 
 std::wstring WindowText(HWND window);
 
+// An open window of the program brought forward: restored if minimised,
+// shown, made the foreground window and put on top.
+void BringToFront(HWND window);
+
 // Window procedure of a window owned by a C++ object of type T: the object's
 // address is passed to CreateWindowExW, and from then on every message goes
 // to T::HandleMessage. T::Attach(HWND) learns the handle at creation.

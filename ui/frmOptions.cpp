@@ -45,10 +45,7 @@ void frmOptions::ShowModeless() {
     ::SetFocus(combos_[0]);
     return;
   }
-  if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
-  ::ShowWindow(hwnd_, SW_SHOW);
-  ::SetForegroundWindow(hwnd_);
-  ::BringWindowToTop(hwnd_);
+  BringToFront(hwnd_);
 }
 
 bool frmOptions::Create() {

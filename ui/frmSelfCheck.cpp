@@ -86,10 +86,7 @@ void frmSelfCheck::ShowModeless() {
     ::SetFocus(box_);
     return;
   }
-  if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
-  ::ShowWindow(hwnd_, SW_SHOW);
-  ::SetForegroundWindow(hwnd_);
-  ::BringWindowToTop(hwnd_);
+  BringToFront(hwnd_);
   Refresh();
 }
 
