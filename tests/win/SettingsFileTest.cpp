@@ -118,11 +118,8 @@ TEST_F(SettingsFile, SystemMenuEndsWithTheProgramsItemsBelowASeparator) {
   EXPECT_LT(close, n - 5);
   const std::vector<std::pair<UINT, std::wstring>> ours(items.end() - 5, items.end());
   const std::vector<std::pair<UINT, std::wstring>> expected = {
-      {0x0000, L""},
-      {0x0400, L"编辑模板 (KeyEntry.ini)"},
-      {0x0410, L"重新载入模板"},
-      {0x0420, L"自检…"},
-      {0x0430, L"开机时自动运行"},
+      {0x0000, L""},      {0x0400, L"编辑模板 (KeyEntry.ini)"}, {0x0410, L"重新载入模板"},
+      {0x0420, L"自检…"}, {0x0430, L"开机时自动运行"},
   };
   EXPECT_EQ(ours, expected);
 }
