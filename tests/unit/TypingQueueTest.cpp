@@ -22,7 +22,8 @@ std::string Label(const TypingEntry& entry) {
 }
 
 // Steps, separated by blanks: "nX" admits entry X that could be typed at
-// once, "qX" one that needs the typing thread; "done" ends typing at once;
+// once, "qX" one that needs the typing thread, "pX" one that pastes;
+// "paste?" asks whether a paste waits ("yes"/"no"); "done" ends typing at once;
 // "take" has the typing thread take the front entry; "fin" ends it;
 // "close" is the exit. Answers: "now", "queued", "refused", the label taken
 // or "-" for none.
@@ -40,11 +41,14 @@ std::string Script(TypingQueue& queue, const std::string& script) {
     } else if (t == "close") {
       queue.Close();
       continue;
+    } else if (t == "paste?") {
+      answer = queue.PasteWaiting() ? "yes" : "no";
     } else if (t == "take") {
       const auto entry = queue.Take();
       answer = entry ? Label(*entry) : "-";
     } else {
       TypingEntry entry = Entry(t.substr(1));
+      if (t[0] == 'p') entry.settings.mode = TypingMode::kPaste;
       switch (queue.Admit(entry, t[0] == 'n')) {
         case TypingQueue::Admission::kTypeNow:
           answer = "now";
@@ -76,6 +80,8 @@ TEST(TypingQueues, NothingOvertakesAndEntriesComeOutInTheOrderTheyCame) {
       {"nA qB take done take", "now queued - B"},
       // At exit the waiting entries are dropped and new ones refused.
       {"qA qB close take nC qD", "queued queued - refused refused"},
+      // A paste waiting in the queue is seen until it is taken.
+      {"qA paste? pB paste? take fin take paste?", "queued no queued yes A B no"},
   };
   for (const auto& c : cases) {
     TypingQueue queue;
@@ -93,21 +99,6 @@ TEST(TypingQueues, SixteenWaitAndTheSeventeenthIsRefusedUntilOneIsTaken) {
             "queued queued queued queued queued queued refused - refused");
   EXPECT_EQ(queue.Waiting(), 16u);
   EXPECT_EQ(Script(queue, "fin take q17"), "0 queued");
-}
-
-TEST(TypingQueues, APasteWaitingIsSeenWhileItWaits) {
-  TypingQueue queue;
-  TypingEntry keys = Entry("k");
-  TypingEntry paste = Entry("p");
-  paste.settings.mode = TypingMode::kPaste;
-  ASSERT_EQ(queue.Admit(keys, false), TypingQueue::Admission::kQueued);
-  EXPECT_FALSE(queue.PasteWaiting());
-  ASSERT_EQ(queue.Admit(paste, false), TypingQueue::Admission::kQueued);
-  EXPECT_TRUE(queue.PasteWaiting());
-  queue.Take();
-  queue.Finished();
-  queue.Take();
-  EXPECT_FALSE(queue.PasteWaiting());
 }
 
 class PressEntries : public ::testing::Test {
