@@ -40,5 +40,5 @@ if(TARGET KeyEntryNext)
                    ${PROJECT_VERSION} ${KEYENTRY_MSI_STAGING} $<TARGET_FILE:KeyEntryNext>
                    ${KEYENTRY_NEXT_VERSION})
   set_tests_properties(Installer.InstallUpgradeAndUninstallWithWineMsiexec PROPERTIES
-                       TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77 LABELS soak)
+                       TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 endif()

@@ -177,10 +177,12 @@ int RemoveUsersStartupShortcuts(const std::wstring& program) {
           ERROR_SUCCESS) {
         break;
       }
+      // REG_EXPAND_SZ comes expanded (asking for that type itself would
+      // only be refused).
       wchar_t raw[MAX_PATH] = {};
       DWORD size = sizeof raw - sizeof(wchar_t);
-      if (::RegGetValueW(profiles, name, L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
-                         nullptr, raw, &size) != ERROR_SUCCESS) {
+      if (::RegGetValueW(profiles, name, L"ProfileImagePath", RRF_RT_REG_SZ, nullptr, raw, &size) !=
+          ERROR_SUCCESS) {
         continue;
       }
       shortcuts.push_back(

@@ -102,7 +102,8 @@ for f in KeyEntry.exe SendStr.dll 使用说明.txt; do [ ! -e "$app/$f" ] || fai
 same_as_kept removal
 if [ $status -ne 0 ]; then
   for log in install upgrade uninstall; do
-    [ -f "$work/$log.log" ] && { echo "== $log.log (end)"; iconv -f cp1252 -t utf-8 "$work/$log.log" | tail -n 25; }
+    [ -f "$work/$log.log" ] && { echo "== $log.log: the program's jobs and failures"; iconv -f cp1252 -t utf-8 "$work/$log.log" |
+      grep -a -E 'SharedSettings|UsersStartup|MoveFiles|Return value 3|rror'; }
   done
 fi
 exit $status
