@@ -57,7 +57,7 @@ cmp -s "$app/ostra.dll" "$bin/ostra.dll" || fail "installation: ostra.dll not co
 printf '[站点]\r\n共享设置 = \\\\fileserver\\keyentry\\KeyEntry.ini\r\n' > "$work/site"
 cmp -s <(tail -c "$(stat -c %s "$work/site")" "$app/KeyEntry.ini") "$work/site" ||
   fail "installation: KeyEntry.ini does not end in the [站点] line: $(tail -n 2 "$app/KeyEntry.ini")"
-[ "$(grep -c -x -F "$(printf '[站点]\r')" "$app/KeyEntry.ini")" = 1 ] || fail "installation: [站点] more than once"
+[ "$(grep -c -x -F "$(printf '[站点]\r')" "$app/KeyEntry.ini")" = 1 ] || fail "installation: not exactly one [站点] line"
 shortcuts | grep -q '/Programs/KeyEntry.lnk$' || fail "installation: no Start menu shortcut"
 shortcuts | grep -q -i '/Programs/Startup/KeyEntry.lnk$' || fail "installation: no Startup shortcut"
 echo "shortcuts after installation:"; shortcuts
