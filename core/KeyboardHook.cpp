@@ -29,7 +29,7 @@ HookAction Decide(const HookTable& table, const SettingsContent* settings, HookK
   if (code < 0) return action;
   const auto key = static_cast<std::int16_t>(vkCode & 0xFFFFu);
   if (message == kWmKeyUp || message == kWmSysKeyUp) {
-    state.ReleaseTemplateKey(key);
+    state.Release(key);
     return action;
   }
   if (message != kWmKeyDown && message != kWmSysKeyDown) return action;
@@ -37,10 +37,12 @@ HookAction Decide(const HookTable& table, const SettingsContent* settings, HookK
   if (const FieldMask fields = FieldsOfKey(table, key)) {
     action.kind = HookActionKind::kTypeFields;
     action.fields = fields;
+    action.fieldKey = key;
+    action.repeat = state.MarkHeld(key);
     return action;
   }
   if (TemplateKeyBit(key) != 0 && settings != nullptr && settings->FindTemplate(key) != nullptr) {
-    const bool repeat = state.MarkTemplateKeyHeld(key);
+    const bool repeat = state.MarkHeld(key);
     if (repeat || !HoldsCard(table)) {
       action.kind = HookActionKind::kSwallow;
     } else {
@@ -68,18 +70,18 @@ HookDecision ToHookDecision(const HookAction& action) {
   return {false, 1};
 }
 
-bool HookKeyState::IsTemplateKeyHeld(std::int16_t vkCode) const {
-  return (heldTemplateKeys_ & TemplateKeyBit(vkCode)) != 0;
+bool HookKeyState::IsHeld(std::int16_t vkCode) const {
+  return vkCode > 0 && vkCode < 256 && held_.test(static_cast<std::size_t>(vkCode));
 }
 
-bool HookKeyState::MarkTemplateKeyHeld(std::int16_t vkCode) {
-  const bool held = IsTemplateKeyHeld(vkCode);
-  heldTemplateKeys_ |= TemplateKeyBit(vkCode);
+bool HookKeyState::MarkHeld(std::int16_t vkCode) {
+  const bool held = IsHeld(vkCode);
+  if (vkCode > 0 && vkCode < 256) held_.set(static_cast<std::size_t>(vkCode));
   return held;
 }
 
-void HookKeyState::ReleaseTemplateKey(std::int16_t vkCode) {
-  heldTemplateKeys_ &= ~TemplateKeyBit(vkCode);
+void HookKeyState::Release(std::int16_t vkCode) {
+  if (vkCode > 0 && vkCode < 256) held_.reset(static_cast<std::size_t>(vkCode));
 }
 
 HookAction DecideKeyAction(const HookTable& table, HookKeyState& state, std::int32_t code,

@@ -2,6 +2,7 @@
 // The keyboard hook: its decision for one key event (portable, tested
 // natively), and the interfaces to the platform that installs the hook and
 // types text.
+#include <bitset>
 #include <cstdint>
 
 #include "core/CardField.h"
@@ -42,9 +43,12 @@ struct HookAction {
   HookActionKind kind = HookActionKind::kPassOn;
   FieldMask fields = 0;          // kTypeFields: bit k for card field k
   std::int16_t templateKey = 0;  // kRunTemplate: virtual-key code, F1..F24
+  std::int16_t fieldKey = 0;     // kTypeFields: the key pressed
+  bool repeat = false;           // kTypeFields: an auto-repeat (the key was held down already)
 };
 inline bool operator==(const HookAction& a, const HookAction& b) {
-  return a.kind == b.kind && a.fields == b.fields && a.templateKey == b.templateKey;
+  return a.kind == b.kind && a.fields == b.fields && a.templateKey == b.templateKey &&
+         a.fieldKey == b.fieldKey && a.repeat == b.repeat;
 }
 
 // The hook procedure's answer for an action: a swallowed key is answered 1
@@ -54,27 +58,29 @@ inline bool operator==(const HookAction& a, const HookAction& b) {
 // program does not take.
 HookDecision ToHookDecision(const HookAction& action);
 
-// What the hook remembers between events: which template keys are held
-// down, so that their auto-repeat types nothing. Used on the hook thread only.
+// What the hook remembers between events: which assigned keys are held
+// down, so that a key-down of a held key is known as its auto-repeat. Used on
+// the hook thread only.
 class HookKeyState {
  public:
-  bool IsTemplateKeyHeld(std::int16_t vkCode) const;
-  // Marks F1..F24 held; true when it was held already (an auto-repeat).
-  bool MarkTemplateKeyHeld(std::int16_t vkCode);
-  void ReleaseTemplateKey(std::int16_t vkCode);
+  bool IsHeld(std::int16_t vkCode) const;
+  // Marks the key (virtual-key codes 1..255) held; true when it was held
+  // already (an auto-repeat).
+  bool MarkHeld(std::int16_t vkCode);
+  void Release(std::int16_t vkCode);
 
  private:
-  std::uint32_t heldTemplateKeys_ = 0;  // bit k: F(k+1)
+  std::bitset<256> held_;
 };
 
 // The decision for one key event. Only the low 16 bits of vkCode count; key
 // code 0 never matches.
 // - A negative code, and every message but a key-down (WM_KEYDOWN or
-//   WM_SYSKEYDOWN), is passed on; a key-up of F1..F24 also ends its held
-//   state.
+//   WM_SYSKEYDOWN), is passed on; a key-up also ends the key's held state.
 // - A key-down of a key assigned to one or more card fields types them
-//   (kTypeFields), at every auto-repeat again; the field wins over a
-//   template on the same key. Modifiers play no part.
+//   (kTypeFields), at every auto-repeat again, marked as a repeat (the
+//   typing queue drops it while an entry of that key still waits or types);
+//   the field wins over a template on the same key. Modifiers play no part.
 // - A key-down of F1..F24 with a template runs it (kRunTemplate) and marks
 //   the key held; while held, further key-downs are auto-repeat: swallowed.
 //   While no card is held (before the first card, after it was cleared) a

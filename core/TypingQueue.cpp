@@ -22,6 +22,8 @@ std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction
   TypingEntry& entry = press.entry;
   entry.settings = typing;
   if (action.kind == HookActionKind::kTypeFields) {
+    entry.key = action.fieldKey;
+    entry.repeat = action.repeat;
     if (typing.mode == TypingMode::kUnicode && typing.charDelayMs <= 0) {
       entry.kind = TypingEntry::Kind::kLibrary;
       for (int k = 0; k < kCardFieldCount; ++k) {
@@ -59,9 +61,16 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
 
 TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) return Admission::kRefused;
+  if (closed_ || entry.window == 0) return Admission::kRefused;
+  if (entry.repeat && entry.key != 0 &&
+      ((typing_ && typingKey_ == entry.key) ||
+       std::any_of(entries_.begin(), entries_.end(),
+                   [&](const TypingEntry& e) { return e.key == entry.key; }))) {
+    return Admission::kDropped;
+  }
   if (canTypeNow && entries_.empty() && !typing_) {
     typing_ = true;
+    typingKey_ = entry.key;
     return Admission::kTypeNow;
   }
   if (entries_.size() >= kCapacity) return Admission::kRefused;
@@ -77,12 +86,14 @@ std::optional<TypingEntry> TypingQueue::Take() {
   std::optional<TypingEntry> entry(std::move(entries_.front()));
   entries_.pop_front();
   typing_ = true;
+  typingKey_ = entry->key;
   return entry;
 }
 
 void TypingQueue::Finished() {
   std::lock_guard<std::mutex> lock(mutex_);
   typing_ = false;
+  typingKey_ = 0;
 }
 
 bool TypingQueue::PasteWaiting() const {

@@ -15,6 +15,13 @@
 //     types is that of the moment it was made, not of the moment it is typed.
 //   - At most kCapacity entries wait; one beyond is refused (the caller
 //     beeps).
+//   - The auto-repeat of a held field key is dropped without a word while
+//     an entry of that key still waits or types, so that a key held a
+//     moment too long types its field once, not once per repeat.
+//   - An entry made while no window had the focus (window 0: an activation
+//     change, the lock screen, an elevation prompt) is refused too: there is
+//     no window to check it against, and it would land in whatever window
+//     comes to the front.
 //   - Entries still waiting at exit are dropped.
 // Thread-safe: entries come from the hook thread and the interface thread,
 // and are taken by the typing thread.
@@ -47,6 +54,10 @@ struct TypingEntry {
   // keys mode, its keyboard layout.
   std::uintptr_t window = 0;
   std::uintptr_t layout = 0;
+  // The field key whose press made it (0: a template, typing on read, a
+  // test), and whether that press was an auto-repeat of the held key.
+  std::int16_t key = 0;
+  bool repeat = false;
 
   TypingEntry() = default;
   // Every text is overwritten before its memory is given back.
@@ -86,7 +97,8 @@ class TypingQueue {
   enum class Admission {
     kTypeNow,  // nothing queued or typing: the caller types it now, then calls TypedNow()
     kQueued,   // at the back of the queue: wake the typing thread
-    kRefused,  // the queue is full (or closed): not typed; the caller beeps
+    kRefused,  // the queue is full (or closed), or no window: not typed; the caller beeps
+    kDropped,  // an auto-repeat of a key whose entry waits or types: not typed, no beep
   };
 
   // canTypeNow: the entry needs no pause and no clipboard. On kTypeNow the
@@ -117,6 +129,7 @@ class TypingQueue {
   mutable std::mutex mutex_;
   std::deque<TypingEntry> entries_;
   bool typing_ = false;  // an entry taken, or typed at once
+  std::int16_t typingKey_ = 0;  // the key of that entry
   bool closed_ = false;
 };
 

@@ -63,9 +63,12 @@ bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
     presses_.Record(steps, entry.settings);
     Wipe(steps);
   }
-  const bool taken = Admit(press->entry, press->canTypeNow);
-  if (recorded && !taken) presses_.Forget();
-  return taken;
+  const TypingQueue::Admission admission = Admit(press->entry, press->canTypeNow);
+  if (recorded && (admission == TypingQueue::Admission::kRefused ||
+                   admission == TypingQueue::Admission::kDropped)) {
+    presses_.Forget();
+  }
+  return admission != TypingQueue::Admission::kRefused;
 }
 
 bool HookTyping::CarryTest(TypingMode mode, const std::wstring& text) {
@@ -74,7 +77,7 @@ bool HookTyping::CarryTest(TypingMode mode, const std::wstring& text) {
   entry.settings.mode = mode;
   entry.steps.push_back(TypingStep{StepKind::kText, text});
   AddTarget(entry, target);
-  return Admit(entry, false);
+  return Admit(entry, false) != TypingQueue::Admission::kRefused;
 }
 
 bool HookTyping::CarryOnRead(const HookTable& table) {
@@ -85,12 +88,13 @@ bool HookTyping::CarryOnRead(const HookTable& table) {
   std::optional<TypingEntry> entry = EntryForCardRead(table, target.program, LocalToday());
   if (!entry) return true;
   AddTarget(*entry, target);
-  return Admit(*entry, false);
+  return Admit(*entry, false) != TypingQueue::Admission::kRefused;
 }
 
-bool HookTyping::Admit(TypingEntry& entry, bool canTypeNow) {
+TypingQueue::Admission HookTyping::Admit(TypingEntry& entry, bool canTypeNow) {
   TypingQueue& queue = typingThread_.Queue();
-  switch (queue.Admit(entry, canTypeNow)) {
+  const TypingQueue::Admission admission = queue.Admit(entry, canTypeNow);
+  switch (admission) {
     case TypingQueue::Admission::kTypeNow:
       try {
         TypeNow(entry);
@@ -100,14 +104,15 @@ bool HookTyping::Admit(TypingEntry& entry, bool canTypeNow) {
       queue.TypedNow();
       // An entry that came meanwhile (a card read) waits for this one.
       if (queue.Waiting() > 0) typingThread_.Wake();
-      return true;
+      break;
     case TypingQueue::Admission::kQueued:
       typingThread_.Wake();
-      return true;
+      break;
     case TypingQueue::Admission::kRefused:
+    case TypingQueue::Admission::kDropped:
       break;
   }
-  return false;
+  return admission;
 }
 
 void HookTyping::TypeNow(TypingEntry& entry) {

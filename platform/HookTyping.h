@@ -34,7 +34,8 @@ class HookTyping {
       : sender_(sender), typingThread_(typingThread) {}
 
   // Hook thread only. Does nothing for actions that type nothing. False
-  // when the press could not be taken (the queue is full): the caller beeps.
+  // when the press could not be taken (the queue is full, or no window has
+  // the focus): the caller beeps. An auto-repeat dropped counts as taken.
   bool Carry(const HookTable& table, const HookAction& action);
   // Hook thread only: the typing on read of the card in the table, for the
   // program that has the focus now. Always queued. False when refused.
@@ -48,8 +49,8 @@ class HookTyping {
   PressRecorder& Presses() { return presses_; }
 
  private:
-  // Admits the entry; types it at once when allowed. False when refused.
-  bool Admit(TypingEntry& entry, bool canTypeNow);
+  // Admits the entry; types it at once when allowed.
+  TypingQueue::Admission Admit(TypingEntry& entry, bool canTypeNow);
   void TypeNow(TypingEntry& entry);
 
   TextSender& sender_;

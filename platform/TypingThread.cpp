@@ -17,7 +17,7 @@ constexpr DWORD kRestoreGiveUpMs = 60000;  // and for this long at most
 std::atomic<unsigned> beeps{0};
 
 bool StillFocused(const TypingEntry& entry) {
-  return entry.window == 0 || ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
+  return entry.window != 0 && ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
 }
 
 }  // namespace
@@ -149,10 +149,20 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
       return;
     }
     if (chunk.kind == ChunkKind::kPaste) {
+      // Ctrl+V goes out the settle time after the check above: the focus is
+      // checked once more right before it.
+      bool focusLost = false;
+      const auto sendCtrlV = [&] {
+        focusLost = !StillFocused(entry);
+        if (!focusLost) input_.Send(chunk.events);
+      };
       const PasteOutcome outcome =
-          clipboardRefused ? PasteOutcome::kBusy
-                           : paster.Paste(chunk.pasteText, [&] { input_.Send(chunk.events); });
+          clipboardRefused ? PasteOutcome::kBusy : paster.Paste(chunk.pasteText, sendCtrlV);
       if (outcome == PasteOutcome::kStopped) return;
+      if (focusLost) {
+        WarningBeep();
+        return;
+      }
       if (outcome == PasteOutcome::kBusy) {
         clipboardRefused = true;
         input_.Send(chunk.fallback);

@@ -5,7 +5,8 @@
 // others by number ("vk65", "0x50078"). "clear" forgets the card, "card"
 // reads one again (a card is held at the start). Actions: "pass" (next
 // hook), "let" (let through, also to the next hook), "swallow", "run" (this
-// key's template), "type" and the fields' numbers.
+// key's template), "type" and the fields' numbers, "r" after them for an
+// auto-repeat.
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -61,6 +62,8 @@ class HookActions : public ::testing::Test {
         out += "type";
         for (int k = 0; k < 32; ++k)
           if (a.fields & (FieldMask{1} << k)) out += std::to_string(k);
+        if (a.fieldKey != static_cast<std::int16_t>(vk)) out += "-other-key";
+        if (a.repeat) out += "r";
       }
     }
     return out;
@@ -83,8 +86,9 @@ TEST_F(HookActions, F13ToF24AreTemplateKeysByTheLow16BitsOfTheCode) {
   EXPECT_EQ(Run("+0x5007C +F13 -0x7007C +F13"), "run swallow pass run");
 }
 
-TEST_F(HookActions, FieldKeysTypeAtEveryRepeatAsBefore) {
-  EXPECT_EQ(Run("+F1 +F1 +F1 -F1 ^F8 _F8"), "type0 type0 type0 pass type7 pass");
+TEST_F(HookActions, FieldKeysTypeAtEveryRepeatAsBeforeMarkedAsRepeats) {
+  EXPECT_EQ(Run("+F1 +F1 +F1 -F1 ^F8 _F8 +F1 ^F8 ^F8"),
+            "type0 type0r type0r pass type7 pass type0 type7 type7r");
 }
 
 TEST_F(HookActions, WithoutACardTemplatesTypeNothingButStillTakeTheirKey) {
@@ -100,7 +104,7 @@ TEST_F(HookActions, WithoutACardTemplatesTypeNothingButStillTakeTheirKey) {
 TEST_F(HookActions, FieldKeyWinsOverATemplateOnTheSameKey) {
   // F9 given to two fields in the key settings window after the load.
   rig.maths.SetHotKeys({L"F1", L"F2", L"F3", L"F9", L"F5", L"F9", L"F7", L"F8"});
-  EXPECT_EQ(Run("+F9 +F9 -F9 +F10 clear +F9 -F9"), "type35 type35 pass run type35 pass");
+  EXPECT_EQ(Run("+F9 +F9 -F9 +F10 clear +F9 -F9"), "type35 type35r pass run type35 pass");
 }
 
 TEST_F(HookActions, NegativeCodesPassUntouchedAndChangeNothing) {

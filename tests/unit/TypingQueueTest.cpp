@@ -13,6 +13,7 @@ namespace {
 // Entries are told apart by the text of their one step.
 TypingEntry Entry(const std::string& label) {
   TypingEntry entry;
+  entry.window = 0x10010;
   entry.steps.push_back(TypingStep{StepKind::kText, std::wstring(label.begin(), label.end())});
   return entry;
 }
@@ -22,7 +23,9 @@ std::string Label(const TypingEntry& entry) {
 }
 
 // Steps, separated by blanks: "nX" admits entry X that could be typed at
-// once, "qX" one that needs the typing thread, "pX" one that pastes;
+// once, "qX" one that needs the typing thread, "pX" one that pastes, "wX"
+// one made while no window had the focus, "fX" a press of field key F1 that
+// needs the typing thread, "rX" an auto-repeat of F1;
 // "paste?" asks whether a paste waits ("yes"/"no"); "done" ends typing at once;
 // "take" has the typing thread take the front entry; "fin" ends it;
 // "close" is the exit. Answers: "now", "queued", "refused", the label taken
@@ -49,7 +52,10 @@ std::string Script(TypingQueue& queue, const std::string& script) {
     } else {
       TypingEntry entry = Entry(t.substr(1));
       if (t[0] == 'p') entry.settings.mode = TypingMode::kPaste;
-      switch (queue.Admit(entry, t[0] == 'n')) {
+      if (t[0] == 'w') entry.window = 0;
+      if (t[0] == 'f' || t[0] == 'r') entry.key = 112;
+      entry.repeat = t[0] == 'r';
+      switch (queue.Admit(entry, t[0] == 'n' || t[0] == 'w')) {
         case TypingQueue::Admission::kTypeNow:
           answer = "now";
           break;
@@ -58,6 +64,9 @@ std::string Script(TypingQueue& queue, const std::string& script) {
           break;
         case TypingQueue::Admission::kRefused:
           answer = "refused";
+          break;
+        case TypingQueue::Admission::kDropped:
+          answer = "dropped";
           break;
       }
     }
@@ -82,6 +91,12 @@ TEST(TypingQueues, NothingOvertakesAndEntriesComeOutInTheOrderTheyCame) {
       {"qA qB close take nC qD", "queued queued - refused refused"},
       // A paste waiting in the queue is seen until it is taken.
       {"qA paste? pB paste? take fin take paste?", "queued no queued yes A B no"},
+      // No window had the focus: refused, even where it could go at once.
+      {"wA qB wC take", "refused queued refused B"},
+      // A held key's repeat is dropped while its entry waits or types, and
+      // queued again once it is done; a repeat with nothing of its key waits.
+      {"fA rB take rC fin rD take", "queued dropped A dropped queued D"},
+      {"qA rB fC rD take", "queued queued queued dropped A"},
   };
   for (const auto& c : cases) {
     TypingQueue queue;

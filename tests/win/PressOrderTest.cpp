@@ -101,6 +101,29 @@ TEST_F(PressOrder, SixteenPressesWaitAndTheSeventeenthIsRefusedWithABeep) {
   EXPECT_EQ(Beeps(), 1);
 }
 
+TEST_F(PressOrder, AFieldKeyHeldDownInPasteModeTypesItsFieldOnce) {
+  Start(L"[输入]\n方式 = 粘贴\n");
+  RemoteLikeWindow remote;
+  ASSERT_TRUE(remote.Focus());
+  // The key-down, nine auto-repeat key-downs while the first paste is under
+  // way, then the key-up.
+  std::vector<INPUT> held(11);
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    held[i].type = INPUT_KEYBOARD;
+    held[i].ki.wVk = VK_F1;
+    held[i].ki.wScan = static_cast<WORD>(::MapVirtualKeyW(VK_F1, MAPVK_VK_TO_VSC));
+    held[i].ki.dwFlags = i + 1 == held.size() ? KEYEVENTF_KEYUP : 0;
+  }
+  ::SendInput(static_cast<UINT>(held.size()), held.data(), sizeof(INPUT));
+  EXPECT_TRUE(WaitFor([&] { return remote.text == kCard[0]; }, 5000)) << remote.text;
+  PumpMessagesFor(1500);
+  EXPECT_EQ(remote.text, kCard[0]);  // nothing more came
+  EXPECT_EQ(remote.pastes, 1);
+  EXPECT_EQ(Beeps(), 0);
+  PressKey(VK_F1);  // a new press types again
+  EXPECT_TRUE(WaitFor([&] { return remote.text == kCard[0] + kCard[0]; }, 5000)) << remote.text;
+}
+
 TEST_F(PressOrder, BeforeTheFirstCardATemplateTypesNothingNotEvenItsKeys) {
   box.RemoveCard();
   Start(L"[模板]\nF9 = 入住：{姓名}{Tab}{性别}{Enter}\n", false);
