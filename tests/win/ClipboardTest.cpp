@@ -98,8 +98,11 @@ class Holder {
   std::thread thread_;
 };
 
+// Reads as programs do, with a window of their own (the paster tells the
+// target by the window that has the clipboard open).
 Bytes Read(UINT format) {
-  const OpenedClipboard clipboard(nullptr, 5000);
+  const ClipboardWindow window;
+  const OpenedClipboard clipboard(window.get(), 5000);
   const HANDLE data = clipboard ? ::GetClipboardData(format) : nullptr;
   if (!data) return {};
   const auto* p = static_cast<const unsigned char*>(::GlobalLock(data));
@@ -284,7 +287,8 @@ TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
     PasteTimings impatient;
     impatient.restoreWaitMs = 100;
     ClipboardPaster paster(impatient);
-    EXPECT_EQ(paster.Paste(L"x", takeAndHoldForASecond), PasteOutcome::kTaken);
+    EXPECT_EQ(paster.Paste(L"x", takeAndHoldForASecond, ::GetCurrentProcessId()),
+              PasteOutcome::kTaken);
     EXPECT_EQ(paster.Restore(), ClipboardRestore::Failed);
     EXPECT_TRUE(paster.Holding());
     holder.reset();
@@ -319,9 +323,9 @@ TEST(Clipboard, SavedAreTheFormatsTheSystemCannotMakeAgain) {
   std::vector<UINT> formats;
   const auto save = [&] {
     const OpenedClipboard clipboard(window.get(), 5000);
-    const ClipboardSnapshot snapshot = ClipboardSnapshot::Save(clipboard);
+    const std::optional<ClipboardSnapshot> snapshot = ClipboardSnapshot::Save(clipboard, 1 << 20);
     formats.clear();
-    for (const auto& item : snapshot.Items()) formats.push_back(item.format);
+    for (const auto& item : snapshot->Items()) formats.push_back(item.format);
   };
   ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"身份证")}}));
   save();

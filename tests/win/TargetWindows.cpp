@@ -13,6 +13,8 @@ namespace {
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
+constexpr UINT_PTR kLaterPaste = 100;  // timer ids from here: the slow target's pastes
+
 void Register(const wchar_t* name, WNDPROC proc) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
@@ -134,13 +136,11 @@ void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
     ++packets;
   } else if (vk == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
     if (ignoreCtrlV) return;
-    ++pastes;
-    for (int i = 0; i < 50 && !::OpenClipboard(window_); ++i) ::Sleep(10);
-    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-      text += static_cast<const wchar_t*>(::GlobalLock(data));
-      ::GlobalUnlock(data);
+    if (pasteAfterMs > 0) {
+      ::SetTimer(window_, kLaterPaste + laterPastes_++, pasteAfterMs, nullptr);
+      return;
     }
-    ::CloseClipboard();
+    PasteClipboard();
   } else {
     BYTE state[256];
     ::GetKeyboardState(state);
@@ -153,11 +153,67 @@ void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
   Show();
 }
 
+void RemoteLikeWindow::PasteClipboard() {
+  ++pastes;
+  for (int i = 0; i < 50 && !::OpenClipboard(window_); ++i) ::Sleep(10);
+  if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    text += static_cast<const wchar_t*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  Show();
+}
+
 LRESULT CALLBACK RemoteLikeWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = Owner<RemoteLikeWindow>(hwnd, msg, lParam);
   if (self && msg == WM_KEYDOWN) self->KeyDown(wParam, lParam);
+  if (self && msg == WM_TIMER && wParam >= kLaterPaste) {
+    ::KillTimer(hwnd, wParam);
+    self->PasteClipboard();
+    return 0;
+  }
   if (msg == WM_CHAR || msg == WM_KEYDOWN) return 0;
   if (msg == WM_DESTROY && self && self->quitOnClose) ::PostQuitMessage(0);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+ClipboardReaderAtOnce::ClipboardReaderAtOnce()
+    : thread_([this] {
+        Register(L"KeyEntryTestReaderAtOnce", &Proc);
+        const HWND window = ::CreateWindowExW(0, L"KeyEntryTestReaderAtOnce", L"", 0, 0, 0, 0, 0,
+                                              HWND_MESSAGE, nullptr, Instance(), this);
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        threadId_ = ::GetCurrentThreadId();
+        listening_ = window && ::AddClipboardFormatListener(window);
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+        ::RemoveClipboardFormatListener(window);
+        ::DestroyWindow(window);
+      }) {
+  WaitFor([this] { return threadId_.load() != 0; }, 3000);
+}
+
+ClipboardReaderAtOnce::~ClipboardReaderAtOnce() {
+  ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+  thread_.join();
+}
+
+std::vector<std::wstring> ClipboardReaderAtOnce::Read() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return read_;
+}
+
+LRESULT CALLBACK ClipboardReaderAtOnce::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = Owner<ClipboardReaderAtOnce>(hwnd, msg, lParam);
+  if (self && msg == WM_CLIPBOARDUPDATE && ::OpenClipboard(hwnd)) {
+    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      self->read_.emplace_back(static_cast<const wchar_t*>(::GlobalLock(data)));
+      ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return 0;
+  }
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

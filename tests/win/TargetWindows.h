@@ -5,9 +5,12 @@
 // presses. And the clipboard as another program sees it.
 #include <windows.h>
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Harness.h"
@@ -60,12 +63,37 @@ class RemoteLikeWindow {
   bool digitsOnly = false;
   int refused = 0;
   bool ignoreCtrlV = false;
+  // A slow target: each Ctrl+V reads the clipboard this long afterwards.
+  UINT pasteAfterMs = 0;
 
  private:
   void Show();
+  void PasteClipboard();
   void KeyDown(WPARAM vk, LPARAM lParam);
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   HWND window_ = nullptr;
+  UINT_PTR laterPastes_ = 0;
+};
+
+// A program that reads every new clipboard text at once, as clipboard
+// history tools do: a clipboard format listener on a thread of its own.
+class ClipboardReaderAtOnce {
+ public:
+  ClipboardReaderAtOnce();
+  ~ClipboardReaderAtOnce();
+  ClipboardReaderAtOnce(const ClipboardReaderAtOnce&) = delete;
+  ClipboardReaderAtOnce& operator=(const ClipboardReaderAtOnce&) = delete;
+  bool Listening() const { return listening_; }
+  // The texts it read, in order.
+  std::vector<std::wstring> Read();
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  std::atomic<bool> listening_{false};
+  std::atomic<DWORD> threadId_{0};
+  std::mutex mutex_;
+  std::vector<std::wstring> read_;
+  std::thread thread_;
 };
 
 // The clipboard as another program sees it: put text or data on it, read a
