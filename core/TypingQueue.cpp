@@ -60,8 +60,8 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
 TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return Admission::kRefused;
-  if (canTypeNow && entries_.empty() && !typing_) {
-    typing_ = true;
+  if (canTypeNow && entries_.empty() && !typingNow_ && !threadTyping_) {
+    typingNow_ = true;
     return Admission::kTypeNow;
   }
   if (entries_.size() >= kCapacity) return Admission::kRefused;
@@ -69,20 +69,23 @@ TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
   return Admission::kQueued;
 }
 
-void TypingQueue::TypedNow() { Finished(); }
+void TypingQueue::TypedNow() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  typingNow_ = false;
+}
 
 std::optional<TypingEntry> TypingQueue::Take() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (typing_ || entries_.empty()) return std::nullopt;
+  if (typingNow_ || threadTyping_ || entries_.empty()) return std::nullopt;
   std::optional<TypingEntry> entry(std::move(entries_.front()));
   entries_.pop_front();
-  typing_ = true;
+  threadTyping_ = true;
   return entry;
 }
 
 void TypingQueue::Finished() {
   std::lock_guard<std::mutex> lock(mutex_);
-  typing_ = false;
+  threadTyping_ = false;
 }
 
 bool TypingQueue::PasteWaiting() const {
@@ -93,7 +96,7 @@ bool TypingQueue::PasteWaiting() const {
 
 bool TypingQueue::Idle() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.empty() && !typing_;
+  return entries_.empty() && !typingNow_ && !threadTyping_;
 }
 
 std::size_t TypingQueue::Waiting() const {
@@ -114,7 +117,8 @@ void TypingQueue::Close() {
 void TypingQueue::Reopen() {
   std::lock_guard<std::mutex> lock(mutex_);
   closed_ = false;
-  typing_ = false;
+  typingNow_ = false;
+  threadTyping_ = false;
 }
 
 }  // namespace keyentry

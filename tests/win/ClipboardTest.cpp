@@ -327,8 +327,8 @@ TEST(Clipboard, ContentTooLargeToSaveIsLeftAloneAndLargeContentUnderTheCapComesB
   PasteTimings small;
   small.saveCapBytes = 1 << 20;
   bool pasted = false;
-  const ClipboardPasteResult result =
-      PasteThroughClipboard(L"孙七", [&] { pasted = true; }, small);
+  const ClipboardPasteResult result = PasteThroughClipboard(
+      L"孙七", [&] { pasted = true; }, small);
   EXPECT_EQ(result.outcome, PasteOutcome::kTooLarge);
   EXPECT_FALSE(pasted);
   EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);  // not even emptied
