@@ -51,7 +51,7 @@ TEST_F(PressOrder, PastesFollowQuickPressesWholeAndInOrderAndTheClipboardComesBa
 TEST_F(PressOrder, AProgramReadingEveryTextAtOnceNeitherGivesASlowTargetTheOldTextNorTheNext) {
   Start(L"[输入]\n方式 = 粘贴\n");
   ASSERT_TRUE(CopyText(L"上一位客人的资料"));
-  ClipboardReaderAtOnce history;  // takes each text before Ctrl+V goes out
+  ClipboardReaderAtOnce history(box);  // takes each text before Ctrl+V goes out
   ASSERT_TRUE(history.Listening());
   RemoteLikeWindow remote;
   remote.pasteAfterMs = 80;  // reads the clipboard 80 ms after each Ctrl+V

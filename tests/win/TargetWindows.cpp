@@ -177,46 +177,6 @@ LRESULT CALLBACK RemoteLikeWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-ClipboardReaderAtOnce::ClipboardReaderAtOnce()
-    : thread_([this] {
-        Register(L"KeyEntryTestReaderAtOnce", &Proc);
-        const HWND window = ::CreateWindowExW(0, L"KeyEntryTestReaderAtOnce", L"", 0, 0, 0, 0, 0,
-                                              HWND_MESSAGE, nullptr, Instance(), this);
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-        threadId_ = ::GetCurrentThreadId();
-        listening_ = window && ::AddClipboardFormatListener(window);
-        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-        ::RemoveClipboardFormatListener(window);
-        ::DestroyWindow(window);
-      }) {
-  WaitFor([this] { return threadId_.load() != 0; }, 3000);
-}
-
-ClipboardReaderAtOnce::~ClipboardReaderAtOnce() {
-  ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-  thread_.join();
-}
-
-std::vector<std::wstring> ClipboardReaderAtOnce::Read() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return read_;
-}
-
-LRESULT CALLBACK ClipboardReaderAtOnce::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = Owner<ClipboardReaderAtOnce>(hwnd, msg, lParam);
-  if (self && msg == WM_CLIPBOARDUPDATE && ::OpenClipboard(hwnd)) {
-    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-      std::lock_guard<std::mutex> lock(self->mutex_);
-      self->read_.emplace_back(static_cast<const wchar_t*>(::GlobalLock(data)));
-      ::GlobalUnlock(data);
-    }
-    ::CloseClipboard();
-    return 0;
-  }
-  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 bool Copy(UINT format, HANDLE data) {
   const ClipboardWindow owner;
   const OpenedClipboard clipboard(owner.get(), 5000);
@@ -255,6 +215,73 @@ constexpr const wchar_t* kTargetVariable = L"KEYENTRY_TEST_REMOTE_TARGET";
   RunMessageLoop(nullptr);
   ::ExitProcess(0);
 }();
+
+// This executable started with KEYENTRY_TEST_CLIPBOARD_READER set to a file
+// reads every new clipboard text at once and adds it to that file (UTF-16, a
+// line each); the file is made once it listens.
+constexpr const wchar_t* kReaderVariable = L"KEYENTRY_TEST_CLIPBOARD_READER";
+std::wstring readerFile;
+
+LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_CLIPBOARDUPDATE || !::OpenClipboard(hwnd)) {
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+  std::wstring text;
+  if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  text += L'\n';
+  const HANDLE file = ::CreateFileW(readerFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
+              nullptr);
+  ::CloseHandle(file);
+  return 0;
+}
+
+[[maybe_unused]] const bool kRunAsReader = [] {
+  wchar_t path[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(kReaderVariable, path, MAX_PATH) == 0) return false;
+  readerFile = path;
+  Register(L"KeyEntryTestReaderAtOnce", &ReaderProc);
+  const HWND window = ::CreateWindowExW(0, L"KeyEntryTestReaderAtOnce", L"", 0, 0, 0, 0, 0,
+                                        HWND_MESSAGE, nullptr, Instance(), nullptr);
+  if (!window || !::AddClipboardFormatListener(window)) ::ExitProcess(1);
+  ::CloseHandle(
+      ::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+  RunMessageLoop(nullptr);
+  ::ExitProcess(0);
+}();
+
+ClipboardReaderAtOnce::ClipboardReaderAtOnce(const Sandbox& box) : file_(box.Path(L"read.txt")) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ::CopyFileW(self, box.Path(L"history-tool.exe").c_str(), FALSE);
+  const ScopedEnvironment helper(kReaderVariable, file_.c_str());
+  program_ = std::make_unique<Program>(box, L"", L"history-tool.exe");
+  listening_ = WaitFor(
+      [&] { return ::GetFileAttributesW(file_.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+std::vector<std::wstring> ClipboardReaderAtOnce::Read() const {
+  std::vector<std::wstring> texts;
+  const HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return texts;
+  std::wstring all(::GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
+  DWORD read = 0;
+  if (!all.empty()) {
+    ::ReadFile(file, &all[0], static_cast<DWORD>(all.size() * sizeof(wchar_t)), &read, nullptr);
+  }
+  ::CloseHandle(file);
+  for (std::size_t at = 0, end; (end = all.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+    texts.push_back(all.substr(at, end - at));
+  }
+  return texts;
+}
 
 TargetProgram::TargetProgram(const Sandbox& box, const std::wstring& name) {
   wchar_t self[MAX_PATH] = {};

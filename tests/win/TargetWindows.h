@@ -5,12 +5,9 @@
 // presses. And the clipboard as another program sees it.
 #include <windows.h>
 
-#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Harness.h"
@@ -75,25 +72,20 @@ class RemoteLikeWindow {
   UINT_PTR laterPastes_ = 0;
 };
 
-// A program that reads every new clipboard text at once, as clipboard
-// history tools do: a clipboard format listener on a thread of its own.
+// Another program that reads every new clipboard text at once, as clipboard
+// history tools do: a copy of this test executable in the sandbox with a
+// clipboard format listener, which writes each text it read to a file there.
 class ClipboardReaderAtOnce {
  public:
-  ClipboardReaderAtOnce();
-  ~ClipboardReaderAtOnce();
-  ClipboardReaderAtOnce(const ClipboardReaderAtOnce&) = delete;
-  ClipboardReaderAtOnce& operator=(const ClipboardReaderAtOnce&) = delete;
+  explicit ClipboardReaderAtOnce(const Sandbox& box);
   bool Listening() const { return listening_; }
   // The texts it read, in order.
-  std::vector<std::wstring> Read();
+  std::vector<std::wstring> Read() const;
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  std::atomic<bool> listening_{false};
-  std::atomic<DWORD> threadId_{0};
-  std::mutex mutex_;
-  std::vector<std::wstring> read_;
-  std::thread thread_;
+  std::wstring file_;
+  std::unique_ptr<Program> program_;
+  bool listening_ = false;
 };
 
 // The clipboard as another program sees it: put text or data on it, read a
