@@ -110,7 +110,6 @@ class ClipboardHold {
   bool Ours() const { return text_ != OfferedText::kNone && text_ != OfferedText::kGone; }
   // Something waits to go: the old content, or our text after giving up.
   bool Waiting() const { return pending_ != Pending::kNothing; }
-  bool OldContentWaits() const { return pending_ == Pending::kRestore; }
 
  private:
   enum class Pending { kNothing, kRestore, kEmptyOurs };
