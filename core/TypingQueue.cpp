@@ -63,13 +63,13 @@ TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_ || entry.window == 0) return Admission::kRefused;
   if (entry.repeat && entry.key != 0 &&
-      ((typing_ && typingKey_ == entry.key) ||
+      ((typingKey_ == entry.key && (typingNow_ || threadTyping_)) ||
        std::any_of(entries_.begin(), entries_.end(),
                    [&](const TypingEntry& e) { return e.key == entry.key; }))) {
     return Admission::kDropped;
   }
-  if (canTypeNow && entries_.empty() && !typing_) {
-    typing_ = true;
+  if (canTypeNow && entries_.empty() && !typingNow_ && !threadTyping_) {
+    typingNow_ = true;
     typingKey_ = entry.key;
     return Admission::kTypeNow;
   }
@@ -78,21 +78,25 @@ TypingQueue::Admission TypingQueue::Admit(TypingEntry& entry, bool canTypeNow) {
   return Admission::kQueued;
 }
 
-void TypingQueue::TypedNow() { Finished(); }
+void TypingQueue::TypedNow() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  typingNow_ = false;
+  typingKey_ = 0;
+}
 
 std::optional<TypingEntry> TypingQueue::Take() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (typing_ || entries_.empty()) return std::nullopt;
+  if (typingNow_ || threadTyping_ || entries_.empty()) return std::nullopt;
   std::optional<TypingEntry> entry(std::move(entries_.front()));
   entries_.pop_front();
-  typing_ = true;
+  threadTyping_ = true;
   typingKey_ = entry->key;
   return entry;
 }
 
 void TypingQueue::Finished() {
   std::lock_guard<std::mutex> lock(mutex_);
-  typing_ = false;
+  threadTyping_ = false;
   typingKey_ = 0;
 }
 
@@ -104,7 +108,7 @@ bool TypingQueue::PasteWaiting() const {
 
 bool TypingQueue::Idle() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.empty() && !typing_;
+  return entries_.empty() && !typingNow_ && !threadTyping_;
 }
 
 std::size_t TypingQueue::Waiting() const {
@@ -125,7 +129,8 @@ void TypingQueue::Close() {
 void TypingQueue::Reopen() {
   std::lock_guard<std::mutex> lock(mutex_);
   closed_ = false;
-  typing_ = false;
+  typingNow_ = false;
+  threadTyping_ = false;
 }
 
 }  // namespace keyentry

@@ -4,12 +4,16 @@
 // becomes one entry, and entries are typed strictly in the order they came,
 // one after the other, on the typing thread.
 //
-// The rules:
+// The one rule that keeps entries in order: an entry is typed only when
+// nothing else is being typed and no older entry waits; one typed at a time,
+// the oldest first. So:
 //   - While nothing is queued or typing, a press that needs no pause and no
 //     clipboard may be typed at once by the caller (inside the keyboard hook
 //     callback, with one SendInput call). As soon as anything is queued or
 //     typing, every new entry goes to the back of the queue, even one that
 //     could be typed at once: nothing overtakes.
+//   - The typing thread takes the front entry only while nothing is typed,
+//     neither by itself nor at once by the caller.
 //   - An entry carries everything it types (card values already put into
 //     its steps, the settings and the window of its moment), so what it
 //     types is that of the moment it was made, not of the moment it is typed.
@@ -104,7 +108,8 @@ class TypingQueue {
   // canTypeNow: the entry needs no pause and no clipboard. On kTypeNow the
   // entry stays with the caller (it is not moved from).
   Admission Admit(TypingEntry& entry, bool canTypeNow);
-  // The caller has typed what Admit let it type at once.
+  // The caller has typed what Admit let it type at once (ends that only,
+  // never an entry of the typing thread).
   void TypedNow();
 
   // The typing thread: the entry at the front, taken off the queue and
@@ -128,8 +133,10 @@ class TypingQueue {
  private:
   mutable std::mutex mutex_;
   std::deque<TypingEntry> entries_;
-  bool typing_ = false;  // an entry taken, or typed at once
-  std::int16_t typingKey_ = 0;  // the key of that entry
+  // Each flag has one meaning; at most one of them is set (the rule above).
+  bool typingNow_ = false;  // the caller types an entry at once (Admit's kTypeNow until TypedNow)
+  bool threadTyping_ = false;   // the typing thread types an entry (Take until Finished)
+  std::int16_t typingKey_ = 0;  // the key of the entry typed now (either way), 0: none
   bool closed_ = false;
 };
 

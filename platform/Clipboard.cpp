@@ -32,27 +32,6 @@ class LockedGlobal {
   void* data_;
 };
 
-using Bytes = std::vector<unsigned char>;
-
-std::optional<Bytes> ReadMemory(UINT format) {
-  const HANDLE data = ::GetClipboardData(format);
-  if (!data) return std::nullopt;
-  const SIZE_T size = ::GlobalSize(data);
-  const LockedGlobal locked(data);
-  if (size == 0 || !locked) return std::nullopt;
-  const auto* first = static_cast<const unsigned char*>(locked.get());
-  return Bytes(first, first + size);
-}
-
-std::optional<Bytes> ReadEnhMetafile(UINT format) {
-  const auto metafile = static_cast<HENHMETAFILE>(::GetClipboardData(format));
-  const UINT size = metafile ? ::GetEnhMetaFileBits(metafile, 0, nullptr) : 0;
-  if (size == 0) return std::nullopt;
-  Bytes bytes(size);
-  if (::GetEnhMetaFileBits(metafile, size, bytes.data()) != size) return std::nullopt;
-  return bytes;
-}
-
 bool PutMemory(UINT format, const void* bytes, std::size_t size) {
   UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, size));
   if (!memory) return false;
@@ -66,22 +45,112 @@ bool PutMemory(UINT format, const void* bytes, std::size_t size) {
   return true;
 }
 
-bool PutEnhMetafile(UINT format, const Bytes& bytes) {
-  UniqueEnhMetafile metafile(::SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data()));
-  if (!metafile || !::SetClipboardData(format, metafile.get())) return false;
-  metafile.release();
-  return true;
+// How a format's data was copied for a snapshot.
+enum class Copy {
+  kDone,
+  kNoData,   // none to read: the format is skipped
+  kTooMuch,  // over the room left, or out of memory: nothing is saved
+};
+
+// Copies the clipboard's memory block of this format into a block of our
+// own, if it fits in `room`, which it then takes from.
+Copy CopyBlock(UINT format, std::size_t& room, UniqueGlobal& out) {
+  const HANDLE data = ::GetClipboardData(format);
+  const SIZE_T size = data ? ::GlobalSize(data) : 0;
+  if (size == 0) return Copy::kNoData;
+  if (size > room) return Copy::kTooMuch;
+  const LockedGlobal from(data);
+  if (!from) return Copy::kNoData;
+  UniqueGlobal copy(::GlobalAlloc(GMEM_MOVEABLE, size));
+  {
+    const LockedGlobal to(copy.get());
+    if (!to) return Copy::kTooMuch;
+    std::memcpy(to.get(), from.get(), size);
+  }
+  room -= size;
+  out = std::move(copy);
+  return Copy::kDone;
 }
 
-// Text of a clipboard text format, up to its terminating zero.
-std::wstring WideText(const Bytes& bytes) {
-  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-  if (!text.empty()) std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
-  return text.substr(0, text.find(L'\0'));
+Copy CopyEnhMetafile(UINT format, std::size_t& room, UniqueEnhMetafile& out) {
+  const auto metafile = static_cast<HENHMETAFILE>(::GetClipboardData(format));
+  const UINT size = metafile ? ::GetEnhMetaFileBits(metafile, 0, nullptr) : 0;
+  if (size == 0) return Copy::kNoData;
+  if (size > room) return Copy::kTooMuch;
+  UniqueEnhMetafile copy(::CopyEnhMetaFileW(metafile, nullptr));
+  if (!copy) return Copy::kTooMuch;
+  room -= size;
+  out = std::move(copy);
+  return Copy::kDone;
 }
-std::string NarrowText(const Bytes& bytes) {
-  const std::string text(bytes.begin(), bytes.end());
-  return text.substr(0, text.find('\0'));
+
+// A packed device-independent bitmap of the bitmap (header and 32-bit
+// pixels, bottom-up) in a memory block of its own, if it fits in `room`.
+Copy PackDib(HBITMAP bitmap, std::size_t& room, UniqueGlobal& out) {
+  BITMAP info{};
+  if (!bitmap || ::GetObjectW(bitmap, sizeof info, &info) != sizeof info || info.bmWidth <= 0 ||
+      info.bmHeight == 0) {
+    return Copy::kNoData;
+  }
+  const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+  const std::uint64_t imageSize = std::uint64_t{4} * static_cast<std::uint64_t>(info.bmWidth) *
+                                  static_cast<std::uint64_t>(height);
+  BITMAPINFOHEADER header{};
+  if (imageSize + sizeof header > room) return Copy::kTooMuch;
+  header.biSize = sizeof header;
+  header.biWidth = info.bmWidth;
+  header.biHeight = height;  // bottom-up, as CF_DIB usually is
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  header.biSizeImage = static_cast<DWORD>(imageSize);
+  const std::size_t size = sizeof header + static_cast<std::size_t>(imageSize);
+  UniqueGlobal dib(::GlobalAlloc(GMEM_MOVEABLE, size));
+  {
+    const LockedGlobal locked(dib.get());
+    if (!locked) return Copy::kTooMuch;
+    auto* bytes = static_cast<unsigned char*>(locked.get());
+    std::memcpy(bytes, &header, sizeof header);
+    const WindowDC screen(nullptr);
+    if (!screen ||
+        ::GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), bytes + sizeof header,
+                    reinterpret_cast<BITMAPINFO*>(bytes), DIB_RGB_COLORS) != height) {
+      return Copy::kNoData;
+    }
+  }
+  room -= size;
+  out = std::move(dib);
+  return Copy::kDone;
+}
+
+// The image of the clipboard in one device-independent form: the first
+// listed that has data (the one its owner put there, or the first the
+// system made from a bitmap; the system makes the others from it), else the
+// bitmap converted.
+Copy CopyImage(const std::vector<UINT>& formats, std::size_t& room, UINT& format,
+               UniqueGlobal& out) {
+  for (const UINT f : formats) {
+    if (f != CF_DIB && f != CF_DIBV5) continue;
+    const Copy copied = CopyBlock(f, room, out);
+    if (copied != Copy::kNoData) {
+      format = f;
+      return copied;
+    }
+  }
+  if (std::find(formats.begin(), formats.end(), UINT{CF_BITMAP}) == formats.end()) {
+    return Copy::kNoData;
+  }
+  format = CF_DIB;
+  return PackDib(static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP)), room, out);
+}
+
+// The characters of a memory block of text up to its terminating zero (or
+// its end).
+template <typename Char>
+std::basic_string_view<Char> TextIn(const LockedGlobal& locked, HGLOBAL memory) {
+  const auto* first = static_cast<const Char*>(locked.get());
+  const std::size_t most = ::GlobalSize(memory) / sizeof(Char);
+  return std::basic_string_view<Char>(first, std::find(first, first + most, Char{0}) - first);
 }
 
 // The code page in which the system makes CF_TEXT or CF_OEMTEXT from Unicode
@@ -98,18 +167,20 @@ UINT CodePageFor(UINT format, LCID locale) {
 
 // Whether the system, given the Unicode text back, makes exactly this ANSI
 // or OEM text again.
-bool MadeFromUnicode(const Bytes& narrow, UINT format, const Bytes& unicode, LCID locale) {
-  const std::wstring wide = WideText(unicode);
+bool MadeFromUnicode(HGLOBAL narrowMemory, UINT format, HGLOBAL unicodeMemory, LCID locale) {
+  const LockedGlobal narrowLocked(narrowMemory), unicodeLocked(unicodeMemory);
+  if (!narrowLocked || !unicodeLocked) return false;
+  const std::string_view narrow = TextIn<char>(narrowLocked, narrowMemory);
+  const std::wstring_view wide = TextIn<wchar_t>(unicodeLocked, unicodeMemory);
+  if (wide.empty()) return narrow.empty();
   const UINT codePage = CodePageFor(format, locale);
-  std::string made;
   const int n = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, nullptr);
-  if (n > 0) {
-    made.resize(static_cast<std::size_t>(n));
-    ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &made[0], n,
-                          nullptr, nullptr);
-  }
-  return made == NarrowText(narrow);
+  if (n <= 0 || static_cast<std::size_t>(n) != narrow.size()) return false;
+  std::string made(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &made[0], n,
+                        nullptr, nullptr);
+  return made == narrow;
 }
 
 bool IsImageForm(UINT format) {
@@ -127,10 +198,13 @@ bool CannotBeCopied(UINT format) {
          (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST);
 }
 
-// Whether the open clipboard's Unicode text is this text.
+// Whether the open clipboard's Unicode text is this text (compared where it
+// lies: the clipboard may hold a large text).
 bool UnicodeTextIs(const std::wstring& text) {
-  const std::optional<Bytes> held = ReadMemory(CF_UNICODETEXT);
-  return held && WideText(*held) == text.substr(0, text.find(L'\0'));
+  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  const LockedGlobal held(data);
+  if (!held) return false;
+  return TextIn<wchar_t>(held, data) == std::wstring_view(text.c_str());
 }
 
 }  // namespace
@@ -167,7 +241,8 @@ OpenedClipboard::~OpenedClipboard() {
   if (open_) ::CloseClipboard();
 }
 
-ClipboardSnapshot ClipboardSnapshot::Save(const OpenedClipboard& clipboard) {
+std::optional<ClipboardSnapshot> ClipboardSnapshot::Save(const OpenedClipboard& clipboard,
+                                                         std::size_t capBytes) {
   ClipboardSnapshot snapshot;
   if (!clipboard) return snapshot;
   std::vector<UINT> formats;
@@ -177,69 +252,56 @@ ClipboardSnapshot ClipboardSnapshot::Save(const OpenedClipboard& clipboard) {
   const auto has = [&](UINT f) {
     return std::find(formats.begin(), formats.end(), f) != formats.end();
   };
+  std::size_t room = capBytes;
 
   // Text: the Unicode form is kept; the system makes the ANSI and OEM forms
   // from it with the code pages of the clipboard's locale, so those are kept
   // only where that would not give back the same text.
-  const std::optional<Bytes> unicode =
-      has(CF_UNICODETEXT) ? ReadMemory(CF_UNICODETEXT) : std::nullopt;
-  const std::optional<Bytes> localeBytes = has(CF_LOCALE) ? ReadMemory(CF_LOCALE) : std::nullopt;
+  UniqueGlobal unicode, localeBlock;
+  if (has(CF_UNICODETEXT) && CopyBlock(CF_UNICODETEXT, room, unicode) == Copy::kTooMuch) {
+    return std::nullopt;
+  }
+  if (has(CF_LOCALE) && CopyBlock(CF_LOCALE, room, localeBlock) == Copy::kTooMuch) {
+    return std::nullopt;
+  }
+  const HGLOBAL unicodeText = unicode.get();  // stays valid where the item moves
   LCID locale = ::GetUserDefaultLCID();
-  if (localeBytes && localeBytes->size() >= sizeof locale) {
-    std::memcpy(&locale, localeBytes->data(), sizeof locale);
+  if (localeBlock && ::GlobalSize(localeBlock.get()) >= sizeof locale) {
+    const LockedGlobal locked(localeBlock.get());
+    if (locked) std::memcpy(&locale, locked.get(), sizeof locale);
   }
 
-  // An image: one device-independent form, the first listed (the one its
-  // owner put there, or the first the system made from a bitmap); the system
-  // makes the others from it. A lone bitmap is converted.
-  std::optional<Item> image;
-  for (const UINT f : formats) {
-    if (f != CF_DIB && f != CF_DIBV5) continue;
-    if (const auto bytes = ReadMemory(f)) {
-      image = Item{f, false, *bytes};
-      break;
-    }
-  }
-  if (!image && has(CF_BITMAP)) {
-    Bytes dib = PackedDibOf(static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP)));
-    if (!dib.empty()) image = Item{CF_DIB, false, std::move(dib)};
-  }
   bool imageTaken = false;
-
   for (const UINT f : formats) {
-    std::optional<Bytes> bytes;
-    bool enhancedMetafile = false;
+    Item item;
+    item.format = f;
+    Copy copied = Copy::kNoData;
     if (IsImageForm(f)) {
       if (imageTaken) continue;
       imageTaken = true;
-      if (image) {
-        snapshot.items_.push_back(*image);
-      } else {
-        snapshot.skipped_.push_back(f);
-      }
-      continue;
-    }
-    if (f == CF_METAFILEPICT && has(CF_ENHMETAFILE)) continue;  // made again from the new form
-    if (CannotBeCopied(f)) {
+      copied = CopyImage(formats, room, item.format, item.memory);
+    } else if (f == CF_METAFILEPICT && has(CF_ENHMETAFILE)) {
+      continue;  // made again from the new form
+    } else if (CannotBeCopied(f)) {
       snapshot.skipped_.push_back(f);
       continue;
-    }
-    if (f == CF_UNICODETEXT) {
-      bytes = unicode;
-    } else if (f == CF_LOCALE) {
-      bytes = localeBytes;
+    } else if (f == CF_UNICODETEXT || f == CF_LOCALE) {
+      UniqueGlobal& block = f == CF_UNICODETEXT ? unicode : localeBlock;
+      if (block) copied = Copy::kDone;
+      item.memory = std::move(block);
     } else if (f == CF_ENHMETAFILE || f == CF_DSPENHMETAFILE) {
-      bytes = ReadEnhMetafile(f);
-      enhancedMetafile = true;
+      copied = CopyEnhMetafile(f, room, item.metafile);
     } else {
-      bytes = ReadMemory(f);
-      if (bytes && unicode && (f == CF_TEXT || f == CF_OEMTEXT) &&
-          MadeFromUnicode(*bytes, f, *unicode, locale)) {
+      copied = CopyBlock(f, room, item.memory);
+      if (copied == Copy::kDone && unicodeText && (f == CF_TEXT || f == CF_OEMTEXT) &&
+          MadeFromUnicode(item.memory.get(), f, unicodeText, locale)) {
+        room += ::GlobalSize(item.memory.get());
         continue;
       }
     }
-    if (bytes) {
-      snapshot.items_.push_back(Item{f, enhancedMetafile, std::move(*bytes)});
+    if (copied == Copy::kTooMuch) return std::nullopt;
+    if (copied == Copy::kDone) {
+      snapshot.items_.push_back(std::move(item));
     } else {
       snapshot.skipped_.push_back(f);
     }
@@ -247,45 +309,27 @@ ClipboardSnapshot ClipboardSnapshot::Save(const OpenedClipboard& clipboard) {
   return snapshot;
 }
 
-bool ClipboardSnapshot::Restore(const OpenedClipboard& clipboard) const {
+bool ClipboardSnapshot::Restore(const OpenedClipboard& clipboard) {
   if (!clipboard || !::EmptyClipboard()) return false;
-  bool all = true;
-  for (const Item& item : items_) {
-    const bool put = item.enhancedMetafile
-                         ? PutEnhMetafile(item.format, item.bytes)
-                         : PutMemory(item.format, item.bytes.data(), item.bytes.size());
-    all = all && put;
+  for (Item& item : items_) {
+    if (item.metafile) {
+      if (::SetClipboardData(item.format, item.metafile.get())) item.metafile.release();
+    } else if (::SetClipboardData(item.format, item.memory.get())) {
+      item.memory.release();  // the clipboard's now
+    }
   }
-  return all;
+  items_.clear();
+  return true;
 }
 
 std::vector<unsigned char> PackedDibOf(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!bitmap || ::GetObjectW(bitmap, sizeof info, &info) != sizeof info || info.bmWidth <= 0 ||
-      info.bmHeight == 0) {
-    return {};
-  }
-  const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-  const std::uint64_t imageSize = std::uint64_t{4} * static_cast<std::uint64_t>(info.bmWidth) *
-                                  static_cast<std::uint64_t>(height);
-  if (imageSize > 0x40000000) return {};  // over a gigabyte: not an image to keep in memory
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = info.bmWidth;
-  header.biHeight = height;  // bottom-up, as CF_DIB usually is
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  header.biCompression = BI_RGB;
-  header.biSizeImage = static_cast<DWORD>(imageSize);
-  Bytes dib(sizeof header + static_cast<std::size_t>(imageSize));
-  std::memcpy(dib.data(), &header, sizeof header);
-  const WindowDC screen(nullptr);
-  if (!screen ||
-      ::GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), dib.data() + sizeof header,
-                  reinterpret_cast<BITMAPINFO*>(dib.data()), DIB_RGB_COLORS) != height) {
-    return {};
-  }
-  return dib;
+  std::size_t room = 0x40000000;  // a gigabyte: more is not an image to keep in memory
+  UniqueGlobal dib;
+  if (PackDib(bitmap, room, dib) != Copy::kDone) return {};
+  const LockedGlobal locked(dib.get());
+  if (!locked) return {};
+  const auto* first = static_cast<const unsigned char*>(locked.get());
+  return std::vector<unsigned char>(first, first + ::GlobalSize(dib.get()));
 }
 
 namespace {
@@ -317,10 +361,28 @@ void WipeRenderedText() {
   if (locked) ::SecureZeroMemory(locked.get(), ::GlobalSize(data));
 }
 
+DWORD Now() { return ::GetTickCount(); }
+
+// Milliseconds from now until the tick count t (0 when it has passed).
+DWORD MsUntil(std::uint32_t t) {
+  const auto left = static_cast<std::int32_t>(t - Now());
+  return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  if (window) ::GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
 }  // namespace
 
 ClipboardPaster::ClipboardPaster(const PasteTimings& timings, HANDLE stopEvent)
-    : timings_(timings), stop_(stopEvent) {
+    : timings_(timings), stop_(stopEvent), hold_([&] {
+        ClipboardHoldTimes times;
+        times.graceMs = timings.takeWaitMs;
+        return times;
+      }()) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &WindowProc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -331,13 +393,14 @@ ClipboardPaster::ClipboardPaster(const PasteTimings& timings, HANDLE stopEvent)
 }
 
 ClipboardPaster::~ClipboardPaster() {
-  timings_.restoreWaitMs = timings_.finalRestoreWaitMs;
-  if (saved_) Restore();
-  if (offered_ && ::GetClipboardOwner() == window_) {
-    // Our promise must not outlive the window: take it back.
-    const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
-    if (clipboard && ::GetClipboardOwner() == window_) EmptyAsOwner();
+  // A text its target may still read stays until it is taken or its grace
+  // time is over, also at the end (not cut short by the stop event).
+  const ClipboardDecision held = hold_.BeforeOffer(Now());
+  if (held.action == ClipboardAction::kWaitUntil) {
+    WaitUntil([this] { return hold_.BeforeOffer(Now()).action != ClipboardAction::kWaitUntil; },
+              MsUntil(held.until), false);
   }
+  if (hold_.Waiting()) PutBack(timings_.finalRestoreWaitMs);
   WipeText(text_);
   if (window_) {
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -361,55 +424,58 @@ LRESULT ClipboardPaster::OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       // A program is taking the text now (the clipboard is open for it).
       if (wParam == CF_UNICODETEXT) Render();
       return 0;
-    case WM_RENDERALLFORMATS: {
-      // The window goes while the promise stands: keep it.
-      const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
-      if (clipboard && ::GetClipboardOwner() == window_) Render();
+    case WM_RENDERALLFORMATS:
+      // The window goes while a promise stands (the clipboard stayed busy at
+      // the end): it goes with the window, no card text is left behind.
       return 0;
-    }
     case WM_DESTROYCLIPBOARD:
-      if (!emptyingOurselves_) lostOwnership_ = true;
-      offered_ = false;
+      // Only an event: what it means is the hold's to decide.
+      if (!emptyingOurselves_) hold_.On(ClipboardEvent::kReplaced, Now());
       return 0;
     default:
       return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 }
 
-bool ClipboardPaster::Render() {
-  if (!offered_ || rendered_) return false;
-  UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, (text_.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return false;
+void ClipboardPaster::Render() {
+  // Only our promise, not yet rendered, is asked for.
+  if (hold_.Text() != OfferedText::kOffered && hold_.Text() != OfferedText::kAwaited) return;
+  const std::size_t size = (text_.size() + 1) * sizeof(wchar_t);
+  UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, size));
   {
     const LockedGlobal locked(memory.get());
-    if (!locked) return false;
-    std::memcpy(locked.get(), text_.c_str(), (text_.size() + 1) * sizeof(wchar_t));
+    if (!locked) return;
+    std::memcpy(locked.get(), text_.c_str(), size);
   }
   if (!::SetClipboardData(CF_UNICODETEXT, memory.get())) {
     const LockedGlobal locked(memory.get());
-    if (locked) ::SecureZeroMemory(locked.get(), (text_.size() + 1) * sizeof(wchar_t));
-    return false;
+    if (locked) ::SecureZeroMemory(locked.get(), size);
+    return;
   }
   memory.release();  // the clipboard's now
-  rendered_ = true;
-  renderedTick_ = ::GetTickCount();
-  return true;
+  renderedTick_ = Now();
+  // The program that asked has the clipboard open, with a window of its own
+  // as a rule; one without a window is not known to be the target.
+  const DWORD asking = ProcessOf(::GetOpenClipboardWindow());
+  const bool target = targetProcess_ != 0 && asking == targetProcess_;
+  hold_.On(target ? ClipboardEvent::kTaken : ClipboardEvent::kRendered, renderedTick_);
 }
 
 bool ClipboardPaster::Stopped() const {
   return stop_ && ::WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0;
 }
 
-bool ClipboardPaster::WaitUntil(const std::function<bool()>& done, DWORD ms) {
-  const DWORD start = ::GetTickCount();
+bool ClipboardPaster::WaitUntil(const std::function<bool()>& done, DWORD ms, bool stoppable) {
+  const DWORD start = Now();
+  const HANDLE stop = stoppable ? stop_ : nullptr;
   for (;;) {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (Stopped()) return false;
+    if (stoppable && Stopped()) return false;
     if (done()) return true;
-    const DWORD elapsed = ::GetTickCount() - start;
+    const DWORD elapsed = Now() - start;
     if (elapsed >= ms) return true;
-    ::MsgWaitForMultipleObjectsEx(stop_ ? 1 : 0, &stop_, ms - elapsed, QS_SENDMESSAGE, 0);
+    ::MsgWaitForMultipleObjectsEx(stop ? 1 : 0, &stop, ms - elapsed, QS_SENDMESSAGE, 0);
   }
 }
 
@@ -426,18 +492,41 @@ bool ClipboardPaster::SupersededMeanwhile() const {
   return ::GetClipboardOwner() != window_ && !UnicodeTextIs(text_);
 }
 
-PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
-                                    const std::function<void()>& sendCtrlV) {
-  if (!window_) return PasteOutcome::kBusy;
-  {
+bool ClipboardPaster::OursOnClipboard() const {
+  return ::GetClipboardOwner() == window_ && hold_.Ours();
+}
+
+bool ClipboardPaster::OursRendered() const {
+  const OfferedText text = hold_.Text();
+  return OursOnClipboard() && (text == OfferedText::kReadEarly ||
+                               text == OfferedText::kUnconfirmed || text == OfferedText::kTaken);
+}
+
+std::optional<PasteOutcome> ClipboardPaster::Offer(const std::wstring& text) {
+  try {
+    std::wstring next(text);  // every copy is made before anything changes
+    const WipeAtExit<std::wstring> wipeNext(next);
     const OpenedClipboard clipboard(window_, timings_.openWaitMs);
     if (!clipboard) return PasteOutcome::kBusy;  // nothing changed
-    if (!saved_ || SupersededMeanwhile()) saved_ = ClipboardSnapshot::Save(clipboard);
+    if (!saved_ || SupersededMeanwhile()) {
+      const DWORD sequence = ::GetClipboardSequenceNumber();
+      if (tooLargeSequence_ == sequence) return PasteOutcome::kTooLarge;
+      // Our own text left from a burst whose old content was given up is
+      // not saved: emptying the clipboard is what goes back then.
+      std::optional<ClipboardSnapshot> snapshot =
+          OursOnClipboard() ? std::optional<ClipboardSnapshot>(ClipboardSnapshot())
+                            : ClipboardSnapshot::Save(clipboard, timings_.saveCapBytes);
+      if (!snapshot) {
+        // Too large: left alone, and not tried again until it changes.
+        tooLargeSequence_ = sequence;
+        return PasteOutcome::kTooLarge;
+      }
+      saved_ = std::move(snapshot);
+      hold_.On(ClipboardEvent::kSaved, Now());
+    }
     WipeText(text_);
-    text_ = text;
-    offered_ = false;
-    rendered_ = false;
-    lostOwnership_ = false;
+    text_.swap(next);
+    targetProcess_ = 0;
     EmptyAsOwner();
     // The marks go first: the text is never there without them. A promise
     // (no data) gives no handle back; only the error tells a failure.
@@ -447,57 +536,101 @@ PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
     if (!placed) {
       // What was there goes back at once; if even that fails, later.
       emptyingOurselves_ = true;
-      if (saved_->Restore(clipboard)) Forget();
+      const bool back = saved_->Restore(clipboard);
       emptyingOurselves_ = false;
+      if (back) saved_.reset();
+      hold_.On(back ? ClipboardEvent::kRestored : ClipboardEvent::kRestoreFailed, Now());
       return PasteOutcome::kBusy;
     }
-    offered_ = true;
+    hold_.On(ClipboardEvent::kOffered, Now());
+    return std::nullopt;
+  } catch (const std::bad_alloc&) {
+    // Out of memory while saving or copying: the clipboard is as it was.
+    return PasteOutcome::kTooLarge;
   }
+}
+
+PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
+                                    const std::function<void()>& sendCtrlV, DWORD targetProcess) {
+  if (!window_) return PasteOutcome::kBusy;
+  // The text before may still be read by its target: a later one never
+  // replaces it before it is taken or its grace time is over.
+  const auto earlierHeld = [this] {
+    return hold_.BeforeOffer(Now()).action == ClipboardAction::kWaitUntil;
+  };
+  const ClipboardDecision before = hold_.BeforeOffer(Now());
+  if (before.action == ClipboardAction::kWaitUntil &&
+      !WaitUntil([&] { return !earlierHeld(); }, MsUntil(before.until))) {
+    return PasteOutcome::kStopped;
+  }
+  if (const std::optional<PasteOutcome> refused = Offer(text)) return *refused;
+
   // A program that reads every new content at once does so now; Ctrl+V
   // follows its read by the settle time at least.
-  if (!WaitUntil([] { return false; }, timings_.settleMs)) return PasteOutcome::kStopped;
-  if (rendered_) {
-    const DWORD since = ::GetTickCount() - renderedTick_;
-    if (since < timings_.settleMs && !WaitUntil([] { return false; }, timings_.settleMs - since)) {
+  const auto never = [] { return false; };
+  if (!WaitUntil(never, timings_.settleMs)) return PasteOutcome::kStopped;
+  if (hold_.Text() == OfferedText::kReadEarly) {
+    const DWORD since = Now() - renderedTick_;
+    if (since < timings_.settleMs && !WaitUntil(never, timings_.settleMs - since)) {
       return PasteOutcome::kStopped;
     }
   }
-  const bool takenBefore = rendered_;
+  targetProcess_ = targetProcess ? targetProcess : ProcessOf(::GetForegroundWindow());
+  hold_.On(ClipboardEvent::kCtrlVSent, Now());
   if (sendCtrlV) sendCtrlV();
-  const DWORD ctrlVTick = ::GetTickCount();
-  lastPasteTick_ = ctrlVTick;
-  lastTakeMs_ = 0;
-  if (!takenBefore) {
-    if (!WaitUntil([this] { return rendered_ || lostOwnership_; }, timings_.takeWaitMs)) {
-      return PasteOutcome::kStopped;
-    }
-    if (rendered_) lastTakeMs_ = renderedTick_ - ctrlVTick;
+  if (!WaitUntil([this] { return hold_.Text() != OfferedText::kAwaited; }, timings_.takeWaitMs)) {
+    return PasteOutcome::kStopped;
   }
-  lastPasteTick_ = ::GetTickCount();
-  return rendered_ ? PasteOutcome::kTaken : PasteOutcome::kNotTaken;
+  switch (hold_.Text()) {
+    case OfferedText::kTaken:
+      return PasteOutcome::kTaken;
+    case OfferedText::kUnconfirmed:
+      return PasteOutcome::kReadEarly;
+    default:
+      return PasteOutcome::kNotTaken;
+  }
 }
 
-ClipboardRestore ClipboardPaster::Restore() {
-  if (!saved_) return ClipboardRestore::Restored;
-  const OpenedClipboard clipboard(window_, timings_.restoreWaitMs);
-  if (!clipboard) return ClipboardRestore::Failed;
+ClipboardRestore ClipboardPaster::Restore() { return PutBack(timings_.restoreWaitMs); }
+ClipboardRestore ClipboardPaster::Restore(DWORD waitMs) { return PutBack(waitMs); }
+
+ClipboardRestore ClipboardPaster::GiveUp(DWORD waitMs) {
+  if (saved_) {
+    saved_.reset();
+    hold_.On(ClipboardEvent::kGaveUp, Now());
+  }
+  return PutBack(waitMs);
+}
+
+ClipboardRestore ClipboardPaster::PutBack(DWORD waitMs) {
+  if (!saved_ && !hold_.Waiting()) return ClipboardRestore::Restored;
+  const OpenedClipboard clipboard(window_, waitMs);
+  if (!clipboard) {
+    hold_.On(ClipboardEvent::kRestoreFailed, Now());
+    return ClipboardRestore::Failed;
+  }
   ClipboardRestore result = ClipboardRestore::Restored;
-  if (SupersededMeanwhile()) {
-    result = ClipboardRestore::Superseded;
-  } else {
-    if (rendered_ && ::GetClipboardOwner() == window_) WipeRenderedText();
-    emptyingOurselves_ = true;
-    if (!saved_->Restore(clipboard)) result = ClipboardRestore::Failed;
-    emptyingOurselves_ = false;
+  if (OursRendered()) WipeRenderedText();
+  if (saved_) {
+    if (SupersededMeanwhile()) {
+      result = ClipboardRestore::Superseded;
+    } else {
+      emptyingOurselves_ = true;
+      const bool back = saved_->Restore(clipboard);
+      emptyingOurselves_ = false;
+      if (!back) {
+        hold_.On(ClipboardEvent::kRestoreFailed, Now());
+        return ClipboardRestore::Failed;
+      }
+    }
+    saved_.reset();
+  } else if (OursOnClipboard() || (!text_.empty() && UnicodeTextIs(text_))) {
+    // Given up: only our text, whoever put it there, goes.
+    EmptyAsOwner();
   }
-  offered_ = false;
-  if (result != ClipboardRestore::Failed) Forget();
-  return result;
-}
-
-void ClipboardPaster::Forget() {
-  saved_.reset();
   WipeText(text_);
+  hold_.On(ClipboardEvent::kRestored, Now());
+  return result;
 }
 
 bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs) {
@@ -511,7 +644,7 @@ ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const PasteTimings& timings) {
   ClipboardPaster paster(timings);
   ClipboardPasteResult result;
-  result.outcome = paster.Paste(text, sendCtrlV);
+  result.outcome = paster.Paste(text, sendCtrlV, ::GetCurrentProcessId());
   result.restore = paster.Restore();
   return result;
 }

@@ -9,10 +9,14 @@
 // never inside the keyboard hook callback.
 #include <windows.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/ClipboardHold.h"
+#include "platform/Handles.h"
 
 namespace keyentry {
 
@@ -50,28 +54,34 @@ class OpenedClipboard {
   bool open_ = false;
 };
 
-// What the clipboard held, as plain bytes: it stays valid whatever happens to
-// the clipboard afterwards.
+// What the clipboard held, in memory of this program's own: it stays valid
+// whatever happens to the clipboard afterwards.
 class ClipboardSnapshot {
  public:
   struct Item {
     UINT format = 0;
-    bool enhancedMetafile = false;  // bytes of an enhanced metafile, not of a memory block
-    std::vector<unsigned char> bytes;
+    UniqueGlobal memory;         // a memory block, or
+    UniqueEnhMetafile metafile;  // an enhanced metafile
   };
 
-  // Reads every format of the open clipboard that can be saved, in the order
-  // the clipboard lists them. Left out: forms the system makes again from a
-  // saved one with the same content (ANSI and OEM text made from Unicode
-  // text, the device-dependent bitmap and the second device-independent form
-  // of an image, the old metafile form), and what cannot be copied (palettes,
-  // owner-drawn and private formats, GDI objects); these are listed in
-  // Skipped(), as is a format whose data could not be read.
-  static ClipboardSnapshot Save(const OpenedClipboard& clipboard);
+  // Copies every format of the open clipboard that can be saved, in the
+  // order the clipboard lists them, each once, into memory of its own (moved
+  // back onto the clipboard by Restore, not copied again). Left out: forms
+  // the system makes again from a saved one with the same content (ANSI and
+  // OEM text made from Unicode text, the device-dependent bitmap and the
+  // second device-independent form of an image, the old metafile form), and
+  // what cannot be copied (palettes, owner-drawn and private formats, GDI
+  // objects); these are listed in Skipped(), as is a format whose data could
+  // not be read. Nothing when the copies would take more than capBytes, or
+  // memory for them runs out: such a clipboard is better left alone.
+  static std::optional<ClipboardSnapshot> Save(const OpenedClipboard& clipboard,
+                                               std::size_t capBytes);
 
-  // Empties the open clipboard and puts every saved format back. False if a
-  // format could not be put back (the others are there).
-  bool Restore(const OpenedClipboard& clipboard) const;
+  // Empties the open clipboard and moves every saved format onto it; the
+  // snapshot is empty afterwards. False when the clipboard could not be
+  // emptied (then nothing has moved). A format the system refuses (out of
+  // memory) is lost: trying again would empty what is back already.
+  bool Restore(const OpenedClipboard& clipboard);
 
   const std::vector<Item>& Items() const { return items_; }
   const std::vector<UINT>& Skipped() const { return skipped_; }
@@ -95,37 +105,54 @@ struct PasteTimings {
   // far side) has read it by then, and Ctrl+V comes at least this long after
   // such a read. See docs/benchmarks.md for how long such a read takes.
   DWORD settleMs = 30;
-  DWORD takeWaitMs = 1000;    // after Ctrl+V, for the target to take the text
+  // After Ctrl+V, for the target to ask for the text; and how long a text
+  // not known to be taken stays on the clipboard after Ctrl+V (see
+  // ClipboardHoldTimes::graceMs for why 3 s).
+  DWORD takeWaitMs = ClipboardHoldTimes{}.graceMs;
   DWORD restoreWaitMs = 500;  // for the clipboard, when putting back what it held
   // ... at the end, when nothing else waits any more (the program's window
   // is gone by then).
   DWORD finalRestoreWaitMs = 5000;
+  // The most the saved content may take. 64 MB holds a screenshot of a 4K
+  // screen (33 MB as a device-independent bitmap) with room to spare. More
+  // would take a large share of a 32-bit process's 2 GB of address space
+  // (the system's copy it hands this process and ours, at once), whose
+  // largest free blocks are often only a few hundred MB. A clipboard holding
+  // more is left alone, and the text goes as Unicode events instead.
+  std::size_t saveCapBytes = std::size_t{64} << 20;
 };
 
 enum class PasteOutcome {
-  kTaken,     // the target (or a program reading every new content) took the text
-  kNotTaken,  // Ctrl+V went out but nobody took the text within takeWaitMs
-  kBusy,      // the clipboard stayed busy or refused the text: Ctrl+V was not sent
-  kStopped,   // the stop event came first
+  kTaken,      // the target asked for the text after Ctrl+V
+  kReadEarly,  // another program, or any before Ctrl+V, read it: the target
+               // reads it from the clipboard, where it stays for a while
+  kNotTaken,   // Ctrl+V went out but nobody asked for the text within takeWaitMs
+  kBusy,       // the clipboard stayed busy or refused the text: Ctrl+V was not sent
+  kTooLarge,   // what it holds could not be saved (too large, out of memory):
+               // left alone, Ctrl+V was not sent
+  kStopped,    // the stop event came first
 };
 
 enum class ClipboardRestore {
   Restored,    // what the clipboard held before is back
   Superseded,  // another program put something newer on it meanwhile; that stays
-  Failed,      // the clipboard stayed busy or refused a format: tried again later
+  Failed,      // the clipboard stayed busy: tried again later
 };
 
 // The clipboard of a thread that types by pasting, one text after the other
 // (a burst): what the clipboard held is saved at the first paste and put back
-// once, when the caller says so (Restore), by the destructor at the latest.
+// once, when core/ClipboardHold.h decides (the caller asks Hold() and calls
+// Restore or GiveUp), by the destructor at the latest.
 //
 // Each text is offered with delayed rendering: the clipboard holds only the
 // promise of Unicode text (marked to stay out of clipboard history, the cloud
 // clipboard and clipboard managers), and the system asks this object for the
-// text (WM_RENDERFORMAT) at the moment a program takes it. So a paste knows
-// when the target has read its text, carries on right then, and a later text
-// can never be pasted in place of an earlier one; a target that ignores
-// Ctrl+V holds the paste for takeWaitMs at most.
+// text (WM_RENDERFORMAT) at the moment a program takes it. When the target's
+// own process asks after Ctrl+V, the paste knows its text arrived and
+// carries on. When another program asked first, the text stays on the
+// clipboard for the grace time after Ctrl+V: neither the old content nor a
+// later text replaces it meanwhile. Every event goes to Hold(); this class
+// keeps no flags of its own about the text.
 //
 // The thread that makes the object owns its message-only window; every wait
 // serves the messages other programs send it (their requests for the text).
@@ -133,55 +160,66 @@ class ClipboardPaster {
  public:
   // stopEvent: a manual-reset event that cuts every wait short (may be null).
   explicit ClipboardPaster(const PasteTimings& timings = {}, HANDLE stopEvent = nullptr);
-  // Puts back what the clipboard held, if it still waits to go back.
+  // Waits (serving requests) while a text may still be read by its target,
+  // then puts back what the clipboard held, if it still waits to go back.
   ~ClipboardPaster();
   ClipboardPaster(const ClipboardPaster&) = delete;
   ClipboardPaster& operator=(const ClipboardPaster&) = delete;
 
-  // Offers the text, waits the settle time, calls sendCtrlV (the caller's
-  // input path) and waits until the text has been taken.
-  PasteOutcome Paste(const std::wstring& text, const std::function<void()>& sendCtrlV);
+  // Waits while the text before may still be read by its target, offers the
+  // text, waits the settle time, calls sendCtrlV (the caller's input path)
+  // and waits until the text has been taken. targetProcess: the process
+  // whose request counts as the target's (0: that of the foreground window).
+  PasteOutcome Paste(const std::wstring& text, const std::function<void()>& sendCtrlV,
+                     DWORD targetProcess = 0);
 
-  // Whether the clipboard's old content waits to go back, and since when
-  // (the tick count of the last paste).
-  bool Holding() const { return saved_.has_value(); }
-  DWORD LastPasteTick() const { return lastPasteTick_; }
-  // How long after Ctrl+V the last text was taken (0 when it was not, or was
-  // taken before Ctrl+V).
-  DWORD LastTakeMs() const { return lastTakeMs_; }
+  // The decision of when the old content goes back, fed with the paster's
+  // events; the caller adds its own (entries, what is ahead).
+  ClipboardHold& Hold() { return hold_; }
+  const PasteTimings& Timings() const { return timings_; }
+  // Whether the clipboard's old content (or, given up, our text) waits to go.
+  bool Holding() const { return hold_.Waiting(); }
 
   // Puts back what the clipboard held before the burst, unless another
   // program has put something newer there since (that stays; a program that
   // merely put the pasted text there again does not count). Decided once the
-  // clipboard is open. Failed: the clipboard stayed busy for restoreWaitMs;
-  // the old content still waits, for the next call.
+  // clipboard is open. Failed: the clipboard stayed busy for waitMs (default
+  // restoreWaitMs); the old content still waits.
   ClipboardRestore Restore();
-  // Gives up putting back (the old content is forgotten).
-  void Forget();
+  ClipboardRestore Restore(DWORD waitMs);
+  // Forgets the old content, and empties the clipboard if it still holds our
+  // text (Failed: it stayed busy; our text may still be there).
+  ClipboardRestore GiveUp(DWORD waitMs);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  bool Render();
-  // Serves sent messages until done() holds, ms pass or the stop event comes;
-  // false when stopped.
-  bool WaitUntil(const std::function<bool()>& done, DWORD ms);
+  // Saves the old content if need be and offers the text; nothing when it is
+  // offered, else why not.
+  std::optional<PasteOutcome> Offer(const std::wstring& text);
+  void Render();
+  ClipboardRestore PutBack(DWORD waitMs);
+  // Serves sent messages until done() holds, ms pass or (if stoppable) the
+  // stop event comes; false when stopped.
+  bool WaitUntil(const std::function<bool()>& done, DWORD ms, bool stoppable = true);
   bool Stopped() const;
   bool SupersededMeanwhile() const;
+  bool OursOnClipboard() const;
+  bool OursRendered() const;
   void EmptyAsOwner();
 
   PasteTimings timings_;
   HANDLE stop_;
   HWND window_ = nullptr;
+  ClipboardHold hold_;
   std::optional<ClipboardSnapshot> saved_;  // what the clipboard held before the burst
-  std::wstring text_;                       // the text offered now
-  bool offered_ = false;                    // our promise is on the clipboard
-  bool rendered_ = false;                   // and has been taken
-  bool emptyingOurselves_ = false;
-  bool lostOwnership_ = false;  // another program emptied the clipboard
+  std::wstring text_;                       // the text offered last
+  DWORD targetProcess_ = 0;                 // whose request after Ctrl+V is the take
   DWORD renderedTick_ = 0;
-  DWORD lastPasteTick_ = 0;
-  DWORD lastTakeMs_ = 0;
+  bool emptyingOurselves_ = false;  // our own EmptyClipboard: not another program's
+  // The clipboard's sequence number when its content was found too large to
+  // save: not tried again until it changes.
+  std::optional<DWORD> tooLargeSequence_;
 };
 
 // Puts the text on the clipboard as plain Unicode text, for the operator to
@@ -189,8 +227,9 @@ class ClipboardPaster {
 // the clipboard). False when it could not.
 bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs = 1000);
 
-// One paste on the calling thread, then the old content put back: for tests
-// and measurements of the clipboard alone.
+// One paste on the calling thread, then the old content put back at once:
+// for tests and measurements of the clipboard alone. A request from the
+// calling process after Ctrl+V counts as the target's.
 struct ClipboardPasteResult {
   PasteOutcome outcome = PasteOutcome::kBusy;
   ClipboardRestore restore = ClipboardRestore::Restored;

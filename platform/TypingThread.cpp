@@ -11,10 +11,15 @@ namespace keyentry {
 
 namespace {
 
-constexpr DWORD kRestoreRetryMs = 500;     // while the old content could not be put back
-constexpr DWORD kRestoreGiveUpMs = 60000;  // and for this long at most
-
 std::atomic<unsigned> beeps{0};
+
+DWORD Now() { return ::GetTickCount(); }
+
+// Milliseconds from now until the tick count t (0 when it has passed).
+DWORD MsUntil(std::uint32_t t) {
+  const auto left = static_cast<std::int32_t>(t - Now());
+  return left > 0 ? static_cast<DWORD>(left) : 0;
+}
 
 bool StillFocused(const TypingEntry& entry) {
   return entry.window != 0 && ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
@@ -59,46 +64,57 @@ void TypingThread::Wake() {
 }
 
 void TypingThread::Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows) {
-  const DWORD start = ::GetTickCount();
+  const DWORD start = Now();
   const HANDLE stop = stop_.get();
   for (;;) {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    RestoreWhenDue(paster, pasteFollows || queue_.PasteWaiting());
-    const DWORD elapsed = ::GetTickCount() - start;
+    DWORD elapsed = Now() - start;
+    if (elapsed >= ms || Stopping()) return;
+    // An attempt to put the clipboard back waits no longer than the pause.
+    const ClipboardDecision decision = RestoreWhenDue(
+        paster, pasteFollows, std::min<DWORD>(ms - elapsed, paster.Timings().restoreWaitMs));
+    elapsed = Now() - start;
     if (elapsed >= ms || Stopping()) return;
     DWORD wait = ms - elapsed;
-    if (paster.Holding()) wait = std::min<DWORD>(wait, kRestoreAfterMs);
+    if (decision.action == ClipboardAction::kWaitUntil) {
+      wait = std::min(wait, MsUntil(decision.until));
+    }
     ::MsgWaitForMultipleObjectsEx(1, &stop, wait, QS_SENDMESSAGE, 0);
   }
 }
 
-void TypingThread::RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows) {
-  if (!paster.Holding()) return;
-  const DWORD now = ::GetTickCount();
-  if (pasteFollows && now - paster.LastPasteTick() < kRestoreAfterMs) return;
-  if (restoreFailedSince_ != 0 && now - restoreFailedSince_ < kRestoreRetryMs) return;
-  if (paster.Restore() != ClipboardRestore::Failed) {
-    restoreFailedSince_ = 0;
-    return;
+ClipboardDecision TypingThread::RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows,
+                                               DWORD waitMs) {
+  ClipboardHold& hold = paster.Hold();
+  if (pasteFollows || queue_.PasteWaiting()) {
+    hold.On(ClipboardEvent::kPasteAhead, Now());
+  } else {
+    hold.On(queue_.Waiting() > 0 ? ClipboardEvent::kTypingAhead : ClipboardEvent::kNothingAhead,
+            Now());
   }
-  if (restoreFailedSince_ == 0) {
-    restoreFailedSince_ = now | 1;  // never 0
-  } else if (now - restoreFailedSince_ >= kRestoreGiveUpMs) {
-    paster.Forget();
-    restoreFailedSince_ = 0;
+  const ClipboardDecision decision = hold.Decide(Now());
+  if (decision.action == ClipboardAction::kRestoreNow) {
+    paster.Restore(waitMs);
+  } else if (decision.action == ClipboardAction::kGiveUp) {
+    paster.GiveUp(waitMs);
+  } else {
+    return decision;
   }
+  return hold.Decide(Now());
 }
 
 void TypingThread::Run() {
   // The clipboard's owner while pasting; it answers the requests other
   // programs send it whenever this thread waits.
   ClipboardPaster paster(PasteTimings{}, stop_.get());
+  const DWORD restoreWaitMs = paster.Timings().restoreWaitMs;
   const HANDLE wake = wake_.get();
   while (!Stopping()) {
     while (!Stopping()) {
       std::optional<TypingEntry> entry = queue_.Take();
       if (!entry) break;
+      paster.Hold().On(ClipboardEvent::kEntryStarted, Now());
       try {
         TypeEntry(*entry, paster);
       } catch (...) {
@@ -107,19 +123,18 @@ void TypingThread::Run() {
       }
       entry.reset();  // wiped
       queue_.Finished();
-      RestoreWhenDue(paster, queue_.PasteWaiting());
+      paster.Hold().On(ClipboardEvent::kEntryDone, Now());
+      RestoreWhenDue(paster, false, restoreWaitMs);
     }
     if (Stopping()) break;
+    const ClipboardDecision decision = RestoreWhenDue(paster, false, restoreWaitMs);
     DWORD timeout = INFINITE;
-    if (paster.Holding()) {
-      const DWORD since = ::GetTickCount() - paster.LastPasteTick();
-      timeout = restoreFailedSince_ != 0 ? kRestoreRetryMs
-                                         : (since < kRestoreAfterMs ? kRestoreAfterMs - since : 0);
-    }
+    if (decision.action == ClipboardAction::kWaitUntil) timeout = MsUntil(decision.until);
+    // Held back while something else types (an entry typed at once): look again soon.
+    if (decision.action == ClipboardAction::kKeepHolding) timeout = restoreWaitMs;
     ::MsgWaitForMultipleObjectsEx(1, &wake, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    RestoreWhenDue(paster, queue_.PasteWaiting());
   }
   // What is still queued is dropped; a paste under way is cut short, and the
   // clipboard's old content goes back (the paster's end).
@@ -163,20 +178,23 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
         WarningBeep();
         return;
       }
-      if (outcome == PasteOutcome::kBusy) {
+      if (outcome == PasteOutcome::kBusy || outcome == PasteOutcome::kTooLarge) {
         clipboardRefused = true;
         input_.Send(chunk.fallback);
+      } else if (outcome == PasteOutcome::kNotTaken) {
+        // The target never asked for the text: what follows (a Tab, an
+        // Enter that submits) would go on without it.
+        WarningBeep();
+        return;
       }
     } else {
       input_.Send(chunk.events);
     }
-    const bool pasteFollows =
-        std::any_of(plan.begin() + static_cast<std::ptrdiff_t>(i) + 1, plan.end(),
-                    [](const TypingChunk& c) { return c.kind == ChunkKind::kPaste; });
     if (chunk.pauseAfterMs > 0) {
+      const bool pasteFollows =
+          std::any_of(plan.begin() + static_cast<std::ptrdiff_t>(i) + 1, plan.end(),
+                      [](const TypingChunk& c) { return c.kind == ChunkKind::kPaste; });
       Pause(static_cast<DWORD>(chunk.pauseAfterMs), paster, pasteFollows);
-    } else if (!pasteFollows) {
-      RestoreWhenDue(paster, queue_.PasteWaiting());
     }
   }
 }

@@ -10,9 +10,12 @@
 // lands in a program the operator did not choose. An entry that fails (out
 // of memory, for one) is dropped with a beep too, and the thread goes on.
 //
-// Pasting (platform/Clipboard.h): the clipboard's old content goes back once
-// no further paste is waiting, and at the latest kRestoreAfterMs after the
-// last paste.
+// Pasting (platform/Clipboard.h): when the clipboard's old content goes back
+// is decided by core/ClipboardHold.h; this thread tells it when entries start
+// and end and what is still to type, and tries to put the old content back
+// where it says so: after an entry, or inside a pause of one (never making
+// the pause longer). A paste nobody took drops the rest of its entry with a
+// beep.
 #include <windows.h>
 
 #include <atomic>
@@ -55,8 +58,6 @@ class TypingThread {
   // An entry has been queued (or typing at once has ended).
   void Wake();
 
-  static constexpr DWORD kRestoreAfterMs = 300;
-
  private:
   void Run();
   void TypeEntry(TypingEntry& entry, ClipboardPaster& paster);
@@ -64,7 +65,9 @@ class TypingThread {
   // the clipboard goes back meanwhile when its time comes (pasteFollows: the
   // entry pastes again after the pause).
   void Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows);
-  void RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows);
+  // Tells the hold what is ahead and does what it decides, waiting at most
+  // waitMs for a busy clipboard; returns the decision that then stands.
+  ClipboardDecision RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows, DWORD waitMs);
   bool Stopping() const { return stopping_.load(); }
 
   TextSender& library_;
@@ -74,7 +77,6 @@ class TypingThread {
   UniqueKernelHandle wake_;  // auto-reset: an entry, or Stop
   UniqueKernelHandle stop_;  // manual-reset: Stop
   std::atomic<bool> stopping_{false};
-  DWORD restoreFailedSince_ = 0;  // typing thread only: 0 while nothing failed
 };
 
 }  // namespace keyentry

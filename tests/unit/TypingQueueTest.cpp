@@ -87,6 +87,8 @@ TEST(TypingQueues, NothingOvertakesAndEntriesComeOutInTheOrderTheyCame) {
       {"qA take nB take fin take fin nC done", "queued A queued - B now"},
       // A card read queued while a press is typed at once waits for it.
       {"nA qB take done take", "now queued - B"},
+      // The end of typing at once never ends the typing thread's entry.
+      {"qA take done qB take fin take", "queued A queued - B"},
       // At exit the waiting entries are dropped and new ones refused.
       {"qA qB close take nC qD", "queued queued - refused refused"},
       // A paste waiting in the queue is seen until it is taken.

@@ -98,8 +98,11 @@ class Holder {
   std::thread thread_;
 };
 
+// Reads as programs do, with a window of their own (the paster tells the
+// target by the window that has the clipboard open).
 Bytes Read(UINT format) {
-  const OpenedClipboard clipboard(nullptr, 5000);
+  const ClipboardWindow window;
+  const OpenedClipboard clipboard(window.get(), 5000);
   const HANDLE data = clipboard ? ::GetClipboardData(format) : nullptr;
   if (!data) return {};
   const auto* p = static_cast<const unsigned char*>(::GlobalLock(data));
@@ -284,7 +287,8 @@ TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
     PasteTimings impatient;
     impatient.restoreWaitMs = 100;
     ClipboardPaster paster(impatient);
-    EXPECT_EQ(paster.Paste(L"x", takeAndHoldForASecond), PasteOutcome::kTaken);
+    EXPECT_EQ(paster.Paste(L"x", takeAndHoldForASecond, ::GetCurrentProcessId()),
+              PasteOutcome::kTaken);
     EXPECT_EQ(paster.Restore(), ClipboardRestore::Failed);
     EXPECT_TRUE(paster.Holding());
     holder.reset();
@@ -314,14 +318,51 @@ TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
   EXPECT_EQ(Text(), L"新复制的");
 }
 
+TEST(Clipboard, ContentTooLargeToSaveIsLeftAloneAndLargeContentUnderTheCapComesBackWhole) {
+  const UINT large = ::RegisterClipboardFormatW(L"KeyEntryTest.Large");
+  Bytes bytes(2 << 20);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+  ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"大的")}, {large, bytes}}));
+  const DWORD sequence = ::GetClipboardSequenceNumber();
+  PasteTimings small;
+  small.saveCapBytes = 1 << 20;
+  bool pasted = false;
+  const ClipboardPasteResult result = PasteThroughClipboard(
+      L"孙七", [&] { pasted = true; }, small);
+  EXPECT_EQ(result.outcome, PasteOutcome::kTooLarge);
+  EXPECT_FALSE(pasted);
+  EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);  // not even emptied
+  // Under the cap (the program's is 64 MB) it is saved and comes back.
+  EXPECT_EQ(PasteThroughClipboard(L"孙七", Take).outcome, PasteOutcome::kTaken);
+  EXPECT_EQ(Read(large), bytes);
+  EXPECT_EQ(Text(), L"大的");
+}
+
+TEST(Clipboard, GivingUpTheOldContentLeavesNoPastedTextBehind) {
+  ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"旧的")}}));
+  ClipboardPaster paster;
+  EXPECT_EQ(paster.Paste(L"11010519491231002X", Take, ::GetCurrentProcessId()),
+            PasteOutcome::kTaken);
+  {
+    Holder holder(1000);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_EQ(paster.GiveUp(100), ClipboardRestore::Failed);
+    EXPECT_TRUE(paster.Holding());  // our text is still to go
+  }
+  EXPECT_EQ(paster.GiveUp(100), ClipboardRestore::Restored);
+  EXPECT_FALSE(paster.Holding());
+  EXPECT_EQ(Text(), L"");
+  EXPECT_FALSE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
+}
+
 TEST(Clipboard, SavedAreTheFormatsTheSystemCannotMakeAgain) {
   const ClipboardWindow window;
   std::vector<UINT> formats;
   const auto save = [&] {
     const OpenedClipboard clipboard(window.get(), 5000);
-    const ClipboardSnapshot snapshot = ClipboardSnapshot::Save(clipboard);
+    const std::optional<ClipboardSnapshot> snapshot = ClipboardSnapshot::Save(clipboard, 1 << 20);
     formats.clear();
-    for (const auto& item : snapshot.Items()) formats.push_back(item.format);
+    for (const auto& item : snapshot->Items()) formats.push_back(item.format);
   };
   ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"身份证")}}));
   save();

@@ -48,6 +48,25 @@ TEST_F(PressOrder, PastesFollowQuickPressesWholeAndInOrderAndTheClipboardComesBa
   EXPECT_EQ(Beeps(), 0);
 }
 
+TEST_F(PressOrder, AProgramReadingEveryTextAtOnceNeitherGivesASlowTargetTheOldTextNorTheNext) {
+  Start(L"[输入]\n方式 = 粘贴\n");
+  ASSERT_TRUE(CopyText(L"上一位客人的资料"));
+  ClipboardReaderAtOnce history(box);  // takes each text before Ctrl+V goes out
+  ASSERT_TRUE(history.Listening());
+  RemoteLikeWindow remote;
+  remote.pasteAfterMs = 80;  // reads the clipboard 80 ms after each Ctrl+V
+  ASSERT_TRUE(remote.Focus());
+  PressApart({VK_F1, VK_F5}, 20);
+  EXPECT_TRUE(WaitFor([&] { return remote.pastes == 2; }, 15000)) << remote.text;
+  EXPECT_EQ(remote.text, kCard[0] + kCard[4]);
+  EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"上一位客人的资料"; }, 10000))
+      << ClipboardText();
+  const std::vector<std::wstring> read = history.Read();
+  // It did read each text before the target, and the old one last.
+  EXPECT_EQ(read, (std::vector<std::wstring>{kCard[0], kCard[4], L"上一位客人的资料"}));
+  EXPECT_EQ(Beeps(), 0);
+}
+
 TEST_F(PressOrder, APressDuringAPauseIsTypedAfterTheWholeTemplateAndAFocusChangeStopsOne) {
   Start(
       L"[模板]\nF9 = {姓名}{延时:400}{Tab}{民族}{Enter}\n"

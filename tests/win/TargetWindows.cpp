@@ -13,6 +13,8 @@ namespace {
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
+constexpr UINT_PTR kLaterPaste = 100;  // timer ids from here: the slow target's pastes
+
 void Register(const wchar_t* name, WNDPROC proc) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
@@ -134,13 +136,11 @@ void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
     ++packets;
   } else if (vk == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
     if (ignoreCtrlV) return;
-    ++pastes;
-    for (int i = 0; i < 50 && !::OpenClipboard(window_); ++i) ::Sleep(10);
-    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-      text += static_cast<const wchar_t*>(::GlobalLock(data));
-      ::GlobalUnlock(data);
+    if (pasteAfterMs > 0) {
+      ::SetTimer(window_, kLaterPaste + laterPastes_++, pasteAfterMs, nullptr);
+      return;
     }
-    ::CloseClipboard();
+    PasteClipboard();
   } else {
     BYTE state[256];
     ::GetKeyboardState(state);
@@ -153,9 +153,25 @@ void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
   Show();
 }
 
+void RemoteLikeWindow::PasteClipboard() {
+  ++pastes;
+  for (int i = 0; i < 50 && !::OpenClipboard(window_); ++i) ::Sleep(10);
+  if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    text += static_cast<const wchar_t*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  Show();
+}
+
 LRESULT CALLBACK RemoteLikeWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = Owner<RemoteLikeWindow>(hwnd, msg, lParam);
   if (self && msg == WM_KEYDOWN) self->KeyDown(wParam, lParam);
+  if (self && msg == WM_TIMER && wParam >= kLaterPaste) {
+    ::KillTimer(hwnd, wParam);
+    self->PasteClipboard();
+    return 0;
+  }
   if (msg == WM_CHAR || msg == WM_KEYDOWN) return 0;
   if (msg == WM_DESTROY && self && self->quitOnClose) ::PostQuitMessage(0);
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -199,6 +215,73 @@ constexpr const wchar_t* kTargetVariable = L"KEYENTRY_TEST_REMOTE_TARGET";
   RunMessageLoop(nullptr);
   ::ExitProcess(0);
 }();
+
+// This executable started with KEYENTRY_TEST_CLIPBOARD_READER set to a file
+// reads every new clipboard text at once and adds it to that file (UTF-16, a
+// line each); the file is made once it listens.
+constexpr const wchar_t* kReaderVariable = L"KEYENTRY_TEST_CLIPBOARD_READER";
+std::wstring readerFile;
+
+LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_CLIPBOARDUPDATE || !::OpenClipboard(hwnd)) {
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+  std::wstring text;
+  if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  text += L'\n';
+  const HANDLE file = ::CreateFileW(readerFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
+              nullptr);
+  ::CloseHandle(file);
+  return 0;
+}
+
+[[maybe_unused]] const bool kRunAsReader = [] {
+  wchar_t path[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(kReaderVariable, path, MAX_PATH) == 0) return false;
+  readerFile = path;
+  Register(L"KeyEntryTestReaderAtOnce", &ReaderProc);
+  const HWND window = ::CreateWindowExW(0, L"KeyEntryTestReaderAtOnce", L"", 0, 0, 0, 0, 0,
+                                        HWND_MESSAGE, nullptr, Instance(), nullptr);
+  if (!window || !::AddClipboardFormatListener(window)) ::ExitProcess(1);
+  ::CloseHandle(
+      ::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+  RunMessageLoop(nullptr);
+  ::ExitProcess(0);
+}();
+
+ClipboardReaderAtOnce::ClipboardReaderAtOnce(const Sandbox& box) : file_(box.Path(L"read.txt")) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ::CopyFileW(self, box.Path(L"history-tool.exe").c_str(), FALSE);
+  const ScopedEnvironment helper(kReaderVariable, file_.c_str());
+  program_ = std::make_unique<Program>(box, L"", L"history-tool.exe");
+  listening_ = WaitFor(
+      [&] { return ::GetFileAttributesW(file_.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+std::vector<std::wstring> ClipboardReaderAtOnce::Read() const {
+  std::vector<std::wstring> texts;
+  const HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return texts;
+  std::wstring all(::GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
+  DWORD read = 0;
+  if (!all.empty()) {
+    ::ReadFile(file, &all[0], static_cast<DWORD>(all.size() * sizeof(wchar_t)), &read, nullptr);
+  }
+  ::CloseHandle(file);
+  for (std::size_t at = 0, end; (end = all.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+    texts.push_back(all.substr(at, end - at));
+  }
+  return texts;
+}
 
 TargetProgram::TargetProgram(const Sandbox& box, const std::wstring& name) {
   wchar_t self[MAX_PATH] = {};

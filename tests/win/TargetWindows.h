@@ -60,12 +60,32 @@ class RemoteLikeWindow {
   bool digitsOnly = false;
   int refused = 0;
   bool ignoreCtrlV = false;
+  // A slow target: each Ctrl+V reads the clipboard this long afterwards.
+  UINT pasteAfterMs = 0;
 
  private:
   void Show();
+  void PasteClipboard();
   void KeyDown(WPARAM vk, LPARAM lParam);
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   HWND window_ = nullptr;
+  UINT_PTR laterPastes_ = 0;
+};
+
+// Another program that reads every new clipboard text at once, as clipboard
+// history tools do: a copy of this test executable in the sandbox with a
+// clipboard format listener, which writes each text it read to a file there.
+class ClipboardReaderAtOnce {
+ public:
+  explicit ClipboardReaderAtOnce(const Sandbox& box);
+  bool Listening() const { return listening_; }
+  // The texts it read, in order.
+  std::vector<std::wstring> Read() const;
+
+ private:
+  std::wstring file_;
+  std::unique_ptr<Program> program_;
+  bool listening_ = false;
 };
 
 // The clipboard as another program sees it: put text or data on it, read a
