@@ -177,11 +177,13 @@ void Maths::ClearCardFields() {
 
 void Maths::ReadingSwitchedOn() { newCard_.Forget(); }
 
-void Maths::NoCardOnReader() { newCard_.Forget(); }
+void Maths::NoCardOnReader(std::uint64_t nowMs) { newCard_.NoCard(nowMs); }
 
-void Maths::CardTaken() {
+void Maths::CardReadFailed(std::uint64_t nowMs) { newCard_.ReadFailed(nowMs); }
+
+void Maths::CardTaken(std::uint64_t nowMs) {
   const auto& number = cardFields_[kIdNumberField];
-  if (!newCard_.CardRead(number ? *number : std::wstring())) return;
+  if (!newCard_.CardRead(number ? *number : std::wstring(), nowMs)) return;
   if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
 }
 

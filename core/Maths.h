@@ -100,12 +100,15 @@ class Maths {
   // table lets go of it.
   void PublishHookTable();
 
-  // Typing on read (读卡后): the poll tells what it found. Only with a
-  // 读卡后 in KeyEntry.ini is anything typed: once per new card (see
-  // NewCardRule), after the card's table has been published.
+  // Typing on read (读卡后): the poll tells what it found, with the poll's
+  // time (milliseconds of the system's tick count). Only with a 读卡后 in
+  // KeyEntry.ini is anything typed: once per new card (see NewCardRule),
+  // after the card's table has been published.
   void ReadingSwitchedOn();
-  void NoCardOnReader();
-  void CardTaken();
+  void NoCardOnReader(std::uint64_t nowMs);
+  // A card was found but not read whole: nothing of it was taken.
+  void CardReadFailed(std::uint64_t nowMs);
+  void CardTaken(std::uint64_t nowMs);
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
