@@ -311,4 +311,12 @@ inline constexpr const wchar_t* kReportTestLine = L"%1：%2";
 inline constexpr const wchar_t* kMsgReportNotCopied =
     L"无法把自检报告放到剪贴板（剪贴板正被其他程序使用），请稍后再点“复制报告”。";
 
+// The self-check's line on the shared settings file when the version in use
+// could not be saved as the copy: %1 how long ago it was read, %2 since when
+// the copy cannot be written.
+inline constexpr const wchar_t* kCheckSharedInMemory = L"，使用 %1前读到的内容";
+inline constexpr const wchar_t* kCheckSharedCopyFailed =
+    L"；已有 %1无法保存副本 KeyEntry.shared.ini（程序文件夹不可写或文件被占用），"
+    L"每次读取共享文件时再试";
+
 }  // namespace keyentry
