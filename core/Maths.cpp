@@ -84,22 +84,29 @@ void Maths::ReloadSettings() {
   settingsFound_ = bytes.has_value();
   SharedSettingsStatus& status = sharedStatus_;
   if (status.path != local_.sharedPath) {
-    // Named for the first time, named no more, or another file: no answer yet.
+    // Named for the first time, named no more, or another file: no answer
+    // yet, and nothing of the file named before stays in use.
+    status = SharedSettingsStatus();
     status.state = local_.sharedPath.empty() ? SharedSettingsStatus::State::kNotUsed
                                              : SharedSettingsStatus::State::kWaiting;
     status.path = local_.sharedPath;
-    status.lastReadOk = 0;
-    status.unreachableSince = 0;
+    sharedBytes_.reset();
+    copyCurrent_ = false;
+    sharedReported_.reset();
   }
-  if (!status.path.empty()) {
-    if (!sharedBytes_) {
-      // The last good copy, until the share answers.
-      const std::wstring copy = PathInProgramFolder(kSharedCopyFileName);
-      sharedBytes_ = ports_.files.ReadAll(copy);
-      copyCurrent_ = sharedBytes_.has_value();
-      if (sharedBytes_) status.copyTime = ports_.files.ModifiedTime(copy).value_or(0);
+  if (!status.path.empty() && !sharedBytes_) {
+    // The last good copy of this file, until the share answers.
+    const std::wstring path = PathInProgramFolder(kSharedCopyFileName);
+    if (const auto bytes = ports_.files.ReadAll(path)) {
+      SharedCopy copy = ParseSharedCopy(*bytes);
+      if (SharedCopyServes(copy, status.path, !settingsLoaded_)) {
+        sharedBytes_ = std::move(copy.bytes);
+        copyCurrent_ = true;
+        status.copyTime = ports_.files.ModifiedTime(path).value_or(0);
+      }
     }
   }
+  settingsLoaded_ = true;
   ApplySettings(true);
 }
 
@@ -110,6 +117,7 @@ void Maths::SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now)
   if (answer.kind == SharedFileAnswer::Kind::kUnreachable) {
     if (status.state != State::kUnreachable) status.unreachableSince = now;
     status.state = State::kUnreachable;
+    SaveSharedCopy(now);
     return;
   }
   status.state = State::kReadOk;
@@ -120,11 +128,24 @@ void Maths::SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now)
     sharedBytes_ = answer.bytes;
     copyCurrent_ = false;
   }
-  if (!copyCurrent_ && sharedBytes_ && answer.kind == SharedFileAnswer::Kind::kRead) {
-    copyCurrent_ = ports_.files.Replace(PathInProgramFolder(kSharedCopyFileName), *sharedBytes_);
-    if (copyCurrent_) status.copyTime = now;
-  }
+  SaveSharedCopy(now);
   if (takeNew) ApplySettings(false);
+}
+
+void Maths::SaveSharedCopy(std::int64_t now) {
+  // A version in use that is not the copy came from the share. A write that
+  // failed (a scanner or an editor holding the file, a full disk) is tried
+  // again at each answer, whatever the share answers, until it succeeds.
+  SharedSettingsStatus& status = sharedStatus_;
+  if (copyCurrent_ || !sharedBytes_) return;
+  copyCurrent_ = ports_.files.Replace(PathInProgramFolder(kSharedCopyFileName),
+                                      FormatSharedCopy(status.path, *sharedBytes_));
+  if (copyCurrent_) {
+    status.copyTime = now;
+    status.copyFailedSince = 0;
+  } else if (status.copyFailedSince == 0) {
+    status.copyFailedSince = now;
+  }
 }
 
 void Maths::ApplySettings(bool reportLocal) {
@@ -177,11 +198,13 @@ void Maths::ClearCardFields() {
 
 void Maths::ReadingSwitchedOn() { newCard_.Forget(); }
 
-void Maths::NoCardOnReader() { newCard_.Forget(); }
+void Maths::NoCardOnReader(std::uint64_t nowMs) { newCard_.NoCard(nowMs); }
 
-void Maths::CardTaken() {
+void Maths::CardReadFailed(std::uint64_t nowMs) { newCard_.ReadFailed(nowMs); }
+
+void Maths::CardTaken(std::uint64_t nowMs) {
   const auto& number = cardFields_[kIdNumberField];
-  if (!newCard_.CardRead(number ? *number : std::wstring())) return;
+  if (!newCard_.CardRead(number ? *number : std::wstring(), nowMs)) return;
   if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
 }
 

@@ -63,8 +63,10 @@ class Maths {
   // neither read nor written here.
   // When KeyEntry.ini names a shared file, its version in use lies under the
   // local settings (MergeSettings); before the share has answered that is
-  // the copy KeyEntry.shared.ini, read here. The shared file's problems are
-  // reported once per version, in the same message box.
+  // the copy KeyEntry.shared.ini of that file, read here (see
+  // SharedCopyServes). The shared file's problems are reported once per
+  // version, in the same message box. When the path changes, the version,
+  // problems, status and copy of the file named before are dropped.
   void ReloadSettings();
   // The settings loaded last (the defaults before the first load).
   const SettingsContent& Settings() const { return *settings_; }
@@ -74,9 +76,10 @@ class Maths {
   // The shared file that KeyEntry.ini named at the last load (empty: none).
   const std::wstring& SharedPath() const { return sharedStatus_.path; }
   // The share has answered (now: seconds since 1970 UTC). A new version is
-  // saved as KeyEntry.shared.ini and the settings are built again with it,
-  // reporting only its problems; an unreachable share changes only the
-  // status, and the version in use stays.
+  // saved as KeyEntry.shared.ini with its path and the settings are built
+  // again with it, reporting only its problems; an unreachable share changes
+  // only the status, and the version in use stays. A save that failed is
+  // tried again at each answer (SharedStatus().copyFailedSince meanwhile).
   void SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now);
   const SharedSettingsStatus& SharedStatus() const { return sharedStatus_; }
 
@@ -100,12 +103,15 @@ class Maths {
   // table lets go of it.
   void PublishHookTable();
 
-  // Typing on read (读卡后): the poll tells what it found. Only with a
-  // 读卡后 in KeyEntry.ini is anything typed: once per new card (see
-  // NewCardRule), after the card's table has been published.
+  // Typing on read (读卡后): the poll tells what it found, with the poll's
+  // time (milliseconds of the system's tick count). Only with a 读卡后 in
+  // KeyEntry.ini is anything typed: once per new card (see NewCardRule),
+  // after the card's table has been published.
   void ReadingSwitchedOn();
-  void NoCardOnReader();
-  void CardTaken();
+  void NoCardOnReader(std::uint64_t nowMs);
+  // A card was found but not read whole: nothing of it was taken.
+  void CardReadFailed(std::uint64_t nowMs);
+  void CardTaken(std::uint64_t nowMs);
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
@@ -114,6 +120,9 @@ class Maths {
   // file's problems reported when reportLocal, the shared file's when they
   // have not been reported for this version.
   void ApplySettings(bool reportLocal);
+  // Writes the shared version in use as KeyEntry.shared.ini unless it is
+  // there already.
+  void SaveSharedCopy(std::int64_t now);
 
   CorePorts ports_;
   std::wstring programFolder_;
@@ -125,6 +134,7 @@ class Maths {
   CardFieldValues cardFields_;
   std::shared_ptr<const SettingsContent> settings_;
   bool settingsFound_ = false;
+  bool settingsLoaded_ = false;             // KeyEntry.ini has been loaded since start
   SettingsContent local_;                   // KeyEntry.ini as read last
   std::optional<std::string> sharedBytes_;  // the shared version in use
   bool copyCurrent_ = false;                // KeyEntry.shared.ini holds it

@@ -148,11 +148,20 @@ std::wstring SharedLine(const SharedSettingsStatus& shared, std::int64_t now) {
       line = Substitute(kCheckSharedWaiting, {shared.path});
       break;
     case State::kReadOk:
-      return Substitute(kCheckSharedReadOk, {shared.path, Age(now - shared.lastReadOk)});
+      line = Substitute(kCheckSharedReadOk, {shared.path, Age(now - shared.lastReadOk)});
+      break;
     case State::kUnreachable:
       line = Substitute(kCheckSharedUnreachable, {shared.path, Age(now - shared.unreachableSince)});
       break;
   }
+  if (shared.copyFailedSince != 0) {
+    // The version in use was read from the share; its copy is not saved.
+    if (shared.state != State::kReadOk) {
+      line += Substitute(kCheckSharedInMemory, {Age(now - shared.lastReadOk)});
+    }
+    return line + Substitute(kCheckSharedCopyFailed, {Age(now - shared.copyFailedSince)});
+  }
+  if (shared.state == State::kReadOk) return line;
   return line + (shared.UsingCopy() ? Substitute(kCheckSharedCopy, {Age(now - shared.copyTime)})
                                     : std::wstring(kCheckSharedNoCopy));
 }

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "core/TextTools.h"
+#include "core/UnicodeText.h"
+
 namespace keyentry {
 
 namespace {
@@ -59,6 +62,27 @@ SharedReload DecideSharedReload(const std::optional<std::string>& inUse,
                                 const SharedFileAnswer& answer) {
   if (answer.kind != SharedFileAnswer::Kind::kRead) return SharedReload::kKeep;
   return inUse && *inUse == answer.bytes ? SharedReload::kKeep : SharedReload::kTakeNew;
+}
+
+std::string FormatSharedCopy(const std::wstring& sourcePath, std::string_view bytes) {
+  std::string copy = kSharedCopySourceLine + EncodeUtf8(sourcePath) + "\r\n";
+  copy.append(bytes);
+  return copy;
+}
+
+SharedCopy ParseSharedCopy(std::string_view copy) {
+  const std::string_view mark = kSharedCopySourceLine;
+  const std::size_t end = copy.find("\r\n");
+  if (copy.substr(0, mark.size()) == mark && end != std::string_view::npos) {
+    if (auto source = DecodeUtf8Strict(copy.substr(mark.size(), end - mark.size()))) {
+      return {std::move(source), std::string(copy.substr(end + 2))};
+    }
+  }
+  return {std::nullopt, std::string(copy)};
+}
+
+bool SharedCopyServes(const SharedCopy& copy, const std::wstring& path, bool atStart) {
+  return copy.source ? EqualsIgnoringAsciiCase(*copy.source, path) : atStart;
 }
 
 }  // namespace keyentry

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/SettingsFile.h"
 
@@ -43,6 +44,30 @@ enum class SharedReload { kKeep, kTakeNew };
 SharedReload DecideSharedReload(const std::optional<std::string>& inUse,
                                 const SharedFileAnswer& answer);
 
+// The last good copy KeyEntry.shared.ini: a first line naming the file it
+// copies, "; KeyEntry copy of: " and the path as KeyEntry.ini names it, in
+// UTF-8, ended by CR LF; then the shared file's bytes unchanged. The line is
+// a comment, so the copy is still a settings file a person can read, and
+// source and content are written together in one replace, so they never
+// disagree (a side file could). A copy is used only for the file it names.
+// A copy without the line was written by an earlier version of the program,
+// which kept a copy only of the file named then: it is taken at start, for
+// the file named at start, and never after the path changes.
+inline constexpr const char* kSharedCopySourceLine = "; KeyEntry copy of: ";
+
+std::string FormatSharedCopy(const std::wstring& sourcePath, std::string_view bytes);
+
+struct SharedCopy {
+  std::optional<std::wstring> source;  // none: written without the first line
+  std::string bytes;                   // the shared file's
+};
+SharedCopy ParseSharedCopy(std::string_view copy);
+
+// Whether a copy serves the shared file at path (the letter case of paths
+// does not matter on Windows); atStart: the first load since the program
+// started.
+bool SharedCopyServes(const SharedCopy& copy, const std::wstring& path, bool atStart);
+
 // How the shared file fares, for the self-check window. Times are seconds
 // since 1970-01-01 UTC; 0 means never.
 struct SharedSettingsStatus {
@@ -57,10 +82,14 @@ struct SharedSettingsStatus {
   std::int64_t lastReadOk = 0;        // the last good answer since start
   std::int64_t unreachableSince = 0;  // kUnreachable: the first failed answer in a row
   std::int64_t copyTime = 0;          // when KeyEntry.shared.ini, the version in use, was written
+  // The version in use could not be saved as KeyEntry.shared.ini: the first
+  // failed write in a row (the write is tried again at each answer).
+  std::int64_t copyFailedSince = 0;
   // The settings come from the copy KeyEntry.shared.ini of copyTime, not from
   // an answer of the share.
   bool UsingCopy() const {
-    return state != State::kNotUsed && state != State::kReadOk && copyTime != 0;
+    return state != State::kNotUsed && state != State::kReadOk && copyTime != 0 &&
+           copyFailedSince == 0;
   }
 };
 

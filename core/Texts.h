@@ -319,4 +319,12 @@ inline constexpr const wchar_t* kMsgStartAtLogonByInstaller =
     L"开机时自动运行是安装本程序时为本机所有用户设置的（快捷方式 %1），在这里不能关闭。"
     L"要关闭它，请管理员用 AUTOSTART=0 重新安装本程序。";
 
+// The self-check's line on the shared settings file when the version in use
+// could not be saved as the copy: %1 how long ago it was read, %2 since when
+// the copy cannot be written.
+inline constexpr const wchar_t* kCheckSharedInMemory = L"，使用 %1前读到的内容";
+inline constexpr const wchar_t* kCheckSharedCopyFailed =
+    L"；已有 %1无法保存副本 KeyEntry.shared.ini（程序文件夹不可写或文件被占用），"
+    L"每次读取共享文件时再试";
+
 }  // namespace keyentry

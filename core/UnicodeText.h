@@ -22,4 +22,8 @@ std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian);
 // and lone surrogates and values above U+10FFFF become U+FFFD.
 std::u16string ToUtf16(std::wstring_view text);
 
+// The text in UTF-8; unpaired surrogates and values above U+10FFFF become
+// U+FFFD.
+std::string EncodeUtf8(std::wstring_view text);
+
 }  // namespace keyentry

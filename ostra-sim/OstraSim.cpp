@@ -20,7 +20,9 @@
 //                 copies whichever of the two files it has;
 //                 "card_files=current_folder": Read_Content writes the card
 //                 files by relative names, into the process's current folder
-//                 (default "card_files=program_folder": beside the program)
+//                 (default "card_files=program_folder": beside the program);
+//                 "blink=100": a reader that blinks, finding a card lying on
+//                 it only at the calls of Authenticate marked 1 (repeated)
 //   calls.log     written, not read: one line appended per call, e.g.
 //                 "InitComm 1001 -> 0", "Authenticate -> 1"
 //
@@ -99,8 +101,9 @@ class TempFile {
   std::wstring path_;
 };
 
-CriticalSection g_lock;  // one call at a time, like a real serial device
-int g_openPort = 0;      // 0: no port open
+CriticalSection g_lock;   // one call at a time, like a real serial device
+int g_openPort = 0;       // 0: no port open
+unsigned g_cardSeen = 0;  // Authenticate calls with a card lying on the reader
 
 // Folder of the process's .exe, with a trailing backslash.
 std::wstring ProgramFolder() {
@@ -301,9 +304,10 @@ int __stdcall KLV_InitComm(int port) {
 }
 
 int __stdcall KLV_Authenticate(void) {
-  return Answer(
-      sim::Call::Authenticate, std::nullopt,
-      [](const Script& script, const sim::Answers& answers) { return CardReady(script, answers); });
+  return Answer(sim::Call::Authenticate, std::nullopt,
+                [](const Script& script, const sim::Answers& answers) {
+                  return CardReady(script, answers) && sim::BlinkFinds(answers.blink, g_cardSeen++);
+                });
 }
 
 int __stdcall KLV_Read_Content(int mode) {

@@ -266,6 +266,14 @@ std::optional<Answers> ParseAnswers(std::string_view text) {
       answers.forceRead = value == "1";
       return true;
     }
+    if (EqualsNoCase(key, "blink")) {
+      if (value.empty() || value.size() > kMaxBlinkLength ||
+          value.find_first_not_of("01") != std::string_view::npos) {
+        return false;
+      }
+      answers.blink = std::string(value);
+      return true;
+    }
     if (EqualsNoCase(key, "card_files")) {
       if (EqualsNoCase(value, "program_folder")) {
         answers.cardFiles = CardFilesFolder::Program;
@@ -289,6 +297,10 @@ std::optional<Answers> ParseAnswers(std::string_view text) {
   });
   if (!clean) return std::nullopt;
   return answers;
+}
+
+bool BlinkFinds(const std::string& blink, unsigned count) {
+  return blink.empty() || blink[count % blink.size()] == '1';
 }
 
 bool IsReaderPort(int port) { return (port >= 1 && port <= 16) || (port >= 1001 && port <= 1016); }

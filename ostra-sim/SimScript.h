@@ -47,7 +47,17 @@ struct Answers {
   int failure = 0;
   bool forceRead = false;
   CardFilesFolder cardFiles = CardFilesFolder::Program;
+  // A reader that blinks: which Authenticate calls find a card lying on it,
+  // '1' found and '0' not, repeated (empty: every call).
+  std::string blink;
 };
+
+// blink= is at most this long.
+constexpr std::size_t kMaxBlinkLength = 64;
+
+// Whether the count-th Authenticate call (from 0) with a card lying on the
+// reader finds it.
+bool BlinkFinds(const std::string& blink, unsigned count);
 
 // How long each of the four functions waits before answering.
 struct Delays {
@@ -84,11 +94,13 @@ std::optional<unsigned> ParseDelay(std::string_view text);
 std::optional<Delays> ParseDelays(std::string_view text);
 
 // answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
-// or 0x-hex up to 32 bits), "force_read=0" / "force_read=1" and
+// or 0x-hex up to 32 bits), "force_read=0" / "force_read=1",
 // "card_files=program_folder" / "card_files=current_folder" (keys and these
-// words in any case), blank lines and lines starting with '#' ignored. Keys
-// not given keep their defaults (1, 0, 0 and program_folder); an unknown key
-// or value, or a bad number, makes the file garbled.
+// words in any case) and "blink=" with 1 to kMaxBlinkLength digits 0 and 1
+// (e.g. "blink=100": a card is found at every third call), blank lines and
+// lines starting with '#' ignored. Keys not given keep their defaults (1, 0,
+// 0, program_folder, no blinking); an unknown key or value, or a bad number,
+// makes the file garbled.
 std::optional<Answers> ParseAnswers(std::string_view text);
 
 // Port numbers a reader can be attached to: USB 1001-1016, serial 1-16.

@@ -47,15 +47,18 @@ struct WipedCard {
   }
 };
 
-// Reads the card whose files the library has just written. Fields are shown
-// and stored one by one; a short or missing text file stops at that point.
-bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+// Reads the card whose files the library has just written. A missing text
+// file, or one with fewer than eight lines, is a failed read: nothing of it
+// is shown or stored, so the card before stays whole (a part of a text
+// beside the rest of the card before would be two people's data).
+bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   WipedCard taken;
   auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
                                       kCardTextMaxBytes);
   if (!bytes) return false;
   taken.bytes = std::move(*bytes);
   taken.card = ParseCardText(taken.bytes, ports.codec);
+  if (taken.card.count < kCardFieldCount) return false;
   const PrivacySettings& privacy = maths.Settings().privacy;
   for (int k = 0; k < taken.card.count; ++k) {
     std::wstring shown = ShownText(k, taken.card.fields[k], privacy);
@@ -64,8 +67,7 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
     maths.SetCardField(k, std::move(taken.card.fields[k]));
   }
   maths.PublishHookTable();
-  if (taken.card.count < kCardFieldCount) return taken.card.count > 0;
-  maths.CardTaken();
+  maths.CardTaken(nowMs);
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
   return true;
 }
@@ -78,19 +80,21 @@ void DeleteCardFiles(const ReadingPorts& ports) {
 
 }  // namespace
 
-bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
+bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   view.SetPollTimerEnabled(false);
+  bool found = false;
   bool read = false;
   bool taken = false;
   try {
-    const bool found = ReaderSucceeded(ports.reader.Authenticate());
-    if (!found) maths.NoCardOnReader();
+    found = ReaderSucceeded(ports.reader.Authenticate());
+    if (!found) maths.NoCardOnReader(nowMs);
     read = found && ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto));
-    if (read) taken = TakeCard(ports, maths, view);
+    if (read) taken = TakeCard(ports, maths, view, nowMs);
   } catch (const std::exception&) {
     // The library could not be called, or the card could not be taken (out
     // of memory, for one): like a failed read, nothing more this time.
   }
+  if (found && !taken) maths.CardReadFailed(nowMs);
   try {
     if (read && maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
   } catch (const std::exception&) {

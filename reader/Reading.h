@@ -27,16 +27,19 @@ struct ReadingPorts {
 // button's caption is the on/off state.
 void ToggleReading(Maths& maths, MainWindowView& view);
 
-// One tick of the poll timer: when a card lies on the reader, reads it,
-// shows and stores its eight fields and shows its photo. A failed or partial
-// read ends the tick quietly, and so does any exception while reading or
-// showing the card; the timer always starts again.
+// One tick of the poll timer at nowMs (the system's tick count): when a card
+// lies on the reader, reads it, shows and stores its eight fields and shows
+// its photo. A failed read ends the tick quietly, and so does any exception
+// while reading or showing the card; the timer always starts again. A read
+// whose card text has fewer than eight lines counts as failed: nothing of
+// it is shown or stored, and the card before stays whole. What the poll
+// found goes to Maths for typing on read (NewCardRule).
 // With the privacy settings: the ID number is shown masked (MaskIdNumber)
 // and stored whole; after every successful read of the library both card
 // files are deleted (DeleteCardFiles), once the program has read them.
 // True when card fields were taken and shown (the card's retention starts
 // again).
-bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
+bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs);
 
 // Forgets the card shown: the eight value labels and the photo box are
 // emptied, and the values keys and templates type are wiped and left never

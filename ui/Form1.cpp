@@ -345,7 +345,9 @@ void Form1::ComSet_Click() { app_.ShowOptions(); }
 void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
 void Form1::Timer1_Timer() {
-  if (PollCard(app_.CardReading(), app_.maths(), *this)) retention_.CardRead(::GetTickCount64());
+  if (PollCard(app_.CardReading(), app_.maths(), *this, ::GetTickCount64())) {
+    retention_.CardRead(::GetTickCount64());
+  }
   CheckCardRetention();
 }
 

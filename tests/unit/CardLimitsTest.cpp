@@ -29,7 +29,7 @@ TEST_F(CardLimits, ALongFieldIsKeptShownAndTypedCutTo128Units) {
   // The name: 127 x, a space, then more; the address: 40000 characters.
   const std::string name = std::string(127, 'x') + " yyyy";
   cardText = name + "\r\n男\r\n汉\r\n1\r\n" + std::string(40000, 'A') + "\r\n6\r\n7\r\n8\r\n";
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(view.shown[4], std::wstring(128, L'A'));
   EXPECT_EQ(rig.maths.CardFields()[4], std::wstring(128, L'A'));
   EXPECT_EQ(rig.Typed(kF5), std::vector<std::string>{std::string(128, 'A')});
@@ -53,14 +53,13 @@ TEST_F(CardLimits, TheCutNeverSplitsASurrogatePair) {
 
 TEST_F(CardLimits, OnlyTheFirst64KiBOfTheCardTextCount) {
   // A first line longer than 64 KiB: the other lines lie beyond and are not
-  // read, so the card is short (no photo) and only the name is new.
+  // read, so the card is short: a failed read, nothing shown or stored.
   const std::string rest = "\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n";
   cardText = std::string(70000, 'N') + rest;
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(rig.files.prefixLimits, std::vector<std::size_t>{65536});
-  EXPECT_EQ(view.shown[0], std::wstring(128, L'N'));
-  EXPECT_EQ(view.shown[1], L"");
-  EXPECT_FALSE(rig.maths.CardFields()[1].has_value());
+  EXPECT_EQ(view.shown[0], L"");
+  EXPECT_FALSE(rig.maths.CardFields()[0].has_value());
   EXPECT_TRUE(view.photos.empty());
   EXPECT_TRUE(view.timerEnabled);
   // The parser itself looks no further either, whatever it is given.
@@ -74,13 +73,13 @@ TEST_F(CardLimits, OnlyTheFirst64KiBOfTheCardTextCount) {
 
 TEST_F(CardLimits, OutOfMemoryWhileTakingTheCardEndsTheTickQuietly) {
   cardText = U8(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   ASSERT_EQ(view.timerStarts, 1);
 
   // Reading the text throws: nothing changes, the timer is on again.
   cardText = U8(L"李四\r\n女\r\n回\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
   rig.files.outOfMemory = true;
-  EXPECT_NO_THROW(PollCard(rig.reading, rig.maths, view));
+  EXPECT_NO_THROW(PollCard(rig.reading, rig.maths, view, 0));
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_EQ(view.timerStarts, 2);
   EXPECT_EQ(view.shown[0], L"张三");
@@ -89,7 +88,7 @@ TEST_F(CardLimits, OutOfMemoryWhileTakingTheCardEndsTheTickQuietly) {
   // Showing the photo throws: the fields are taken all the same.
   rig.files.outOfMemory = false;
   view.photoThrows = true;
-  EXPECT_NO_THROW(PollCard(rig.reading, rig.maths, view));
+  EXPECT_NO_THROW(PollCard(rig.reading, rig.maths, view, 0));
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_EQ(view.timerStarts, 3);
   EXPECT_EQ(view.shown[0], L"李四");

@@ -97,11 +97,11 @@ class Privacy : public ::testing::Test {
 TEST_F(Privacy, CardIsClearedAfterItsSecondsAndTheNextCardShowsAndTypes) {
   Start(L"[隐私]\n清除秒数 = 2\n");
   PlaceCard(L"张三");
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
   CardRetention retention;
   retention.CardRead(10000);
   rig.reader.cardPresent = false;  // taken off the reader
-  EXPECT_FALSE(PollCard(rig.reading, rig.maths, view));
+  EXPECT_FALSE(PollCard(rig.reading, rig.maths, view, 0));
   EXPECT_FALSE(ClearCardWhenDue(retention, rig.maths, view, 11999));
   EXPECT_EQ(view.shown[0], L"张三");
   EXPECT_TRUE(ClearCardWhenDue(retention, rig.maths, view, 12000));
@@ -113,7 +113,7 @@ TEST_F(Privacy, CardIsClearedAfterItsSecondsAndTheNextCardShowsAndTypes) {
   EXPECT_EQ(rig.tables.Current()->values[5], std::nullopt);
   EXPECT_FALSE(ClearCardWhenDue(retention, rig.maths, view, 20000)) << "cleared once only";
   PlaceCard(L"李四");
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
   EXPECT_EQ(view.shown[0], L"李四");
   EXPECT_EQ(rig.Typed(kF1), std::vector<std::string>{U8(L"李四")});
 }
@@ -121,7 +121,7 @@ TEST_F(Privacy, CardIsClearedAfterItsSecondsAndTheNextCardShowsAndTypes) {
 TEST_F(Privacy, WithoutTheSettingsNothingClearsNoFileGoesAndTheNumberIsWhole) {
   Start(L"");
   PlaceCard(L"张三");
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
   CardRetention retention;
   retention.CardRead(0);
   EXPECT_FALSE(ClearCardWhenDue(retention, rig.maths, view, 86400000));
@@ -147,7 +147,7 @@ TEST_F(Privacy, CardFilesAreDeletedOnceReadAndAtExitAndAStuckOneStaysSilently) {
   } photoView;
   photoView.files = &rig.files;
   PlaceCard(L"张三");
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, photoView));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, photoView, 0));
   EXPECT_TRUE(photoView.photoFileThere);
   EXPECT_EQ(photoView.shown[0], L"张三");
   EXPECT_EQ(rig.files.files.count(CoreRig::kCardFile), 0u);
@@ -156,12 +156,12 @@ TEST_F(Privacy, CardFilesAreDeletedOnceReadAndAtExitAndAStuckOneStaysSilently) {
   // A read that fails wrote nothing: nothing is deleted.
   rig.files.removeCalls.clear();
   rig.reader.readSucceeds = false;
-  PollCard(rig.reading, rig.maths, photoView);
+  PollCard(rig.reading, rig.maths, photoView, 0);
   EXPECT_TRUE(rig.files.removeCalls.empty());
   // A file that cannot be deleted stays, without a message.
   rig.reader.readSucceeds = true;
   rig.files.readOnly.insert(kPhotoFile);
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, photoView));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, photoView, 0));
   EXPECT_EQ(rig.files.files.count(kPhotoFile), 1u);
   EXPECT_EQ(rig.files.files.count(CoreRig::kCardFile), 0u);
   EXPECT_TRUE(rig.messages.shown.empty());
@@ -185,7 +185,7 @@ TEST_F(Privacy, FilesLeftBeforeTheSettingWasOnGoWhenItIsLoaded) {
 TEST_F(Privacy, MaskedNumberIsShownAndTheWholeNumberTyped) {
   Start(L"[隐私]\n身份证号遮挡 = 是\n");
   PlaceCard(L"张三");
-  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view));
+  ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
   EXPECT_EQ(view.shown[5], L"110108********0011");
   EXPECT_EQ(view.shown[3], L"19900307") << "only the number is masked";
   EXPECT_EQ(rig.Typed(kF6), std::vector<std::string>{"110108199003070011"});

@@ -74,7 +74,7 @@ TEST_F(Reading, MissingLibraryReportsOnceThenShowsNoReader) {
 
 TEST_F(Reading, PollReadsTrimsShowsAndStoresACardWithCrOnlyLines) {
   PlaceCard(L"  张三  \r男\r汉 \r19900101\r北京市 东城区\t\r   \r 公安局\r2016.01.01-2026.01.01");
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   const std::array<std::wstring, 8> expected = {L"张三",
                                                 L"男",
                                                 L"汉",
@@ -94,7 +94,7 @@ TEST_F(Reading, PollReadsTrimsShowsAndStoresACardWithCrOnlyLines) {
 
 TEST_F(Reading, LoneLineFeedStaysInTheFieldAndIsTyped) {
   PlaceCard(L"a\r\nb\r\nc\r\nd\r\n第一行\n第二行 \r\nf\r\ng\r\nh\r\n");
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(view.shown[4], L"第一行\n第二行");
   RecordingSender sender;
   rig.PressKey(116, sender);
@@ -109,14 +109,14 @@ TEST_F(Reading, IdeographicSpacePaddingIsTrimmedButInnerSpacesStay) {
 
 TEST_F(Reading, NoCardOrFailedReadKeepsTheLastCard) {
   PlaceCard(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   rig.reader.cardPresent = false;
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   rig.reader.cardPresent = true;
   rig.reader.readSucceeds = false;
   PlaceCard(L"李四\r\n女\r\n回\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
   rig.reader.readSucceeds = false;
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(view.shown[0], L"张三");
   EXPECT_EQ(rig.maths.CardFields()[0], L"张三");
   EXPECT_EQ(view.photos.size(), 1u);
@@ -125,30 +125,37 @@ TEST_F(Reading, NoCardOrFailedReadKeepsTheLastCard) {
 }
 
 TEST_F(Reading, ReadIsOnlyTriedWhenACardIsThere) {
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(rig.reader.calls, std::vector<std::string>{"Authenticate"});
 }
 
-TEST_F(Reading, ShortCardTextKeepsTheNewFieldsAndSkipsThePhoto) {
-  PlaceCard(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
-  PollCard(rig.reading, rig.maths, view);
-  PlaceCard(L"李四\r\n女\r\n");
-  PollCard(rig.reading, rig.maths, view);
-  EXPECT_EQ(view.shown[0], L"李四");
-  EXPECT_EQ(view.shown[1], L"女");
-  EXPECT_EQ(view.shown[2], L"汉");
-  EXPECT_EQ(rig.maths.CardFields()[1], L"女");
-  EXPECT_EQ(view.photos.size(), 1u);
-  EXPECT_TRUE(view.timerEnabled);
-  RecordingSender sender;
-  rig.PressKey(113, sender);  // F2: the new sex
-  EXPECT_EQ(sender.sent, std::vector<std::string>{U8(L"女")});
+// A text of fewer than eight lines after a read the library called good:
+// nothing of it is shown, stored or typed, and the card before stays whole.
+TEST_F(Reading, ShortCardTextIsAFailedReadAndTheCardBeforeStaysWhole) {
+  const std::wstring_view shortTexts[] = {
+      L"李四\r\n女\r\n",
+      L"李四\r\n女\r\n回\r\n2\r\n3\r\n4\r\n5",
+      L"",
+  };
+  for (std::wstring_view text : shortTexts) {
+    PlaceCard(L"张三\r\n男\r\n汉\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
+    ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
+    PlaceCard(text);
+    EXPECT_FALSE(PollCard(rig.reading, rig.maths, view, 0));
+    EXPECT_EQ(view.shown[0], L"张三");
+    EXPECT_EQ(view.shown[1], L"男");
+    EXPECT_EQ(rig.maths.CardFields()[0], L"张三");
+    EXPECT_EQ(rig.maths.CardFields()[1], L"男");
+    EXPECT_EQ(rig.Typed(113), std::vector<std::string>{U8(L"男")});  // F2
+    EXPECT_TRUE(view.timerEnabled);
+  }
+  EXPECT_EQ(view.photos.size(), 3u);
 }
 
 TEST_F(Reading, MissingCardTextAfterASuccessfulReadEndsTheTickQuietly) {
   rig.reader.cardPresent = true;
   rig.reader.onRead = nullptr;
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_TRUE(view.photos.empty());
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_TRUE(rig.messages.shown.empty());
@@ -156,14 +163,14 @@ TEST_F(Reading, MissingCardTextAfterASuccessfulReadEndsTheTickQuietly) {
 
 TEST_F(Reading, LibraryFailingDuringThePollEndsTheTickQuietly) {
   rig.reader.missing = true;
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_TRUE(view.timerEnabled);
   EXPECT_TRUE(rig.messages.shown.empty());
 }
 
 TEST_F(Reading, OnlyTheFirstEightLinesAreRead) {
   PlaceCard(L"1\r2\r3\r4\r5\r6\r7\r8\r9\r10");
-  PollCard(rig.reading, rig.maths, view);
+  PollCard(rig.reading, rig.maths, view, 0);
   EXPECT_EQ(view.shown[7], L"8");
 }
 

@@ -151,6 +151,7 @@ TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
     State state;
     std::int64_t lastReadOk, unreachableSince, copyTime;
     const wchar_t* line;  // nullptr: no tenth line
+    std::int64_t copyFailedSince = 0;
   } cases[] = {
       {State::kNotUsed, 0, 0, 0, nullptr},
       {State::kWaiting, 0, 0, 1000 - 7200,
@@ -164,6 +165,16 @@ TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
       {State::kUnreachable, 0, 1000 - 5, 0,
        L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：已有 5 秒无法读取，没有副本，只用本机的 "
        L"KeyEntry.ini"},
+      // The copy could not be saved: the version in use is the one read.
+      {State::kReadOk, 1000 - 42, 0, 1000 - 7200,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：42 秒前读取成功；已有 3 分钟无法保存副本 "
+       L"KeyEntry.shared.ini（程序文件夹不可写或文件被占用），每次读取共享文件时再试",
+       1000 - 180},
+      {State::kUnreachable, 1000 - 300, 1000 - 240, 1000 - 7200,
+       L"共享设置：\\\\his\\keyentry\\KeyEntry.ini：已有 4 分钟无法读取，使用 5 分钟前读到的内容；"
+       L"已有 10 分钟无法保存副本 KeyEntry.shared.ini（程序文件夹不可写或文件被占用），"
+       L"每次读取共享文件时再试",
+       1000 - 600},
   };
   for (const auto& c : cases) {
     SharedSettingsStatus shared;
@@ -172,6 +183,7 @@ TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
     shared.lastReadOk = c.lastReadOk;
     shared.unreachableSince = c.unreachableSince;
     shared.copyTime = c.copyTime;
+    shared.copyFailedSince = c.copyFailedSince;
     SelfCheckFacts facts = Working();
     facts.shared = &shared;
     facts.now = 1000;

@@ -183,6 +183,10 @@ class SharedSettingsLoad : public ::testing::Test {
   }
   using State = SharedSettingsStatus::State;
   const SharedSettingsStatus& Status() const { return rig.maths.SharedStatus(); }
+  // KeyEntry.shared.ini as the program writes it: the source, then the text.
+  static std::string Copy(std::wstring_view text, std::wstring_view source = kShare) {
+    return "; KeyEntry copy of: " + U8(source) + "\r\n" + U8(text);
+  }
 };
 
 TEST_F(SharedSettingsLoad, TheCopyServesAtOnceUntilTheShareAnswersWithANewVersion) {
@@ -204,7 +208,7 @@ TEST_F(SharedSettingsLoad, TheCopyServesAtOnceUntilTheShareAnswersWithANewVersio
   // A new version is saved as the copy and applies under the local file.
   Answer(L"[模板]\nF9 = 新版\nF10 = 共享\n", 1060);
   EXPECT_EQ(Typed(9) + Typed(10), "新版本机");
-  EXPECT_EQ(rig.files.files[kCopy], U8(L"[模板]\nF9 = 新版\nF10 = 共享\n"));
+  EXPECT_EQ(rig.files.files[kCopy], Copy(L"[模板]\nF9 = 新版\nF10 = 共享\n"));
   // Unreachable: the version stays, the status tells since when, no message;
   // nor at a click of the read button, which reloads the local file.
   Answer(SharedFileAnswer::Kind::kUnreachable, 1120);
@@ -226,11 +230,24 @@ TEST_F(SharedSettingsLoad, WithoutCopyOnlyTheLocalFileAppliesAndAFailedCopyIsWri
   EXPECT_EQ(Typed(9) + Typed(10), "<none>本机");
   EXPECT_FALSE(Status().UsingCopy());
   rig.files.failWrites = true;  // the program folder, read-only for a while
-  Answer(L"[模板]\nF9 = 共享\n");
+  Answer(L"[模板]\nF9 = 共享\n", 1060);
   EXPECT_EQ(Typed(9), "共享");
+  Answer(SharedFileAnswer::Kind::kUnchanged, 1120);
+  EXPECT_EQ(Status().copyFailedSince, 1060);
+  EXPECT_FALSE(Status().UsingCopy());
+  // Written at the next answer, though the share has not changed.
   rig.files.failWrites = false;
-  Answer(L"[模板]\nF9 = 共享\n");
-  EXPECT_EQ(rig.files.files[kCopy], U8(L"[模板]\nF9 = 共享\n"));
+  Answer(SharedFileAnswer::Kind::kUnchanged, 1180);
+  EXPECT_EQ(rig.files.files[kCopy], Copy(L"[模板]\nF9 = 共享\n"));
+  EXPECT_EQ(Status().copyFailedSince, 0);
+  EXPECT_EQ(Status().copyTime, 1180);
+  // Also while the share cannot be read: the version in use came from it.
+  rig.files.failWrites = true;
+  Answer(L"[模板]\nF9 = 新版\n", 1240);
+  rig.files.failWrites = false;
+  Answer(SharedFileAnswer::Kind::kUnreachable, 1300);
+  EXPECT_EQ(rig.files.files[kCopy], Copy(L"[模板]\nF9 = 新版\n"));
+  EXPECT_EQ(rig.files.replaceCalls, 5);
   // Named no more: the shared settings are gone, a late answer is dropped.
   rig.files.files[CoreRig::kIniFile] = U8(L"[模板]\nF10 = 本机\n");
   rig.maths.ReloadSettings();
@@ -241,7 +258,7 @@ TEST_F(SharedSettingsLoad, WithoutCopyOnlyTheLocalFileAppliesAndAFailedCopyIsWri
 }
 
 TEST_F(SharedSettingsLoad, SharedProblemsAreReportedOncePerVersionWithTheFullPathInTheSameBox) {
-  rig.files.files[kCopy] = U8(L"[模板]\nF9 = {姓名\n");
+  rig.files.files[kCopy] = Copy(L"[模板]\nF9 = {姓名\n");
   Local(L"x\n");
   rig.maths.InitDevice();
   ASSERT_EQ(rig.messages.shown.size(), 1u);
@@ -271,6 +288,55 @@ TEST_F(SharedSettingsLoad, SharedProblemsAreReportedOncePerVersionWithTheFullPat
   EXPECT_EQ(rig.messages.shown[2].find(std::wstring(kShare) + L" 中有 1 处问题"), 0u);
   EXPECT_NE(rig.messages.shown[2].find(L"第 3 行：F3 = {姓名}\n    按键 F3 已在 SetKey.txt"),
             std::wstring::npos);
+}
+
+// Another shared file named: nothing of the one before stays in use, its
+// copy included, until the new one answers; the copy serves only the file
+// it names (an old copy without its source: only the file named at start,
+// see TheCopyServesAtOnce...).
+TEST_F(SharedSettingsLoad, AnotherPathDropsTheVersionProblemsAndCopyOfTheFileBefore) {
+  const std::wstring other = L"\\\\new-server\\k\\KeyEntry.ini";
+  rig.maths.ReloadSettings();
+  Answer(L"[模板]\nF9 = {姓名\n", 1000);
+  ASSERT_EQ(rig.messages.shown.size(), 1u);
+  // The new share cannot be reached: only the local file, and the status
+  // starts afresh.
+  Local(L"");
+  rig.files.files[CoreRig::kIniFile] = U8(L"[站点]\n共享设置 = " + other + L"\n");
+  rig.maths.ReloadSettings();
+  Answer(SharedFileAnswer::Kind::kUnreachable, 1060);
+  EXPECT_EQ(Typed(9), "<none>");
+  EXPECT_EQ(Status().lastReadOk, 0);
+  EXPECT_EQ(Status().copyTime, 0);
+  // Its problems are told, though the file before had the same; its copy.
+  Answer(L"[模板]\nF9 = {姓名\n", 1120);
+  ASSERT_EQ(rig.messages.shown.size(), 2u);
+  EXPECT_EQ(rig.messages.shown[1].find(other + L" 中有 1 处问题"), 0u);
+  EXPECT_EQ(rig.files.files[kCopy], Copy(L"[模板]\nF9 = {姓名\n", other));
+
+  // Each copy named again after no file at all: whether it serves.
+  const struct {
+    std::string copy;
+    std::wstring named;
+    const char* typed;  // F9
+  } cases[] = {
+      {Copy(L"[模板]\nF9 = 副本\n"), kShare, "副本"},
+      {Copy(L"[模板]\nF9 = 副本\n", L"\\\\HIS-SERVER\\KeyEntry\\keyentry.INI"), kShare, "副本"},
+      {Copy(L"[模板]\nF9 = 副本\n", other), kShare, "<none>"},
+      {Copy(L"[模板]\nF9 = 副本\n"), other, "<none>"},
+      {U8(L"[模板]\nF9 = 旧副本\n"), kShare, "<none>"},  // without its source
+      {"; KeyEntry copy of: \xFF\r\n[模板]\nF9 = 副本\n", kShare, "<none>"},
+  };
+  for (const auto& c : cases) {
+    rig.files.files[CoreRig::kIniFile] = "";
+    rig.maths.ReloadSettings();
+    rig.files.files[kCopy] = c.copy;
+    rig.files.times[kCopy] = 500;
+    rig.files.files[CoreRig::kIniFile] = U8(L"[站点]\n共享设置 = " + c.named + L"\n");
+    rig.maths.ReloadSettings();
+    EXPECT_EQ(Typed(9), c.typed) << c.copy;
+    EXPECT_EQ(Status().UsingCopy(), std::string(c.typed) != "<none>") << c.copy;
+  }
 }
 
 }  // namespace

@@ -199,6 +199,21 @@ TEST(SimScriptAnswers, CardFilesGoBesideTheProgramOrIntoTheCurrentFolder) {
   }
 }
 
+TEST(SimScriptAnswers, ABlinkingReaderFindsACardAtTheCallsMarkedOne) {
+  EXPECT_EQ(sim::ParseAnswers("")->blink, "");
+  EXPECT_EQ(sim::ParseAnswers(" Blink = 100 \r\nforce_read=1")->blink, "100");
+  std::string found;
+  for (unsigned count = 0; count < 7; ++count) {
+    found += sim::BlinkFinds("100", count) ? '1' : '0';
+    found += sim::BlinkFinds("", count) ? '1' : '0';
+  }
+  EXPECT_EQ(found, "11010111010111");
+  for (const char* garbled : {"blink=", "blink=102", "blink=1 0", "blink=yes"}) {
+    EXPECT_EQ(sim::ParseAnswers(garbled), std::nullopt) << garbled;
+  }
+  EXPECT_EQ(sim::ParseAnswers("blink=" + std::string(65, '1')), std::nullopt);
+}
+
 TEST(SimScriptAnswers, KeysOverrideDefaultsAndAnythingElseIsGarbled) {
   const std::optional<sim::Answers> none = sim::ParseAnswers("");
   ASSERT_TRUE(none.has_value());

@@ -232,33 +232,47 @@ struct PollRig {
     ToggleReading(rig.maths, view);
     rig.reader.onRead = [this] {
       rig.files.files[CoreRig::kCardFile] =
-          card + "\r\nsex\r\nn\r\n19900101\r\naddress\r\n" + card + card + "\r\nx\r\ny\r\n";
+          card == "s"
+              ? "S\r\nsex\r\n"
+              : card + "\r\nsex\r\nn\r\n19900101\r\naddress\r\n" + card + card + "\r\nx\r\ny\r\n";
     };
   }
-  // One poll: "-" no card, "x" a read that fails, else a good read of that card.
+  std::uint64_t nowMs = 100000;
+  // One poll, 300 ms after the one before: "-" no card, "x" a read that
+  // fails, "s" a good read of a text with two lines, else a good read of
+  // that card.
   void Poll(const std::string& polled) {
     rig.reader.cardPresent = polled != "-";
     rig.reader.readSucceeds = polled != "x";
     card = polled;
-    PollCard(rig.reading, rig.maths, view);
+    PollCard(rig.reading, rig.maths, view, nowMs += 300);
   }
 };
 
-// Polls, one letter each: "-" no card, "x" a read that fails, "A".."C" a
-// good read of that card; "on" switches reading off and on, "clear" clears
-// the card (privacy). What is typed on read: the cards, in order.
+// Polls 300 ms apart, one letter each: "-" no card, "x" a read that fails,
+// "s" a short card text, "A".."C" a good read of that card; "on" switches reading off and on,
+// "clear" clears the card (privacy). What is typed on read: the cards, in
+// order.
 TEST(NewCards, ACardIsTypedOnReadOncePerPlacementAndOnlyWithTheSetting) {
   const struct {
     const char* polls;
     const char* typed;
   } cases[] = {
-      {"on A A A A", "A"},          // stays on the reader: once
-      {"on A - A - - A", "A A A"},  // lifted and placed again
-      {"on A B A", "A B A"},        // another card right after, no gap
-      {"on A x A x A", "A"},        // failed reads in between change nothing
-      {"on A on A", "A A"},         // reading switched off and on
-      {"on A clear A", "A A"},      // cleared by the privacy setting
-      {"A A", "A"},                 // reading on from the start
+      {"on A A A A", "A"},                  // stays on the reader: once
+      {"on A - A - - A - A", "A"},          // found at every second or third poll
+      {"on A A - A A A - - - A A", "A"},    // missed now and then
+      {"on A - - - - A", "A"},              // four polls missed: 1.2 s
+      {"on A - - - - - A", "A A"},          // five: 1.5 s, lifted
+      {"on A - - - - - - A - - A", "A A"},  // placed again after 2 s away
+      {"on A - - - x - - - A", "A"},        // a card found in the middle
+      {"on A - - - - - - x A", "A A"},      // lifted; the first read fails
+      {"on A B A", "A B A"},                // another card right after, no gap
+      {"on A - B - - A", "A B A"},          // at once on a blinking reader
+      {"on A x A x A", "A"},                // failed reads in between change nothing
+      {"on s A - - - - - - s A", "A A"},    // a short text: a failed read
+      {"on A on A", "A A"},                 // reading switched off and on
+      {"on A clear A", "A A"},              // cleared by the privacy setting
+      {"A A", "A"},                         // reading on from the start
   };
   for (const auto& c : cases) {
     PollRig poll(L"[模板]\n读卡后 = {姓名}\n");

@@ -22,10 +22,10 @@ class TypingOnRead : public TypingProgram {
     box.PlaceCard(card);
     ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_NAME) == name; }, 5000));
   }
-  // The card is taken off the reader for a few polls.
+  // The card is taken off the reader for 2.5 s, as a person lifts it.
   void Lift() {
     box.RemoveCard();
-    PumpMessagesFor(1000);
+    PumpMessagesFor(2500);
   }
 };
 
@@ -56,6 +56,27 @@ TEST_F(TypingOnRead, EachPlacedCardFillsTheFormOnceAndACardLeftOnTheReaderNeverA
   PumpMessagesFor(1000);
   const std::vector<std::wstring> second = {L"林小溪", L"男", L"990101199901010011"};
   EXPECT_EQ(form.submitted, (std::vector<std::vector<std::wstring>>{first, first, second}));
+}
+
+// A reader that finds a card lying on it only at every third poll: typed
+// once while it lies there, and again when it was lifted and placed again.
+TEST_F(TypingOnRead, ABlinkingReaderTypesACardLyingOnItOnce) {
+  box.Write(L"reader-sim\\answers.txt", "blink=100\r\n");
+  StartEmpty(L"[模板]\n读卡后 = {姓名}{Tab}{性别}{Tab}{身份证号}{Enter}\n");
+  FormWindow form;
+  ASSERT_TRUE(form.Focus());
+  Place("test", kCard[0]);
+  ASSERT_TRUE(WaitFor([&] { return form.submitted.size() == 1; }, 5000));
+  PumpMessagesFor(4000);  // found about four times more
+  EXPECT_EQ(form.submitted.size(), 1u);
+  Lift();
+  form.Clear();
+  ASSERT_TRUE(form.Focus());
+  box.PlaceCard("test");
+  ASSERT_TRUE(WaitFor([&] { return form.submitted.size() == 2; }, 5000));
+  PumpMessagesFor(2000);
+  const std::vector<std::wstring> card = {L"欧阳明月", L"女", L"11010519880315002X"};
+  EXPECT_EQ(form.submitted, (std::vector<std::vector<std::wstring>>{card, card}));
 }
 
 TEST_F(TypingOnRead, NeverIntoTheProgramsOwnWindowAndAsEachProgramSectionSays) {

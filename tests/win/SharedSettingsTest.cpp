@@ -36,8 +36,9 @@ class SharedSettings : public TypingProgram {
                                       kPeriodMs, 0, SMTO_NORMAL, 5000, &answer));
     ASSERT_EQ(answer, 1u);
   }
+  // KeyEntry.shared.ini: a first line naming the shared file, then its text.
   bool CopyHolds(const std::wstring& text, DWORD timeoutMs) const {
-    const std::string bytes = ToCodePage(text, CP_UTF8);
+    const std::string bytes = ToCodePage(L"; KeyEntry copy of: " + share + L"\r\n" + text, CP_UTF8);
     return WaitFor([&] { return box.Read(L"KeyEntry.shared.ini") == bytes; }, timeoutMs);
   }
   // Presses the key into an empty edit and returns what arrived.
