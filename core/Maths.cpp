@@ -179,10 +179,11 @@ void Maths::ReadingSwitchedOn() { newCard_.Forget(); }
 
 void Maths::NoCardOnReader() { newCard_.Forget(); }
 
-void Maths::CardTaken() {
+bool Maths::CardTaken() {
   const auto& number = cardFields_[kIdNumberField];
-  if (!newCard_.CardRead(number ? *number : std::wstring())) return;
+  if (!newCard_.CardRead(number ? *number : std::wstring())) return false;
   if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
+  return true;
 }
 
 namespace {

@@ -102,10 +102,11 @@ class Maths {
 
   // Typing on read (读卡后): the poll tells what it found. Only with a
   // 读卡后 in KeyEntry.ini is anything typed: once per new card (see
-  // NewCardRule), after the card's table has been published.
+  // NewCardRule), after the card's table has been published. CardTaken
+  // tells whether the card counts as new.
   void ReadingSwitchedOn();
   void NoCardOnReader();
-  void CardTaken();
+  bool CardTaken();
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "core/CardChecks.h"
 #include "core/IdNumberMask.h"
 #include "core/Texts.h"
 #include "core/Wipe.h"
@@ -47,6 +48,14 @@ struct WipedCard {
   }
 };
 
+// The warning line for the card held now, by the checks of [核验]; with a
+// beep when it is a new card with a warning.
+void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
+  const std::wstring warning =
+      WarningText(CheckCard(maths.CardFields(), maths.Settings().checks, view.Today()));
+  view.ShowCardWarning(warning, newCard && !warning.empty());
+}
+
 // Reads the card whose files the library has just written. Fields are shown
 // and stored one by one; a short or missing text file stops at that point.
 bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
@@ -65,8 +74,9 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view) {
   }
   maths.PublishHookTable();
   if (taken.card.count < kCardFieldCount) return taken.card.count > 0;
-  maths.CardTaken();
+  const bool newCard = maths.CardTaken();
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  ShowCardChecks(maths, view, newCard);
   return true;
 }
 
@@ -104,6 +114,7 @@ void ClearCard(Maths& maths, MainWindowView& view) {
   maths.ClearCardFields();
   for (int k = 0; k < kCardFieldCount; ++k) view.ShowCardField(k, std::wstring());
   view.ClearPhoto();
+  view.ShowCardWarning(std::wstring(), false);
 }
 
 bool ClearCardWhenDue(CardRetention& retention, Maths& maths, MainWindowView& view,
@@ -123,6 +134,7 @@ void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowVie
     WipeText(shown);
   }
   if (privacy.deleteCardFiles) DeleteCardFiles(ports);
+  ShowCardChecks(maths, view, false);
 }
 
 void ForgetCardAtExit(const ReadingPorts& ports, Maths& maths) {
