@@ -311,6 +311,14 @@ inline constexpr const wchar_t* kReportTestLine = L"%1：%2";
 inline constexpr const wchar_t* kMsgReportNotCopied =
     L"无法把自检报告放到剪贴板（剪贴板正被其他程序使用），请稍后再点“复制报告”。";
 
+// The installation package: the system menu's item when the package made
+// the Startup shortcut for all users (AUTOSTART=1), and the message when it
+// is chosen. %1 the shortcut's full path.
+inline constexpr const wchar_t* kMenuStartAtLogonByInstaller = L"开机时自动运行（安装时已设置）";
+inline constexpr const wchar_t* kMsgStartAtLogonByInstaller =
+    L"开机时自动运行是安装本程序时为本机所有用户设置的（快捷方式 %1），在这里不能关闭。"
+    L"要关闭它，请管理员用 AUTOSTART=0 重新安装本程序。";
+
 // Counter checks of a card read ([核验] of KeyEntry.ini) and the warning line
 // of the main window.
 inline constexpr const wchar_t* kIniChecksNames =
