@@ -32,6 +32,7 @@ add_executable(hook_bench
   ${CMAKE_SOURCE_DIR}/core/KeyboardHook.cpp
   ${CMAKE_SOURCE_DIR}/core/KeyNames.cpp
   ${CMAKE_SOURCE_DIR}/core/SettingsFile.cpp
+  ${CMAKE_SOURCE_DIR}/core/FormCodes.cpp
   ${CMAKE_SOURCE_DIR}/core/Template.cpp
   ${CMAKE_SOURCE_DIR}/core/TextTools.cpp
   ${CMAKE_SOURCE_DIR}/core/UnicodeText.cpp)

@@ -202,10 +202,11 @@ void Maths::NoCardOnReader(std::uint64_t nowMs) { newCard_.NoCard(nowMs); }
 
 void Maths::CardReadFailed(std::uint64_t nowMs) { newCard_.ReadFailed(nowMs); }
 
-void Maths::CardTaken(std::uint64_t nowMs) {
+bool Maths::CardTaken(std::uint64_t nowMs) {
   const auto& number = cardFields_[kIdNumberField];
-  if (!newCard_.CardRead(number ? *number : std::wstring(), nowMs)) return;
+  if (!newCard_.CardRead(number ? *number : std::wstring(), nowMs)) return false;
   if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
+  return true;
 }
 
 namespace {

@@ -106,12 +106,13 @@ class Maths {
   // Typing on read (读卡后): the poll tells what it found, with the poll's
   // time (milliseconds of the system's tick count). Only with a 读卡后 in
   // KeyEntry.ini is anything typed: once per new card (see NewCardRule),
-  // after the card's table has been published.
+  // after the card's table has been published. CardTaken tells whether the
+  // card counts as new.
   void ReadingSwitchedOn();
   void NoCardOnReader(std::uint64_t nowMs);
   // A card was found but not read whole: nothing of it was taken.
   void CardReadFailed(std::uint64_t nowMs);
-  void CardTaken(std::uint64_t nowMs);
+  bool CardTaken(std::uint64_t nowMs);
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;

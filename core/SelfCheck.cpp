@@ -170,6 +170,54 @@ bool HoldsAnyField(const CardFieldValues& card) {
   return std::any_of(card.begin(), card.end(), [](const auto& value) { return value.has_value(); });
 }
 
+// The switched-on checks of [核验]; nothing when none is on.
+std::wstring ChecksLine(const SelfCheckFacts& facts) {
+  if (!facts.settings) return {};
+  const CheckSettings& checks = facts.settings->checks;
+  if (!checks.AnyOn() && !checks.holdOnRead) return {};
+  std::vector<std::wstring> on;
+  if (checks.expired) on.push_back(kCheckChecksExpired);
+  if (checks.underAge > 0) on.push_back(Substitute(kCheckChecksUnderAge, {Number(checks.underAge)}));
+  if (checks.idNumber) on.push_back(kCheckChecksNumber);
+  std::wstring line = on.empty() ? std::wstring(kCheckChecksNone) : Joined(on, L"、");
+  if (checks.holdOnRead) line += kCheckChecksHold;
+  return line;
+}
+
+const wchar_t* KeySymbol(SpecialKey key) {
+  switch (key) {
+    case SpecialKey::kTab:
+      return kPreviewTab;
+    case SpecialKey::kShiftTab:
+      return kPreviewShiftTab;
+    case SpecialKey::kEnter:
+      return kPreviewEnter;
+    case SpecialKey::kUp:
+      return kPreviewUp;
+    case SpecialKey::kDown:
+      return kPreviewDown;
+    case SpecialKey::kLeft:
+      return kPreviewLeft;
+    case SpecialKey::kRight:
+      return kPreviewRight;
+    case SpecialKey::kHome:
+      return kPreviewHome;
+    case SpecialKey::kEnd:
+      return kPreviewEnd;
+    case SpecialKey::kSpace:
+      return kPreviewSpace;
+    case SpecialKey::kEsc:
+      return kPreviewEsc;
+    case SpecialKey::kBackspace:
+      return kPreviewBackspace;
+    case SpecialKey::kDelete:
+      return kPreviewDelete;
+    case SpecialKey::kCtrlA:
+      return kPreviewCtrlA;
+  }
+  return L"";
+}
+
 }  // namespace
 
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
@@ -184,6 +232,8 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
       kCheckTyping + TypingLine(facts),
       kCheckPrivacy + PrivacyLine(facts),
   };
+  const std::wstring checks = ChecksLine(facts);
+  if (!checks.empty()) lines.push_back(kCheckChecks + checks);
   if (facts.shared && facts.shared->state != SharedSettingsStatus::State::kNotUsed) {
     lines.push_back(kCheckShared + SharedLine(*facts.shared, facts.now));
   }
@@ -210,9 +260,7 @@ std::wstring RenderSteps(const std::vector<TypingStep>& steps) {
         out += step.text;
         break;
       case StepKind::kKey:
-        out += step.key == SpecialKey::kTab        ? kPreviewTab
-               : step.key == SpecialKey::kShiftTab ? kPreviewShiftTab
-                                                   : kPreviewEnter;
+        out += KeySymbol(step.key);
         break;
       case StepKind::kPause:
         out += kPreviewPause + Number(step.ms);

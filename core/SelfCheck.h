@@ -65,15 +65,17 @@ struct SelfCheckFacts {
 
 // One line per item, each starting with its label (kCheckVersion, ...), in
 // this order: version, folder, reader library, port, hook, SendStr.dll,
-// KeyEntry.ini, typing, privacy; and where KeyEntry.ini names a shared
-// settings file, that file. No line holds card data.
+// KeyEntry.ini, typing, privacy; where any check of [核验] is on, the checks
+// switched on; and where KeyEntry.ini names a shared settings file, that
+// file. No line holds card data.
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts);
 
 // The name of a typing mode (字符, 按键, 粘贴).
 const wchar_t* ModeName(TypingMode mode);
 
 // Steps as one line: text as it is, {Tab} as ⇥, {Shift+Tab} as ⇤, {Enter}
-// as ↵, a pause as ⏱ and its milliseconds (⏱200).
+// as ↵, the other keys by their symbols (↑ ↓ ← → ⇱ ⇲ ␣ ⎋ ⌫ ⌦ ⌃A), a pause as
+// ⏱ and its milliseconds (⏱200).
 std::wstring RenderSteps(const std::vector<TypingStep>& steps);
 // The text the steps type into a single box: their text steps one after the
 // other; nothing when they press a key, which a box cannot hold.

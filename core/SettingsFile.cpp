@@ -46,12 +46,20 @@ const SettingName kPrivacyNames[] = {{L"清除秒数", L"ClearAfterSeconds"},
                                      {L"读后删除卡片文件", L"DeleteCardFiles"},
                                      {L"身份证号遮挡", L"MaskIdNumber"}};
 
+enum CheckSetting { kCheckExpired, kCheckUnderAge, kCheckIdNumber, kCheckHold };
+const SettingName kCheckNames[] = {{L"过期", L"Expired"},
+                                   {L"未满", L"UnderAge"},
+                                   {L"号码", L"IdNumber"},
+                                   {L"提醒时不自动录入", L"HoldOnReadWhenWarned"}};
+constexpr int kMaxUnderAge = 150;
+
 const SettingName kOnReadName{L"读卡后", L"OnRead"};
 const SettingName kTemplatesSection{L"模板", L"Templates"};
 const SettingName kTypingSection{L"输入", L"Typing"};
 const SettingName kProgramSection{L"程序", L"App"};
 const SettingName kPrivacySection{L"隐私", L"Privacy"};
 const SettingName kSiteSection{L"站点", L"Site"};
+const SettingName kChecksSection{L"核验", L"Checks"};
 const SettingName kSharedPathName{L"共享设置", L"SharedSettings"};
 
 const SettingName kModeNames[] = {{L"字符", L"unicode"}, {L"按键", L"keys"}, {L"粘贴", L"paste"}};
@@ -110,7 +118,7 @@ bool IsFullPath(std::wstring_view path) {
   return letter && path[1] == L':' && separator(path[2]);
 }
 
-enum class Section { kNone, kTemplates, kTyping, kProgram, kPrivacy, kSite, kIgnored };
+enum class Section { kNone, kTemplates, kTyping, kProgram, kPrivacy, kSite, kChecks, kIgnored };
 
 class Parser {
  public:
@@ -139,6 +147,8 @@ class Parser {
         return PrivacyLine(name, TrimBlanks(WithoutComment(value)));
       case Section::kSite:
         return SiteLine(name, TrimBlanks(WithoutComment(value)));
+      case Section::kChecks:
+        return ChecksLine(name, TrimBlanks(WithoutComment(value)));
       case Section::kNone:
       case Section::kIgnored:
         break;
@@ -166,6 +176,8 @@ class Parser {
       section_ = Section::kTyping;
     } else if (NameIs(name, kPrivacySection)) {
       section_ = Section::kPrivacy;
+    } else if (NameIs(name, kChecksSection)) {
+      section_ = Section::kChecks;
     } else if (NameIs(name, kSiteSection)) {
       // A shared file names no further shared file: there are no chains.
       if (origin_ == SettingsOrigin::kShared) return Problem(kIniSiteInSharedFile);
@@ -303,6 +315,40 @@ class Parser {
     firstLine = number_;
   }
 
+  // [核验]: three yes/no switches and an age.
+  void ChecksLine(std::wstring_view name, std::wstring_view value) {
+    const int setting = FindSetting(name, kCheckNames);
+    if (setting < 0) return Problem(Substitute(kIniUnknownName, {name, title_, kIniChecksNames}));
+    if (value.empty()) return Problem(kIniNoValue);
+    int& firstLine = checkLines_[static_cast<std::size_t>(setting)];
+    if (!FirstTime(firstLine, name)) return;
+    CheckSettings& checks = out_.checks;
+    CheckNamesSet& set = out_.checksSet;
+    if (setting == kCheckUnderAge) {
+      if (!Number(name, value, kMaxUnderAge, kIniUnitYears, checks.underAge)) return;
+      set.underAge = true;
+    } else {
+      const int answer = FindSetting(value, kYesNoNames);
+      if (answer < 0) return Problem(Substitute(kIniBadYesNo, {name}));
+      const bool on = answer == 0;
+      switch (setting) {
+        case kCheckExpired:
+          checks.expired = on;
+          set.expired = true;
+          break;
+        case kCheckIdNumber:
+          checks.idNumber = on;
+          set.idNumber = true;
+          break;
+        default:
+          checks.holdOnRead = on;
+          set.holdOnRead = true;
+          break;
+      }
+    }
+    firstLine = number_;
+  }
+
   // 共享设置 = a full path, in double quotes or not.
   void SiteLine(std::wstring_view name, std::wstring_view value) {
     if (!NameIs(name, kSharedPathName)) {
@@ -330,6 +376,7 @@ class Parser {
   std::map<std::wstring, std::array<int, 3>> typingLines_;  // "" for [输入]
   std::map<std::wstring, int> onReadLines_;                 // "" for [模板]
   std::array<int, 3> privacyLines_{};
+  std::array<int, 4> checkLines_{};
   int sharedPathLine_ = 0;
 };
 

@@ -21,6 +21,11 @@
 //                                settings file shared by the site's PCs (UNC
 //                                or a drive letter); only in the local file
 //                                (see core/SharedSettings.h)
+//   [核验] / [Checks]          过期 / Expired              是|否 (yes|no)
+//                              未满 / UnderAge             0..150 (0 = off)
+//                              号码 / IdNumber             是|否 (yes|no)
+//                              提醒时不自动录入 / HoldOnReadWhenWarned 是|否
+//                                (see core/CardChecks.h)
 //
 // Text: UTF-8 with or without a byte order mark; UTF-16 with a byte order
 // mark; anything else is read in the fallback code page (936). Lines end in
@@ -37,6 +42,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/CardChecks.h"
 #include "core/CardField.h"
 #include "core/Template.h"
 #include "core/TextCodec.h"
@@ -129,6 +135,8 @@ struct SettingsContent {
   // 共享设置 of [站点]: the full path of the site's shared settings file, as
   // written (empty: none).
   std::wstring sharedPath;
+  CheckSettings checks;     // [核验]
+  CheckNamesSet checksSet;  // which of them the file sets
   std::vector<SettingsProblem> problems;  // in line order
   SettingsEncoding encoding = SettingsEncoding::kUtf8;
 

@@ -51,6 +51,13 @@ SettingsContent MergeSettings(const SettingsContent& shared, SettingsContent loc
         shared.privacy.deleteCardFiles);
   Under(set.maskIdNumber, shared.privacySet.maskIdNumber, privacy.maskIdNumber,
         shared.privacy.maskIdNumber);
+  CheckSettings& checks = merged.checks;
+  CheckNamesSet& checksSet = merged.checksSet;
+  Under(checksSet.expired, shared.checksSet.expired, checks.expired, shared.checks.expired);
+  Under(checksSet.underAge, shared.checksSet.underAge, checks.underAge, shared.checks.underAge);
+  Under(checksSet.idNumber, shared.checksSet.idNumber, checks.idNumber, shared.checks.idNumber);
+  Under(checksSet.holdOnRead, shared.checksSet.holdOnRead, checks.holdOnRead,
+        shared.checks.holdOnRead);
   for (SettingsProblem problem : shared.problems) {
     problem.file = sharedPath;
     merged.problems.push_back(std::move(problem));

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/FormCodes.h"
 #include "core/TextTools.h"
 #include "core/Texts.h"
 
@@ -25,24 +26,6 @@ std::wstring Padded(int number, std::size_t width) {
   return digits;
 }
 
-// "yyyy.MM.dd" or "yyyyMMdd".
-std::optional<Date> ParseValidityDate(std::wstring_view text) {
-  if (text.size() == 10 && text[4] == L'.' && text[7] == L'.') {
-    std::wstring compact;
-    compact.append(text.substr(0, 4)).append(text.substr(5, 2)).append(text.substr(8, 2));
-    return ParseCompactDate(compact);
-  }
-  return ParseCompactDate(text);
-}
-
-// The start and end of a validity period "start-end"; without a dash the
-// whole text is the start.
-std::pair<std::wstring_view, std::wstring_view> SplitValidity(std::wstring_view text) {
-  const std::size_t dash = text.find(L'-');
-  if (dash == std::wstring_view::npos) return {TrimBlanks(text), {}};
-  return {TrimBlanks(text.substr(0, dash)), TrimBlanks(text.substr(dash + 1))};
-}
-
 struct FieldName {
   const wchar_t* chinese;
   const wchar_t* english;
@@ -50,6 +33,8 @@ struct FieldName {
 };
 
 // The card fields by their number (see core/CardField.h).
+constexpr int kSexField = 1;
+constexpr int kNationField = 2;
 constexpr int kBirthField = 3;
 constexpr int kValidityField = 7;
 
@@ -68,6 +53,21 @@ constexpr std::size_t kQuotedLength = 20;  // of a placeholder quoted in a messa
 constexpr int kMaxDelayMs = 5000;
 
 }  // namespace
+
+std::optional<Date> ParseValidityDate(std::wstring_view text) {
+  if (text.size() == 10 && text[4] == L'.' && text[7] == L'.') {
+    std::wstring compact;
+    compact.append(text.substr(0, 4)).append(text.substr(5, 2)).append(text.substr(8, 2));
+    return ParseCompactDate(compact);
+  }
+  return ParseCompactDate(text);
+}
+
+std::pair<std::wstring_view, std::wstring_view> SplitValidity(std::wstring_view text) {
+  const std::size_t dash = text.find(L'-');
+  if (dash == std::wstring_view::npos) return {TrimBlanks(text), {}};
+  return {TrimBlanks(text.substr(0, dash)), TrimBlanks(text.substr(dash + 1))};
+}
 
 const wchar_t* FieldPlaceholderName(int field) {
   for (const FieldName& f : kFieldNames) {
@@ -214,6 +214,15 @@ std::vector<TypingStep> Template::Expand(const CardFieldValues& card, const Date
       case ItemKind::kDelay:
         addPause(item.ms);
         break;
+      case ItemKind::kSexCode:
+        addText(SexCode(value(kSexField)));
+        break;
+      case ItemKind::kNationCode:
+        addText(NationCode(value(kNationField)));
+        break;
+      case ItemKind::kNationFull:
+        addText(NationFull(value(kNationField)));
+        break;
     }
   }
   return steps;
@@ -273,18 +282,37 @@ struct TemplateParser {
       if (!optionalFormat(Kind::kToday, L"yyyy-MM-dd")) return std::nullopt;
       return item;
     }
-    if (NameIs(name, L"年龄", L"Age")) {
+    const std::tuple<const wchar_t*, const wchar_t*, Kind> plain[] = {
+        {L"年龄", L"Age", Kind::kAge},
+        {L"性别代码", L"SexCode", Kind::kSexCode},
+        {L"民族代码", L"NationCode", Kind::kNationCode},
+        {L"民族全称", L"NationFull", Kind::kNationFull},
+    };
+    for (const auto& [chinese, english, kind] : plain) {
+      if (!NameIs(name, chinese, english)) continue;
       if (!noArgument()) return std::nullopt;
-      item.kind = Kind::kAge;
+      item.kind = kind;
       return item;
     }
-    const std::pair<const wchar_t*, SpecialKey> keys[] = {
-        {L"Tab", SpecialKey::kTab},
-        {L"Shift+Tab", SpecialKey::kShiftTab},
-        {L"Enter", SpecialKey::kEnter},
+    // Chinese name (or none), English name.
+    const std::tuple<const wchar_t*, const wchar_t*, SpecialKey> keys[] = {
+        {nullptr, L"Tab", SpecialKey::kTab},
+        {nullptr, L"Shift+Tab", SpecialKey::kShiftTab},
+        {nullptr, L"Enter", SpecialKey::kEnter},
+        {L"上", L"Up", SpecialKey::kUp},
+        {L"下", L"Down", SpecialKey::kDown},
+        {L"左", L"Left", SpecialKey::kLeft},
+        {L"右", L"Right", SpecialKey::kRight},
+        {nullptr, L"Home", SpecialKey::kHome},
+        {nullptr, L"End", SpecialKey::kEnd},
+        {nullptr, L"Space", SpecialKey::kSpace},
+        {nullptr, L"Esc", SpecialKey::kEsc},
+        {nullptr, L"Backspace", SpecialKey::kBackspace},
+        {nullptr, L"Delete", SpecialKey::kDelete},
+        {nullptr, L"Ctrl+A", SpecialKey::kCtrlA},
     };
-    for (const auto& [keyName, key] : keys) {
-      if (!EqualsIgnoringAsciiCase(name, keyName)) continue;
+    for (const auto& [chinese, keyName, key] : keys) {
+      if (!EqualsIgnoringAsciiCase(name, keyName) && !(chinese && name == chinese)) continue;
       if (!noArgument()) return std::nullopt;
       item.kind = Kind::kKey;
       item.key = key;

@@ -13,7 +13,13 @@
 //     formatted when it is a date and a format is given, else as it stands.
 //   {年龄} ({Age}): whole years from the birth date to today.
 //   {今天[:FORMAT]} ({Today}): today's date, yyyy-MM-dd without a format.
-//   {Tab} {Shift+Tab} {Enter}: real key presses.
+//   {性别代码} ({SexCode}): 1 for 男, 2 for 女, else the sex as it stands.
+//   {民族代码} ({NationCode}): the nation's two-digit national code (汉 01 ..
+//     基诺 56), for the name with or without "族"; else as it stands.
+//   {民族全称} ({NationFull}): the nation's name with "族" (汉 gives 汉族).
+//   {Tab} {Shift+Tab} {Enter}, {Up} {Down} {Left} {Right} ({上} {下} {左}
+//     {右}), {Home} {End} {Space} {Esc} {Backspace} {Delete}, {Ctrl+A}:
+//     real key presses.
 //   {延时:N} ({Delay:N}): a pause of N ms, 0..5000.
 //   {{ and }}: literal braces.
 // FORMAT: yyyy (4-digit year), MM/M (month with/without leading zero),
@@ -24,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/CardField.h"
@@ -46,12 +53,34 @@ std::wstring FormatDate(const Date& date, std::wstring_view format);
 // year older on 1 March in other years. Nothing when today is before birth
 // or either date is not real.
 std::optional<int> AgeInYears(const Date& birth, const Date& today);
+// A date of the validity period: "yyyy.MM.dd" or "yyyyMMdd".
+std::optional<Date> ParseValidityDate(std::wstring_view text);
+// The start and end of a validity period "start-end", each without blanks
+// at its ends; without a dash the whole text is the start.
+std::pair<std::wstring_view, std::wstring_view> SplitValidity(std::wstring_view text);
+// The end of a validity period that never ends.
+inline constexpr const wchar_t* kValidityLongTerm = L"长期";
 
 // The Chinese placeholder name of a card field by its number ("姓名" for 0),
 // or "" for a number out of range.
 const wchar_t* FieldPlaceholderName(int field);
 
-enum class SpecialKey { kTab, kShiftTab, kEnter };
+enum class SpecialKey {
+  kTab,
+  kShiftTab,
+  kEnter,
+  kUp,
+  kDown,
+  kLeft,
+  kRight,
+  kHome,
+  kEnd,
+  kSpace,
+  kEsc,
+  kBackspace,
+  kDelete,
+  kCtrlA,
+};
 
 enum class StepKind { kText, kKey, kPause };
 
@@ -79,6 +108,9 @@ class Template {
     kToday,  // text: format
     kKey,    // key
     kDelay,  // ms
+    kSexCode,
+    kNationCode,
+    kNationFull,
   };
   struct Item {
     ItemKind kind = ItemKind::kText;

@@ -107,7 +107,7 @@ inline constexpr const wchar_t* kIniTextAfterSection =
 // %1 the section as written.
 inline constexpr const wchar_t* kIniUnknownSection =
     L"没有名为 %1 的节，此节中的各行均未采用。可用的节：[模板]、[输入]、[程序:程序文件名]、"
-    L"[隐私]、[站点]（或 [Templates]、[Typing]、[App:NAME]、[Privacy]、[Site]）。";
+    L"[隐私]、[站点]、[核验]（或 [Templates]、[Typing]、[App:NAME]、[Privacy]、[Site]、[Checks]）。";
 inline constexpr const wchar_t* kIniSiteInSharedFile =
     L"共享设置文件中不能有 [站点] 节（共享设置只能由各台电脑自己的 KeyEntry.ini 指定），"
     L"此节中的各行均未采用。";
@@ -326,5 +326,41 @@ inline constexpr const wchar_t* kCheckSharedInMemory = L"，使用 %1前读到�
 inline constexpr const wchar_t* kCheckSharedCopyFailed =
     L"；已有 %1无法保存副本 KeyEntry.shared.ini（程序文件夹不可写或文件被占用），"
     L"每次读取共享文件时再试";
+
+// Counter checks of a card read ([核验] of KeyEntry.ini) and the warning line
+// of the main window.
+inline constexpr const wchar_t* kIniChecksNames =
+    L"过期、未满、号码、提醒时不自动录入（或 Expired、UnderAge、IdNumber、HoldOnReadWhenWarned）";
+inline constexpr const wchar_t* kIniUnitYears = L"岁，0 表示不检查";
+inline constexpr const wchar_t* kWarnPrefix = L"注意：";
+inline constexpr const wchar_t* kWarnSeparator = L"；";
+// %1 the last day of the validity (yyyy.MM.dd).
+inline constexpr const wchar_t* kWarnExpired = L"证件已过期（有效期至%1）";
+// %1 the age asked for, %2 the holder's age.
+inline constexpr const wchar_t* kWarnUnderAge = L"未满%1岁（%2岁）";
+inline constexpr const wchar_t* kWarnNumberMalformed = L"身份证号含有不应有的字符";
+inline constexpr const wchar_t* kWarnCheckDigit = L"身份证号校验位不符";
+inline constexpr const wchar_t* kWarnBirthDiffers = L"身份证号与出生日期不一致";
+inline constexpr const wchar_t* kWarnSexDiffers = L"身份证号与性别不一致";
+// The self-check's line of the checks switched on.
+inline constexpr const wchar_t* kCheckChecks = L"核验：";
+inline constexpr const wchar_t* kCheckChecksExpired = L"证件过期";
+// %1 the age.
+inline constexpr const wchar_t* kCheckChecksUnderAge = L"未满 %1 岁";
+inline constexpr const wchar_t* kCheckChecksNumber = L"身份证号";
+inline constexpr const wchar_t* kCheckChecksNone = L"（未启用任何核验）";
+inline constexpr const wchar_t* kCheckChecksHold = L"；提醒时不自动录入";
+// The preview of the keys for forms.
+inline constexpr const wchar_t* kPreviewUp = L"↑";
+inline constexpr const wchar_t* kPreviewDown = L"↓";
+inline constexpr const wchar_t* kPreviewLeft = L"←";
+inline constexpr const wchar_t* kPreviewRight = L"→";
+inline constexpr const wchar_t* kPreviewHome = L"⇱";
+inline constexpr const wchar_t* kPreviewEnd = L"⇲";
+inline constexpr const wchar_t* kPreviewSpace = L"␣";
+inline constexpr const wchar_t* kPreviewEsc = L"⎋";
+inline constexpr const wchar_t* kPreviewBackspace = L"⌫";
+inline constexpr const wchar_t* kPreviewDelete = L"⌦";
+inline constexpr const wchar_t* kPreviewCtrlA = L"⌃A";
 
 }  // namespace keyentry

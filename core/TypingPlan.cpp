@@ -11,16 +11,52 @@ namespace {
 
 using input::KeyEvent;
 
-const input::KeyStroke& StrokeOf(SpecialKey key) {
+// The keys of the keys for forms: virtual key, set-1 scan code, whether it
+// is an extended key, and whether Ctrl is held around it.
+struct FormKey {
+  SpecialKey key;
+  std::uint16_t vk;
+  std::uint16_t scan;
+  bool extended;
+  bool ctrl;
+};
+constexpr FormKey kFormKeys[] = {
+    {SpecialKey::kUp, 0x26, 0x48, true, false},        // VK_UP
+    {SpecialKey::kDown, 0x28, 0x50, true, false},      // VK_DOWN
+    {SpecialKey::kLeft, 0x25, 0x4B, true, false},      // VK_LEFT
+    {SpecialKey::kRight, 0x27, 0x4D, true, false},     // VK_RIGHT
+    {SpecialKey::kHome, 0x24, 0x47, true, false},      // VK_HOME
+    {SpecialKey::kEnd, 0x23, 0x4F, true, false},       // VK_END
+    {SpecialKey::kSpace, 0x20, 0x39, false, false},    // VK_SPACE
+    {SpecialKey::kEsc, 0x1B, 0x01, false, false},      // VK_ESCAPE
+    {SpecialKey::kBackspace, 0x08, 0x0E, false, false},  // VK_BACK
+    {SpecialKey::kDelete, 0x2E, 0x53, true, false},    // VK_DELETE
+    {SpecialKey::kCtrlA, 0x41, 0x1E, false, true},     // Ctrl+'A'
+};
+
+// A real press of the key: {Tab}, {Shift+Tab} and {Enter} as the input
+// plan makes them, the keys for forms with their extended flag and Ctrl.
+void AppendSpecialKey(std::vector<KeyEvent>& events, SpecialKey key) {
   switch (key) {
-    case SpecialKey::kShiftTab:
-      return input::kShiftTabStroke;
-    case SpecialKey::kEnter:
-      return input::kEnterStroke;
     case SpecialKey::kTab:
+      return input::AppendKeyPress(events, input::kTabStroke);
+    case SpecialKey::kShiftTab:
+      return input::AppendKeyPress(events, input::kShiftTabStroke);
+    case SpecialKey::kEnter:
+      return input::AppendKeyPress(events, input::kEnterStroke);
+    default:
       break;
   }
-  return input::kTabStroke;
+  for (const FormKey& k : kFormKeys) {
+    if (k.key != key) continue;
+    const std::uint32_t extended = k.extended ? input::kFlagExtendedKey : 0u;
+    if (k.ctrl) events.push_back(KeyEvent{input::kControlVk, input::kControlScan, 0});
+    events.push_back(KeyEvent{k.vk, k.scan, extended});
+    events.push_back(KeyEvent{k.vk, k.scan, extended | input::kFlagKeyUp});
+    if (k.ctrl) {
+      events.push_back(KeyEvent{input::kControlVk, input::kControlScan, input::kFlagKeyUp});
+    }
+  }
 }
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -42,7 +78,7 @@ class PlanBuilder {
       case StepKind::kText:
         return Text(step.text);
       case StepKind::kKey:
-        input::AppendKeyPress(current_, StrokeOf(step.key));
+        AppendSpecialKey(current_, step.key);
         if (charDelayMs_ > 0) EndChunk(charDelayMs_);
         return;
       case StepKind::kPause:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/CardChecks.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
 
@@ -50,6 +51,8 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
                                             const Date& today) {
   const SettingsContent* settings = table.settings.get();
   if (!settings || !HoldsCard(table)) return std::nullopt;
+  // A warned card waits for the operator's keys (提醒时不自动录入).
+  if (HoldsOnRead(table.values, settings->checks, today)) return std::nullopt;
   const Template* onRead = settings->OnReadFor(program);
   if (!onRead) return std::nullopt;
   TypingEntry entry;

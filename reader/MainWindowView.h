@@ -2,6 +2,8 @@
 // What the reading logic needs of the main window.
 #include <string>
 
+#include "core/Template.h"
+
 namespace keyentry {
 
 constexpr unsigned kPollPeriodMs = 300;
@@ -19,6 +21,11 @@ class MainWindowView {
   // Empties the photo box, as it is before the first card; the window's copy
   // of the photo is wiped.
   virtual void ClearPhoto() = 0;
+  // The warning line of the card shown (text beginning "注意："), or empty
+  // to hide it; beep: a warning beep goes with it.
+  virtual void ShowCardWarning(const std::wstring& text, bool beep) = 0;
+  // Today by the local clock, for the checks of a card.
+  virtual Date Today() const = 0;
 };
 
 }  // namespace keyentry

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "core/CardChecks.h"
 #include "core/IdNumberMask.h"
 #include "core/Texts.h"
 #include "core/Wipe.h"
@@ -47,6 +48,14 @@ struct WipedCard {
   }
 };
 
+// The warning line for the card held now, by the checks of [核验]; with a
+// beep when it is a new card with a warning.
+void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
+  const std::wstring warning =
+      WarningText(CheckCard(maths.CardFields(), maths.Settings().checks, view.Today()));
+  view.ShowCardWarning(warning, newCard && !warning.empty());
+}
+
 // Reads the card whose files the library has just written. A missing text
 // file, or one with fewer than eight lines, is a failed read: nothing of it
 // is shown or stored, so the card before stays whole (a part of a text
@@ -67,8 +76,9 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
     maths.SetCardField(k, std::move(taken.card.fields[k]));
   }
   maths.PublishHookTable();
-  maths.CardTaken(nowMs);
+  const bool newCard = maths.CardTaken(nowMs);
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  ShowCardChecks(maths, view, newCard);
   return true;
 }
 
@@ -108,6 +118,7 @@ void ClearCard(Maths& maths, MainWindowView& view) {
   maths.ClearCardFields();
   for (int k = 0; k < kCardFieldCount; ++k) view.ShowCardField(k, std::wstring());
   view.ClearPhoto();
+  view.ShowCardWarning(std::wstring(), false);
 }
 
 bool ClearCardWhenDue(CardRetention& retention, Maths& maths, MainWindowView& view,
@@ -127,6 +138,7 @@ void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowVie
     WipeText(shown);
   }
   if (privacy.deleteCardFiles) DeleteCardFiles(ports);
+  ShowCardChecks(maths, view, false);
 }
 
 void ForgetCardAtExit(const ReadingPorts& ports, Maths& maths) {

@@ -37,12 +37,14 @@ void ToggleReading(Maths& maths, MainWindowView& view);
 // With the privacy settings: the ID number is shown masked (MaskIdNumber)
 // and stored whole; after every successful read of the library both card
 // files are deleted (DeleteCardFiles), once the program has read them.
+// With the checks of [核验] a whole card gets its warning line (or an empty
+// one), and a new card with a warning a warning beep.
 // True when card fields were taken and shown (the card's retention starts
 // again).
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs);
 
-// Forgets the card shown: the eight value labels and the photo box are
-// emptied, and the values keys and templates type are wiped and left never
+// Forgets the card shown: the eight value labels, the photo box and the
+// warning line are emptied, and the values keys and templates type are wiped and left never
 // filled (assigned keys are swallowed and type nothing, as before the first
 // card).
 void ClearCard(Maths& maths, MainWindowView& view);
@@ -54,7 +56,8 @@ bool ClearCardWhenDue(CardRetention& retention, Maths& maths, MainWindowView& vi
 
 // After each load of KeyEntry.ini: the ID number label follows the mask
 // setting, and with DeleteCardFiles card files left in the folder (by a read
-// before the setting was on, or a program that ended abruptly) are deleted.
+// before the setting was on, or a program that ended abruptly) are deleted;
+// the warning line follows the checks (without a beep).
 void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowView& view);
 
 // At exit: with DeleteCardFiles both card files are deleted; the program's

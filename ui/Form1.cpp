@@ -10,7 +10,9 @@
 #include "core/TextTools.h"
 #include "core/Texts.h"
 #include "core/Wipe.h"
+#include "platform/HookTyping.h"
 #include "platform/Notepad.h"
+#include "platform/TypingThread.h"
 #include "platform/Win32Text.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
@@ -42,6 +44,11 @@ constexpr DWORD kMinSharedPeriodMs = 100;
 // been quiet this long.
 constexpr UINT kSettingsQuietMs = 300;
 constexpr COLORREF kClockBackground = RGB(0xE0, 0xE0, 0xE0);
+// The warning line: dark red on light yellow, in the gap between the ID
+// number and the issuing authority, across the window.
+constexpr COLORREF kWarningText = RGB(0xC0, 0x00, 0x00);
+constexpr COLORREF kWarningBackground = RGB(0xFF, 0xF4, 0xC0);
+constexpr TwipRect kWarningRect{120, 5190, 7635, 315};
 
 static_assert(IDC_CAPTION_VALIDITY == IDC_CAPTION_NAME + kCardFieldCount - 1,
               "caption ids follow one another in field order");
@@ -189,6 +196,9 @@ void Form1::CreateControls() {
                          kLblInitRect, IDC_STATUS, newSongTi_.get(), dpi);
   LblTime_ = CreateChild(hwnd_, L"STATIC", kClockInitial, SS_OWNERDRAW | SS_NOPREFIX | WS_BORDER,
                          kLblTimeRect, IDC_CLOCK, newSongTi_.get(), dpi);
+  warning_ = CreateChild(hwnd_, L"STATIC", L"", SS_OWNERDRAW | SS_NOPREFIX, kWarningRect,
+                         IDC_CARD_WARNING, songTi_.get(), dpi);
+  ::ShowWindow(warning_, SW_HIDE);
 }
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -515,6 +525,18 @@ void Form1::DrawItem(const DRAWITEMSTRUCT& item) {
     ::BitBlt(item.hDC, 0, 0, photoSize_.cx, photoSize_.cy, memory.get(), 0, 0, SRCCOPY);
     return;
   }
+  if (item.hwndItem == warning_) {
+    const UniqueBrush background(::CreateSolidBrush(kWarningBackground));
+    ::FillRect(item.hDC, &item.rcItem, background.get());
+    std::wstring text = WindowText(warning_);
+    RECT r = item.rcItem;
+    r.left += 4;
+    ::SetBkMode(item.hDC, TRANSPARENT);
+    ::SetTextColor(item.hDC, kWarningText);
+    ::DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    return;
+  }
   const bool clock = item.hwndItem == LblTime_;
   DrawLabel(item, clock ? kClockBackground : ::GetSysColor(COLOR_BTNFACE), clock);
 }
@@ -604,6 +626,15 @@ void Form1::ShowPhoto(const std::wstring& path) {
   ::InvalidateRect(ImagPer_, nullptr, FALSE);
   ::UpdateWindow(hwnd_);
 }
+
+void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
+  SetLabelText(warning_, text);
+  ::ShowWindow(warning_, text.empty() ? SW_HIDE : SW_SHOWNA);
+  // On the interface thread, never in the keyboard hook.
+  if (beep) WarningBeep();
+}
+
+Date Form1::Today() const { return LocalToday(); }
 
 void Form1::ForgetPhoto() {
   if (photoBits_) ::SecureZeroMemory(photoBits_, photoBitsSize_);

@@ -54,6 +54,8 @@ class Form1 : public MainWindowView {
   void ShowCardField(int field, const std::wstring& text) override;
   void ShowPhoto(const std::wstring& path) override;
   void ClearPhoto() override;
+  void ShowCardWarning(const std::wstring& text, bool beep) override;
+  Date Today() const override;
 
  private:
   template <typename T>
@@ -106,6 +108,7 @@ class Form1 : public MainWindowView {
   HWND ComExit_ = nullptr;
   HWND LblInit_ = nullptr;
   HWND LblTime_ = nullptr;
+  HWND warning_ = nullptr;  // the card's warning line
   HWND focusWhenDeactivated_ = nullptr;  // the control to give the focus back to
   UniqueFont songTi_;
   UniqueFont newSongTi_;

@@ -208,6 +208,14 @@ class FakeView : public MainWindowView {
   }
   void ClearPhoto() override { ++photoClears; }
   int photoClears = 0;
+  std::wstring warning;  // the warning line
+  int beeps = 0;
+  Date today{2024, 5, 20};
+  void ShowCardWarning(const std::wstring& text, bool beep) override {
+    warning = text;
+    beeps += beep ? 1 : 0;
+  }
+  Date Today() const override { return today; }
 };
 
 // The core wired to fakes, as the program wires it to Windows.

@@ -195,6 +195,30 @@ TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
   }
 }
 
+TEST(SelfCheckLines, TheChecksSwitchedOnGetALineOfTheirOwn) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"[核验]\n过期 = 否\n", nullptr},
+      {L"[核验]\n过期 = 是\n号码 = 是\n", L"核验：证件过期、身份证号"},
+      {L"[核验]\n未满 = 18\n提醒时不自动录入 = 是\n", L"核验：未满 18 岁；提醒时不自动录入"},
+      {L"[核验]\n提醒时不自动录入 = 是\n", L"核验：（未启用任何核验）；提醒时不自动录入"},
+  };
+  for (const auto& [ini, line] : cases) {
+    const SettingsContent settings = Parsed(ini);
+    SelfCheckFacts facts = Working();
+    facts.settingsFound = true;
+    facts.settings = &settings;
+    const std::vector<std::wstring> lines = SelfCheckLines(facts);
+    ASSERT_EQ(lines.size(), line ? 10u : 9u) << ini;
+    if (line) {
+      EXPECT_EQ(lines[9], line);
+    }
+  }
+  const ParsedTemplate keys = ParseTemplate(L"{民族代码}{Down}{Enter}{Ctrl+A}{Space}");
+  CardFieldValues card;
+  card[2] = L"汉";
+  EXPECT_EQ(RenderSteps(keys.value.Expand(card, Date{2024, 5, 1}, 0)), L"01↓↵⌃A␣");
+}
+
 TEST(SelfCheckLines, ProblemsBeyondTenAreCounted) {
   std::wstring text = L"[输入]\n";
   for (int i = 0; i < 12; ++i) text += L"x\n";

@@ -176,8 +176,8 @@ TEST(SettingsProblems, EachBadLineWithItsNumberAndTheRestApplies) {
                 {24, L"“读后删除卡片文件”的值应为 是 或 否（或 yes、no）。"},
                 {25,
                  L"没有名为 [其他] 的节，此节中的各行均未采用。可用的节：[模板]、[输入]、"
-                 L"[程序:程序文件名]、[隐私]、[站点]（或 [Templates]、[Typing]、[App:NAME]、"
-                 L"[Privacy]、[Site]）。"},
+                 L"[程序:程序文件名]、[隐私]、[站点]、[核验]（或 [Templates]、[Typing]、"
+                 L"[App:NAME]、[Privacy]、[Site]、[Checks]）。"},
                 {27, L"缺少程序文件名，应写成例如 [程序:notepad.exe]，此节中的各行均未采用。"},
                 {28, L"只写程序文件名（例如 notepad.exe），不要写文件夹，此节中的各行均未采用。"},
             }));

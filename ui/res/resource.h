@@ -34,6 +34,10 @@
 #define IDC_STATUS 144
 #define IDC_CLOCK 145
 
+// Main window: the warning line of the card's checks, between the ID number
+// and the issuing authority; hidden while there is no warning.
+#define IDC_CARD_WARNING 146
+
 // Main window: items of the system menu, in their order there. System
 // commands are multiples of 16 below 0xF000. Site scripts post them as
 // WM_SYSCOMMAND to the main window: the numbers stay as they are.
