@@ -21,6 +21,8 @@ add_library(keyentry_platform STATIC
   platform/MessagePump.cpp
   platform/Notepad.cpp
   platform/ReaderDll.cpp
+  platform/ReaderProcess.cpp
+  platform/ReaderService.cpp
   platform/SendStrDll.cpp
   platform/StartupShortcut.cpp
   platform/TypingThread.cpp
@@ -66,11 +68,18 @@ target_compile_options(KeyEntry PRIVATE -Wall -Wextra)
 target_link_options(KeyEntry PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
 target_link_libraries(KeyEntry PRIVATE keyentry_ui)
 
+# The reader helper: the one process that loads ostra.dll.
+add_executable(KeyEntryReader WIN32 readerhost/main.cpp)
+target_compile_options(KeyEntryReader PRIVATE -Wall -Wextra)
+target_link_options(KeyEntryReader PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
+target_link_libraries(KeyEntryReader PRIVATE keyentry_platform)
+add_dependencies(KeyEntry KeyEntryReader)
+
 add_subdirectory(sendstr)
 add_subdirectory(ostra-sim)
 
 # Release binaries carry no symbol tables.
-foreach(t KeyEntry sendstr ostra_sim)
+foreach(t KeyEntry KeyEntryReader sendstr ostra_sim)
   target_link_options(${t} PRIVATE $<$<CONFIG:Release>:-s>)
 endforeach()
 

@@ -99,7 +99,8 @@ PollAnswer CallReaderForPoll(ReaderLibrary& reader) {
   try {
     answer.cardFound = ReaderSucceeded(reader.Authenticate());
     answer.answered = true;
-    answer.cardRead = answer.cardFound && ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto));
+    answer.cardRead =
+        answer.cardFound && ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto));
   } catch (const ReaderUnavailable& e) {
     answer.trouble = e.trouble();
   } catch (const std::exception&) {
