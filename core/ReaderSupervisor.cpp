@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/Texts.h"
+
 namespace keyentry {
 
 namespace {
@@ -21,6 +23,19 @@ std::uint32_t RestartPauseMs(unsigned failures) {
   std::uint32_t pause = 1000;
   for (unsigned n = 2; n < failures && pause < kLongestPauseMs; ++n) pause *= 2;
   return pause < kLongestPauseMs ? pause : kLongestPauseMs;
+}
+
+const wchar_t* TroubleReason(ReaderTrouble trouble) {
+  switch (trouble) {
+    case ReaderTrouble::kCrashed:
+      return kReasonCrashed;
+    case ReaderTrouble::kNoAnswer:
+      return kReasonNoAnswer;
+    case ReaderTrouble::kCannotStart:
+      return kReasonCannotStart;
+    default:
+      return L"";
+  }
 }
 
 SupervisedReader::SupervisedReader(HelperProcess& process, MonotonicClock& clock,

@@ -96,6 +96,9 @@ struct ReaderDeadlines {
 // 1 s, 2 s, 4 s, ... up to 30 s.
 std::uint32_t RestartPauseMs(unsigned failures);
 
+// The reason of a failure in the self-check's words (empty for none).
+const wchar_t* TroubleReason(ReaderTrouble trouble);
+
 // What the self-check shows of the helper.
 struct ReaderHelperFacts {
   bool running = false;

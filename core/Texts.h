@@ -323,6 +323,7 @@ inline constexpr const wchar_t* kStatusReaderReconnecting = L"读卡器未连接
 inline constexpr const wchar_t* kStatusSearchFailed =
     L"读卡器无响应，未能打开端口。请检查读卡器后再点击“开始读卡”。";
 inline constexpr const wchar_t* kCheckReaderProcess = L"读卡进程：";
+inline constexpr const wchar_t* kReaderHelperName = L"KeyEntryReader.exe ";
 // %1 how often it was restarted, %2 the last reason.
 inline constexpr const wchar_t* kCheckHelperRunning = L"运行中";
 inline constexpr const wchar_t* kCheckHelperNotRunning = L"未运行";
