@@ -89,6 +89,8 @@ endif()
 
 # Benchmarks run under Wine by scripts/bench.sh (not tests).
 add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
+add_executable(reader_helper_bench tests/winbench/ReaderHelperBench.cpp)
+target_link_libraries(reader_helper_bench PRIVATE keyentry_platform)
 add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
 add_executable(startup_bench tests/winbench/StartupBench.cpp)
 add_executable(typing_bench tests/winbench/TypingBench.cpp)
@@ -104,12 +106,12 @@ target_link_libraries(sendstr_bench PRIVATE keyentry_platform)
 target_link_libraries(startup_bench PRIVATE keyentry_platform)
 target_link_libraries(typing_bench PRIVATE keyentry_platform)
 target_link_libraries(window_bench PRIVATE keyentry_platform)
-foreach(t poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
+foreach(t poll_tick_bench reader_helper_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
           MinimalWindowPlain MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
-add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
+add_custom_target(winbench DEPENDS poll_tick_bench reader_helper_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
                                   MinimalWindowPlain MinimalWindowButton
-                                  KeyEntry sendstr ostra_sim win_tests)
+                                  KeyEntry KeyEntryReader sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

@@ -32,7 +32,7 @@ if [ "$KEYENTRY_WIN_PRESET" = win64 ]; then
 fi
 bin=build/$KEYENTRY_WIN_PRESET/bin
 echo "== Under Wine"
-for b in sendstr_bench poll_tick_bench startup_bench typing_bench window_bench; do
+for b in sendstr_bench poll_tick_bench reader_helper_bench startup_bench typing_bench window_bench; do
   scripts/wine-run "$bin/$b.exe"
 done
 
