@@ -83,14 +83,23 @@ bool ReaderProcess::Start() {
 
   const std::wstring path = PathInFolder(folder_, kReaderHelperFileName);
   std::vector<std::wstring> names{path};
-  // A path too long for CreateProcess: its short form.
-  std::wstring shortPath(32768, L'\0');
-  const DWORD n = ::GetShortPathNameW(ExtendedLengthPath(path).c_str(), &shortPath[0],
-                                      static_cast<DWORD>(shortPath.size()));
-  if (n > 0 && n < shortPath.size()) {
+  // A path too long for CreateProcess: its short form, or the bare name in
+  // the current folder (which the program made its own folder at start).
+  for (const std::wstring& form : {ExtendedLengthPath(path), path}) {
+    std::wstring shortPath(32768, L'\0');
+    const DWORD n =
+        ::GetShortPathNameW(form.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
+    if (n == 0 || n >= shortPath.size()) continue;
     shortPath.resize(n);
     if (shortPath.rfind(L"\\\\?\\", 0) == 0) shortPath.erase(0, 4);
     if (shortPath != path) names.push_back(shortPath);
+  }
+  std::wstring current(32768, L'\0');
+  const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(current.size()), &current[0]);
+  current.resize(length < current.size() ? length : 0);
+  if (!current.empty() && (current.back() == L'\\' || current.back() == L'/')) current.pop_back();
+  if (!current.empty() && ::lstrcmpiW(current.c_str(), folder_.c_str()) == 0) {
+    names.push_back(kReaderHelperFileName);
   }
   PROCESS_INFORMATION pi{};
   bool started = false;
