@@ -57,9 +57,14 @@ keyentry_demo_switch("本文件原样不改变程序的任何行为；" "演示�
 string(REPLACE "\n" "\r\n" _demo_ini "${_demo_ini}")
 file(WRITE ${_pkg_dir}/demo/KeyEntry.ini "${_demo_ini}")
 
-# Top level: the program and its text-sending library, and the guide.
-install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:KeyEntryReader> $<TARGET_FILE:sendstr>
-  DESTINATION . COMPONENT ${_pkg_component})
+# The program files installed into the program folder, by the zip and by the
+# installation package alike: the one list to extend.
+set(KEYENTRY_PROGRAM_FILES $<TARGET_FILE:KeyEntry> $<TARGET_FILE:KeyEntryReader>
+                            $<TARGET_FILE:sendstr>)
+set(KEYENTRY_PROGRAM_TARGETS KeyEntry KeyEntryReader sendstr)
+
+# Top level: the program, its reader helper and its text-sending library, and the guide.
+install(PROGRAMS ${KEYENTRY_PROGRAM_FILES} DESTINATION . COMPONENT ${_pkg_component})
 install(FILES "${_pkg_dir}/使用说明.txt" DESTINATION . COMPONENT ${_pkg_component})
 
 # demo/: the same program with the simulated reader and its invented cards.
@@ -72,6 +77,8 @@ install(FILES ${OSTRA_SIM_DEMO_DIR}/ports.txt ${OSTRA_SIM_DEMO_DIR}/card.txt
   DESTINATION demo/reader-sim COMPONENT ${_pkg_component})
 install(DIRECTORY ${OSTRA_SIM_DEMO_DIR}/cards
   DESTINATION demo/reader-sim COMPONENT ${_pkg_component})
+
+include(${CMAKE_SOURCE_DIR}/cmake/Installer.cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME KeyEntry)

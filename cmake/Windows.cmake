@@ -32,7 +32,8 @@ add_library(keyentry_platform STATIC
   platform/Win32Text.cpp
 )
 # ole32 and shell32: the shell link object of the Startup folder's shortcut.
-target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32)
+# advapi32: the user profiles' Startup folders.
+target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32 advapi32)
 target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
 
 set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)
@@ -51,6 +52,7 @@ add_library(keyentry_ui STATIC
   ui/Form1.cpp
   ui/frmOptions.cpp
   ui/frmSelfCheck.cpp
+  ui/InstallJobs.cpp
 )
 target_compile_options(keyentry_ui PRIVATE -Wall -Wextra)
 # The version of project(), also in the version resource, for the self-check.

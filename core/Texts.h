@@ -332,5 +332,12 @@ inline constexpr const wchar_t* kCheckHelperLastReason = L"，最近一次原因
 inline constexpr const wchar_t* kReasonCrashed = L"读卡库崩溃";
 inline constexpr const wchar_t* kReasonNoAnswer = L"读卡库调用超时";
 inline constexpr const wchar_t* kReasonCannotStart = L"KeyEntryReader.exe 无法启动";
+// The installation package: the system menu's item when the package made
+// the Startup shortcut for all users (AUTOSTART=1), and the message when it
+// is chosen. %1 the shortcut's full path.
+inline constexpr const wchar_t* kMenuStartAtLogonByInstaller = L"开机时自动运行（安装时已设置）";
+inline constexpr const wchar_t* kMsgStartAtLogonByInstaller =
+    L"开机时自动运行是安装本程序时为本机所有用户设置的（快捷方式 %1），在这里不能关闭。"
+    L"要关闭它，请管理员用 AUTOSTART=0 重新安装本程序。";
 
 }  // namespace keyentry

@@ -78,10 +78,14 @@ class TaskMemoryText {
 constexpr GUID kStartupFolder = {
     0xB97D20BB, 0xF46A, 0x4C97, {0xBA, 0x10, 0x5E, 0x36, 0x08, 0x43, 0x08, 0x54}};
 
-// The shortcut's full path in the current user's Startup folder.
-std::optional<std::wstring> ShortcutPath(DWORD folderFlags) {
+// FOLDERID_CommonStartup.
+constexpr GUID kCommonStartupFolder = {
+    0x82A5EA35, 0xD9CD, 0x47C5, {0x96, 0x29, 0xE1, 0x5D, 0x2F, 0x71, 0x4E, 0x6E}};
+
+// The shortcut's full path in the current user's (or the common) Startup folder.
+std::optional<std::wstring> ShortcutPath(DWORD folderFlags, const GUID& which = kStartupFolder) {
   TaskMemoryText folder;
-  if (FAILED(::SHGetKnownFolderPath(kStartupFolder, folderFlags, nullptr, folder.Receive())) ||
+  if (FAILED(::SHGetKnownFolderPath(which, folderFlags, nullptr, folder.Receive())) ||
       !folder.get()) {
     return std::nullopt;
   }
@@ -125,6 +129,16 @@ bool StartupShortcut::StartsThisProgram() const {
   return target && SameFilePath(*target, program_);
 }
 
+bool StartupShortcut::InstalledForAllUsers() const {
+  const std::optional<std::wstring> path = ShortcutPath(KF_FLAG_DONT_VERIFY, kCommonStartupFolder);
+  const std::optional<std::wstring> target = path ? ShortcutTarget(*path) : std::nullopt;
+  return target && SameFilePath(*target, program_);
+}
+
+std::wstring StartupShortcut::AllUsersPath() const {
+  return ShortcutPath(KF_FLAG_DONT_VERIFY, kCommonStartupFolder).value_or(kStartupShortcutName);
+}
+
 bool StartupShortcut::Create() const {
   const ComScope com;
   const std::optional<std::wstring> path = ShortcutPath(KF_FLAG_CREATE);
@@ -144,6 +158,49 @@ bool StartupShortcut::Remove() const {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   return !Untouchable(attributes) && ::DeleteFileW(ExtendedLengthPath(*path).c_str()) != 0;
+}
+
+int RemoveUsersStartupShortcuts(const std::wstring& program) {
+  std::vector<std::wstring> shortcuts;
+  if (auto own = ShortcutPath(KF_FLAG_DONT_VERIFY)) shortcuts.push_back(*own);
+  // Each profile's own Startup folder, where it usually lies in the profile:
+  // an installation runs as an administrator or the system, not as the
+  // operator who made the shortcut.
+  HKEY profiles = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                      KEY_READ | KEY_WOW64_64KEY, &profiles) == ERROR_SUCCESS) {
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD nameLength = 256;
+      if (::RegEnumKeyExW(profiles, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      // REG_EXPAND_SZ comes expanded (asking for that type itself would
+      // only be refused).
+      wchar_t raw[MAX_PATH] = {};
+      DWORD size = sizeof raw - sizeof(wchar_t);
+      if (::RegGetValueW(profiles, name, L"ProfileImagePath", RRF_RT_REG_SZ, nullptr, raw, &size) !=
+          ERROR_SUCCESS) {
+        continue;
+      }
+      shortcuts.push_back(
+          std::wstring(raw) +
+          L"\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\" +
+          kStartupShortcutName);
+    }
+    ::RegCloseKey(profiles);
+  }
+  int removed = 0;
+  for (const std::wstring& shortcut : shortcuts) {
+    const std::optional<std::wstring> target = ShortcutTarget(shortcut);
+    if (target && SameFilePath(*target, program) && !Untouchable(Attributes(shortcut)) &&
+        ::DeleteFileW(ExtendedLengthPath(shortcut).c_str())) {
+      ++removed;
+    }
+  }
+  return removed;
 }
 
 std::optional<std::wstring> ShortcutTarget(const std::wstring& shortcut) {

@@ -27,10 +27,22 @@ class StartupShortcut {
   // Deletes the shortcut unless it is read-only; true when it is gone.
   bool Remove() const;
 
+  // The shortcut of the same name in the common Startup folder, which the
+  // installation package makes for every user (AUTOSTART=1): whether it
+  // starts this very program, and its full path.
+  bool InstalledForAllUsers() const;
+  std::wstring AllUsersPath() const;
+
  private:
   std::wstring program_;
   std::wstring folder_;
 };
+
+// Deletes the shortcuts KeyEntry.lnk that start program in the current
+// user's Startup folder and in the Startup folder of each user profile of
+// the PC (in its usual place within the profile); others' and read-only ones
+// stay. How many were deleted.
+int RemoveUsersStartupShortcuts(const std::wstring& program);
 
 // The program a shortcut file starts; nothing when there is no such file
 // or it is no shortcut.

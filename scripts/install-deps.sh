@@ -12,6 +12,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   zip unzip python3
+  wixl msitools
 )
 
 SUDO=""

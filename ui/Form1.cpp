@@ -16,6 +16,7 @@
 #include "reader/Reading.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
+#include "ui/InstallJobs.h"
 #include "ui/layout/BitmapFile.h"
 #include "ui/layout/Clock.h"
 #include "ui/layout/Layout.h"
@@ -91,15 +92,6 @@ constexpr SystemMenuItem kSystemMenuItems[] = {
     {IDM_SELF_CHECK, kMenuSelfCheck},
     {IDM_START_AT_LOGON, kMenuStartAtLogon},
 };
-
-// The example KeyEntry.ini of the program's resources (empty if missing).
-std::string SettingsExample(HINSTANCE instance) {
-  HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SETTINGS_EXAMPLE), RT_RCDATA);
-  HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
-  const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  if (!data) return std::string();
-  return std::string(static_cast<const char*>(data), ::SizeofResource(instance, found));
-}
 
 bool FileMissing(const std::wstring& path) {
   if (::GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -438,11 +430,22 @@ void Form1::AddSystemMenuItems() {
 }
 
 void Form1::ShowStartAtLogon() {
-  ::CheckMenuItem(::GetSystemMenu(hwnd_, FALSE), IDM_START_AT_LOGON,
-                  MF_BYCOMMAND | (startAtLogon_.StartsThisProgram() ? MF_CHECKED : MF_UNCHECKED));
+  // The installation's shortcut for all users shows in the item's text.
+  const bool installed = startAtLogon_.InstalledForAllUsers();
+  const bool on = installed || startAtLogon_.StartsThisProgram();
+  ::ModifyMenuW(::GetSystemMenu(hwnd_, FALSE), IDM_START_AT_LOGON,
+                MF_BYCOMMAND | MF_STRING | (on ? MF_CHECKED : MF_UNCHECKED), IDM_START_AT_LOGON,
+                installed ? kMenuStartAtLogonByInstaller : kMenuStartAtLogon);
 }
 
 void Form1::ToggleStartAtLogon() {
+  // The installation's shortcut is an administrator's to change.
+  if (startAtLogon_.InstalledForAllUsers()) {
+    app_.Messages().ShowMessage(
+        Substitute(kMsgStartAtLogonByInstaller, {startAtLogon_.AllUsersPath()}));
+    ShowStartAtLogon();
+    return;
+  }
   // As the shortcut is now, whatever the mark shows: another copy's shortcut
   // is replaced, and only this program's is deleted.
   if (startAtLogon_.StartsThisProgram()) {

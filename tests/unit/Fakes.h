@@ -82,7 +82,22 @@ class Cp936Codec : public TextCodec {
     out.resize(out.size() - outLeft / sizeof(wchar_t));
     return out;
   }
-  std::string ToAnsi(std::wstring_view) const override { return {}; }
+  // Characters code page 936 lacks become "?", as Windows writes them.
+  std::string ToAnsi(std::wstring_view text) const override {
+    std::string out;
+    for (const wchar_t c : text) {
+      iconv_t cd = iconv_open("CP936", "WCHAR_T");
+      wchar_t one = c;
+      char bytes[8];
+      char* inPtr = reinterpret_cast<char*>(&one);
+      char* outPtr = bytes;
+      std::size_t inLeft = sizeof one, outLeft = sizeof bytes;
+      const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+      iconv_close(cd);
+      out += ok ? std::string(bytes, sizeof bytes - outLeft) : std::string("?");
+    }
+    return out;
+  }
 };
 
 class FakeMessages : public MessageSink {

@@ -210,6 +210,14 @@ Program::Program(const Sandbox& sandbox, const std::wstring& currentFolder,
                    &pi_);
 }
 
+Program::Program(const std::wstring& exePath) {
+  std::wstring command = L"\"" + exePath + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                   ProgramFolder().c_str(), &si, &pi_);
+}
+
 Program::~Program() {
   if (pi_.hProcess) {
     if (Running()) {

@@ -79,6 +79,9 @@ class Program {
   // the program under another name in the sandbox.
   explicit Program(const Sandbox& sandbox, const std::wstring& currentFolder = L"",
                    const std::wstring& exeName = L"KeyEntry.exe");
+  // A program installed elsewhere (by the installation package), by its
+  // full path, started in the folder of this test executable.
+  explicit Program(const std::wstring& exePath);
   ~Program();  // ends the process if a test left it running
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

@@ -41,11 +41,12 @@ std::pair<std::wstring, std::wstring> ReadShortcut(const std::wstring& path) {
   return {program, folder};
 }
 
-// The Startup folder's KeyEntry.lnk, removed before and after the test.
+// The Startup folder's KeyEntry.lnk (the user's, or the common one, where
+// the installation package puts its own), removed before and after the test.
 struct StartupShortcutFile {
-  StartupShortcutFile() {
+  explicit StartupShortcutFile(REFKNOWNFOLDERID which = FOLDERID_Startup) {
     PWSTR folder = nullptr;
-    ::SHGetKnownFolderPath(FOLDERID_Startup, 0, nullptr, &folder);
+    ::SHGetKnownFolderPath(which, KF_FLAG_CREATE, nullptr, &folder);
     path = std::wstring(folder ? folder : L"") + L"\\KeyEntry.lnk";
     ::CoTaskMemFree(folder);
     Remove();
@@ -127,6 +128,51 @@ TEST(StartAtLogon, CheckCreatesTheShortcutAndUncheckRemovesIt) {
   EXPECT_EQ(Win32FileStore().ReadAll(shortcut.path), before);
   EXPECT_EQ(ReadShortcut(shortcut.path), theCopy);
   EXPECT_EQ(mark(), 0u);
+}
+
+// The installation package's shortcut for all users (AUTOSTART=1) in the
+// common Startup folder: the item is checked and says so, and choosing it
+// explains instead of touching that shortcut or making one of the user's.
+TEST(StartAtLogon, TheInstallationsShortcutForAllUsersIsShownAndLeftAlone) {
+  const ScopedEnvironment seams(L"KEYENTRY_TEST_SEAMS", L"1");
+  const StartupShortcutFile own;
+  const StartupShortcutFile common(FOLDERID_CommonStartup);
+  Sandbox box;
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8);
+  {
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                       reinterpret_cast<void**>(&link));
+    const std::unique_ptr<IShellLinkW, Release> linkOwner(link);
+    ASSERT_TRUE(link);
+    link->SetPath(box.Path(L"KeyEntry.exe").c_str());
+    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    const std::unique_ptr<IPersistFile, Release> fileOwner(file);
+    ASSERT_TRUE(file && SUCCEEDED(file->Save(common.path.c_str(), TRUE)));
+  }
+  ::CoUninitialize();
+  Program program(box);
+  HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  const auto items = SystemMenuItems(main);
+  ASSERT_FALSE(items.empty());
+  EXPECT_EQ(items.back(), std::make_pair(static_cast<UINT>(IDM_START_AT_LOGON),
+                                         std::wstring(L"开机时自动运行（安装时已设置）")));
+  EXPECT_EQ(SystemMenuItemState(main, IDM_START_AT_LOGON), static_cast<UINT>(MFS_CHECKED));
+
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutW(main, WM_SYSCOMMAND, IDM_START_AT_LOGON, 0, SMTO_NORMAL, 300, &result);
+  EXPECT_TRUE(WaitFor([&] { return program.AnswerMessageBoxes() > 0; }, 5000));
+  ASSERT_EQ(program.Messages().size(), 1u);
+  EXPECT_EQ(program.Messages()[0], L"开机时自动运行是安装本程序时为本机所有用户设置的（快捷方式 " +
+                                       common.path +
+                                       L"），在这里不能关闭。要关闭它，请管理员用 AUTOSTART=0 "
+                                       L"重新安装本程序。");
+  EXPECT_EQ(ReadShortcut(common.path).first, box.Path(L"KeyEntry.exe"));
+  EXPECT_EQ(::GetFileAttributesW(own.path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(SystemMenuItemState(main, IDM_START_AT_LOGON), static_cast<UINT>(MFS_CHECKED));
 }
 
 }  // namespace
