@@ -3,10 +3,12 @@
 # top-level CMakeLists.txt). The zip has no top-level folder: its files go
 # straight into the folder it is unpacked into.
 #
-#   KeyEntry.exe, SendStr.dll   the program, to put beside the vendor's ostra.dll
+#   KeyEntry.exe, KeyEntryReader.exe, SendStr.dll
+#                               the program and its reader helper, to put beside
+#                               the vendor's ostra.dll
 #   使用说明.txt                 the operator's guide (docs/operator-guide.zh.txt.in)
 #   demo/                       training setup with the SIMULATED ostra.dll:
-#     KeyEntry.exe, SendStr.dll, ostra.dll, SetKey.txt (F1..F8), 说明.txt,
+#     KeyEntry.exe, KeyEntryReader.exe, SendStr.dll, ostra.dll, SetKey.txt (F1..F8), 说明.txt,
 #     KeyEntry.ini (the program's example with the templates on F9 and F10 on),
 #     reader-sim/ports.txt, card.txt, cards/ (invented cards from ostra-sim/demo)
 #
@@ -59,15 +61,17 @@ file(WRITE ${_pkg_dir}/demo/KeyEntry.ini "${_demo_ini}")
 
 # The program files installed into the program folder, by the zip and by the
 # installation package alike: the one list to extend.
-set(KEYENTRY_PROGRAM_FILES $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr>)
-set(KEYENTRY_PROGRAM_TARGETS KeyEntry sendstr)
+set(KEYENTRY_PROGRAM_FILES $<TARGET_FILE:KeyEntry> $<TARGET_FILE:KeyEntryReader>
+                            $<TARGET_FILE:sendstr>)
+set(KEYENTRY_PROGRAM_TARGETS KeyEntry KeyEntryReader sendstr)
 
-# Top level: the program and its text-sending library, and the guide.
+# Top level: the program, its reader helper and its text-sending library, and the guide.
 install(PROGRAMS ${KEYENTRY_PROGRAM_FILES} DESTINATION . COMPONENT ${_pkg_component})
 install(FILES "${_pkg_dir}/使用说明.txt" DESTINATION . COMPONENT ${_pkg_component})
 
 # demo/: the same program with the simulated reader and its invented cards.
-install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:sendstr> $<TARGET_FILE:ostra_sim>
+install(PROGRAMS $<TARGET_FILE:KeyEntry> $<TARGET_FILE:KeyEntryReader> $<TARGET_FILE:sendstr>
+  $<TARGET_FILE:ostra_sim>
   DESTINATION demo COMPONENT ${_pkg_component})
 install(FILES ${_pkg_dir}/demo/SetKey.txt ${_pkg_dir}/demo/KeyEntry.ini "${_pkg_dir}/demo/说明.txt"
   DESTINATION demo COMPONENT ${_pkg_component})

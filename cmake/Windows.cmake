@@ -21,6 +21,8 @@ add_library(keyentry_platform STATIC
   platform/MessagePump.cpp
   platform/Notepad.cpp
   platform/ReaderDll.cpp
+  platform/ReaderProcess.cpp
+  platform/ReaderService.cpp
   platform/SendStrDll.cpp
   platform/StartupShortcut.cpp
   platform/TypingThread.cpp
@@ -68,11 +70,18 @@ target_compile_options(KeyEntry PRIVATE -Wall -Wextra)
 target_link_options(KeyEntry PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
 target_link_libraries(KeyEntry PRIVATE keyentry_ui)
 
+# The reader helper: the one process that loads ostra.dll.
+add_executable(KeyEntryReader WIN32 readerhost/main.cpp)
+target_compile_options(KeyEntryReader PRIVATE -Wall -Wextra)
+target_link_options(KeyEntryReader PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME})
+target_link_libraries(KeyEntryReader PRIVATE keyentry_platform)
+add_dependencies(KeyEntry KeyEntryReader)
+
 add_subdirectory(sendstr)
 add_subdirectory(ostra-sim)
 
 # Release binaries carry no symbol tables.
-foreach(t KeyEntry sendstr ostra_sim)
+foreach(t KeyEntry KeyEntryReader sendstr ostra_sim)
   target_link_options(${t} PRIVATE $<$<CONFIG:Release>:-s>)
 endforeach()
 
@@ -82,6 +91,8 @@ endif()
 
 # Benchmarks run under Wine by scripts/bench.sh (not tests).
 add_executable(poll_tick_bench tests/winbench/PollTickBench.cpp)
+add_executable(reader_helper_bench tests/winbench/ReaderHelperBench.cpp)
+target_link_libraries(reader_helper_bench PRIVATE keyentry_platform)
 add_executable(sendstr_bench tests/winbench/SendStrBench.cpp)
 add_executable(startup_bench tests/winbench/StartupBench.cpp)
 add_executable(typing_bench tests/winbench/TypingBench.cpp)
@@ -97,12 +108,12 @@ target_link_libraries(sendstr_bench PRIVATE keyentry_platform)
 target_link_libraries(startup_bench PRIVATE keyentry_platform)
 target_link_libraries(typing_bench PRIVATE keyentry_platform)
 target_link_libraries(window_bench PRIVATE keyentry_platform)
-foreach(t poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
+foreach(t poll_tick_bench reader_helper_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
           MinimalWindowPlain MinimalWindowButton)
   target_compile_options(${t} PRIVATE -Wall -Wextra)
   target_link_options(${t} PRIVATE -municode ${KEYENTRY_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
 endforeach()
-add_custom_target(winbench DEPENDS poll_tick_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
+add_custom_target(winbench DEPENDS poll_tick_bench reader_helper_bench sendstr_bench startup_bench typing_bench window_bench MinimalWindow
                                   MinimalWindowPlain MinimalWindowButton
-                                  KeyEntry sendstr ostra_sim win_tests)
+                                  KeyEntry KeyEntryReader sendstr ostra_sim win_tests)
 include(cmake/Package.cmake)

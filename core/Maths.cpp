@@ -22,31 +22,59 @@ std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
   return PathInFolder(programFolder_, fileName);
 }
 
-void Maths::InitDevice() {
+PortSearchResult SearchReaderPorts(ReaderLibrary& reader) {
+  struct Range {
+    std::int32_t first, last;
+    const wchar_t* prefix;
+  };
+  const Range ranges[] = {{kFirstUsbPort, kLastUsbPort, L"USB"},
+                          {kFirstSerialPort, kLastSerialPort, L"COM"}};
+  PortSearchResult result;
   try {
-    connected_ = false;
-    LoadKeySettings();
-    ReloadSettings();
-    if (SearchPorts(kFirstUsbPort, kLastUsbPort, L"USB")) return;
-    SearchPorts(kFirstSerialPort, kLastSerialPort, L"COM");
+    for (const Range& range : ranges) {
+      for (std::int32_t port = range.first; port <= range.last; ++port) {
+        if (!ReaderSucceeded(reader.InitComm(port))) continue;
+        result.portName = range.prefix + std::to_wstring(port);
+        return result;
+      }
+    }
   } catch (const ReaderLibraryError&) {
-    ports_.messages.ShowMessage(kMsgPortOpenFailed);
+    result.libraryError = true;
+  } catch (const ReaderUnavailable& e) {
+    // A helper that cannot be started is as a library that cannot be loaded.
+    if (e.trouble() == ReaderTrouble::kCannotStart) {
+      result.libraryError = true;
+    } else {
+      result.trouble = e.trouble();
+    }
   }
+  return result;
 }
 
-bool Maths::SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix) {
-  for (std::int32_t port = first; port <= last; ++port) {
-    if (!ReaderSucceeded(ports_.reader.InitComm(port))) continue;
-    connected_ = true;
-    portName_ = prefix + std::to_wstring(port);
-    // Installing again renews the hook: a new one takes the place of the
-    // old, which the system may have dropped unnoticed, so there is never
-    // more than one that types. A failed installation is tried again next
-    // time.
-    ports_.hook.Install();
-    return true;
+void Maths::InitDevice() {
+  BeginInitDevice();
+  FinishInitDevice(SearchReaderPorts(ports_.reader));
+}
+
+void Maths::BeginInitDevice() {
+  connected_ = false;
+  LoadKeySettings();
+  ReloadSettings();
+}
+
+void Maths::FinishInitDevice(const PortSearchResult& found) {
+  if (found.libraryError) {
+    ports_.messages.ShowMessage(kMsgPortOpenFailed);
+    return;
   }
-  return false;
+  if (found.portName.empty()) return;
+  connected_ = true;
+  portName_ = found.portName;
+  // Installing again renews the hook: a new one takes the place of the
+  // old, which the system may have dropped unnoticed, so there is never
+  // more than one that types. A failed installation is tried again next
+  // time.
+  ports_.hook.Install();
 }
 
 void Maths::CloseComm() {

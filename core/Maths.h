@@ -13,6 +13,7 @@
 #include "core/MessageSink.h"
 #include "core/NewCardRule.h"
 #include "core/ReaderLibrary.h"
+#include "core/ReaderSupervisor.h"
 #include "core/SettingsFile.h"
 #include "core/SharedSettings.h"
 #include "core/TextCodec.h"
@@ -31,6 +32,17 @@ struct CorePorts {
   const TextCodec& settingsCodec;
 };
 
+// What a search of the reader's ports found: USB ports 1001-1016, then
+// serial ports 1-16, up to the first that answers 1.
+struct PortSearchResult {
+  std::wstring portName;      // "USB1003", "COM2"; empty when none answered
+  bool libraryError = false;  // the library (or its helper) could not be used at all
+  // The helper crashed or missed a deadline, which ended the search.
+  ReaderTrouble trouble = ReaderTrouble::kNone;
+};
+// Runs where the reader is called (the reader's own thread in the program).
+PortSearchResult SearchReaderPorts(ReaderLibrary& reader);
+
 class Maths {
  public:
   // programFolder: the folder of the executable, without a trailing separator.
@@ -44,7 +56,15 @@ class Maths {
   // USB ports 1001-1016 and then serial ports 1-16 for a reader, and when one
   // answers records its port and makes sure the keyboard hook is installed.
   // A library that cannot be loaded is reported with a message.
+  // All at once on this thread: BeginInitDevice, the search through the
+  // reader of CorePorts, FinishInitDevice.
   void InitDevice();
+  // The part before the search: Connected false, the key table and then
+  // KeyEntry.ini reloaded (their message boxes may open).
+  void BeginInitDevice();
+  // The part after it: a port found is recorded and the hook installed; a
+  // library that cannot be used is reported with 端口打开失败！.
+  void FinishInitDevice(const PortSearchResult& found);
   // Closes the reader's port, at shut-down. Without the library there is no
   // port to close: that is not reported.
   void CloseComm();
@@ -83,6 +103,9 @@ class Maths {
   void SharedFileAnswered(const SharedFileAnswer& answer, std::int64_t now);
   const SharedSettingsStatus& SharedStatus() const { return sharedStatus_; }
 
+  // The reader InitDevice searches through.
+  ReaderLibrary& Reader() { return ports_.reader; }
+
   bool Connected() const { return connected_; }
   const std::wstring& PortName() const { return portName_; }
   const HotKeyTable& HotKeys() const { return hotKeys_; }
@@ -116,7 +139,6 @@ class Maths {
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
-  bool SearchPorts(std::int32_t first, std::int32_t last, const wchar_t* prefix);
   // The local settings over the shared version in use, published; the local
   // file's problems reported when reportLocal, the shared file's when they
   // have not been reported for this version.

@@ -237,6 +237,14 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
   if (facts.shared && facts.shared->state != SharedSettingsStatus::State::kNotUsed) {
     lines.push_back(kCheckShared + SharedLine(*facts.shared, facts.now));
   }
+  if (facts.readerProcess) {
+    const ReaderProcessFacts& helper = *facts.readerProcess;
+    std::wstring line = std::wstring(kCheckReaderProcess) + kReaderHelperName +
+                        (helper.running ? kCheckHelperRunning : kCheckHelperNotRunning) +
+                        Substitute(kCheckHelperRestarts, {std::to_wstring(helper.restarts)});
+    if (!helper.lastReason.empty()) line += Substitute(kCheckHelperLastReason, {helper.lastReason});
+    lines.push_back(line);
+  }
   return lines;
 }
 

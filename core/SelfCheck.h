@@ -41,6 +41,13 @@ struct HookFacts {
   unsigned renewals = 0;  // new hooks put in place of the first one
 };
 
+// The reader's helper process KeyEntryReader.exe.
+struct ReaderProcessFacts {
+  bool running = false;
+  unsigned restarts = 0;    // fresh helpers after a crash or a missed deadline
+  std::wstring lastReason;  // of the last failure, in words; empty: none
+};
+
 // The program's state, as the self-check shows it.
 struct SelfCheckFacts {
   std::wstring version;
@@ -61,13 +68,16 @@ struct SelfCheckFacts {
   // line then), and the time now (Unix seconds) for the ages it shows.
   const SharedSettingsStatus* shared = nullptr;
   std::int64_t now = 0;
+  // The reader's helper (a last line then), where the library runs in one.
+  std::optional<ReaderProcessFacts> readerProcess;
 };
 
 // One line per item, each starting with its label (kCheckVersion, ...), in
 // this order: version, folder, reader library, port, hook, SendStr.dll,
 // KeyEntry.ini, typing, privacy; where any check of [核验] is on, the checks
-// switched on; and where KeyEntry.ini names a shared settings file, that
-// file. No line holds card data.
+// switched on; where KeyEntry.ini names a shared settings file, that file;
+// and where the library runs in a helper process, that process. No line
+// holds card data.
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts);
 
 // The name of a typing mode (字符, 按键, 粘贴).

@@ -311,6 +311,27 @@ inline constexpr const wchar_t* kReportTestLine = L"%1：%2";
 inline constexpr const wchar_t* kMsgReportNotCopied =
     L"无法把自检报告放到剪贴板（剪贴板正被其他程序使用），请稍后再点“复制报告”。";
 
+// The reader's helper process KeyEntryReader.exe (the status line while it
+// is in trouble, the self-check's line).
+inline constexpr const wchar_t* kStatusSearching = L"正在查找读卡器…";
+inline constexpr const wchar_t* kStatusReaderCrashed = L"读卡器程序意外退出，正在重新连接…";
+inline constexpr const wchar_t* kStatusReaderNoAnswer = L"读卡器无响应，正在重新连接…";
+inline constexpr const wchar_t* kStatusReaderCannotStart =
+    L"读卡器程序 KeyEntryReader.exe 无法启动，正在重试…";
+inline constexpr const wchar_t* kStatusReaderReconnecting = L"读卡器未连接，正在重新连接…";
+// The port search ended because the helper crashed or did not answer.
+inline constexpr const wchar_t* kStatusSearchFailed =
+    L"读卡器无响应，未能打开端口。请检查读卡器后再点击“开始读卡”。";
+inline constexpr const wchar_t* kCheckReaderProcess = L"读卡进程：";
+inline constexpr const wchar_t* kReaderHelperName = L"KeyEntryReader.exe ";
+// %1 how often it was restarted, %2 the last reason.
+inline constexpr const wchar_t* kCheckHelperRunning = L"运行中";
+inline constexpr const wchar_t* kCheckHelperNotRunning = L"未运行";
+inline constexpr const wchar_t* kCheckHelperRestarts = L"，已重新启动 %1 次";
+inline constexpr const wchar_t* kCheckHelperLastReason = L"，最近一次原因：%1";
+inline constexpr const wchar_t* kReasonCrashed = L"读卡库崩溃";
+inline constexpr const wchar_t* kReasonNoAnswer = L"读卡库调用超时";
+inline constexpr const wchar_t* kReasonCannotStart = L"KeyEntryReader.exe 无法启动";
 // The installation package: the system menu's item when the package made
 // the Startup shortcut for all users (AUTOSTART=1), and the message when it
 // is chosen. %1 the shortcut's full path.

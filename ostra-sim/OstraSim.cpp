@@ -23,6 +23,12 @@
 //                 (default "card_files=program_folder": beside the program);
 //                 "blink=100": a reader that blinks, finding a card lying on
 //                 it only at the calls of Authenticate marked 1 (repeated)
+//   faults.txt    "crash=Read_Content": that call crashes the process
+//                 inside the library (an access violation) after writing
+//                 "Read_Content 4 -> crash" to calls.log; "hang=Authenticate,60000":
+//                 that call does not return for 60 s (at most 10 minutes),
+//                 then answers as usual; "*" for every call. Deleting the
+//                 file switches both off.
 //   calls.log     written, not read: one line appended per call, e.g.
 //                 "InitComm 1001 -> 0", "Authenticate -> 1"
 //
@@ -185,6 +191,12 @@ class Script {
     return delays ? delays->of(call) : 0u;
   }
 
+  sim::Faults faults() const {
+    const std::optional<std::string> text = Text(L"faults.txt");
+    const std::optional<sim::Faults> faults = text ? sim::ParseFaults(*text) : std::nullopt;
+    return faults.value_or(sim::Faults());
+  }
+
   sim::Answers answers() const {
     const std::optional<std::string> text = Text(L"answers.txt");
     const std::optional<sim::Answers> answers = text ? sim::ParseAnswers(*text) : std::nullopt;
@@ -272,7 +284,13 @@ bool CardReady(const Script& script, const sim::Answers& answers) {
          !script.cardFolder(answers.forceRead).empty();
 }
 
-// Runs one call: delay, decision, answer, log line.
+// A fault inside the library, as a broken vendor library has them.
+void Crash() {
+  volatile int* nowhere = nullptr;
+  *nowhere = 1;
+}
+
+// Runs one call: delay, hang, crash, decision, answer, log line.
 template <typename Decide>
 int Answer(sim::Call call, std::optional<int> argument, Decide decide) {
   int result = sim::Answers().failure;
@@ -281,6 +299,14 @@ int Answer(sim::Call call, std::optional<int> argument, Decide decide) {
     const Script script;
     const unsigned delay = script.delayMs(call);
     if (delay > 0) Sleep(delay);
+    const sim::Faults faults = script.faults();
+    if (faults.hangs(call) > 0) Sleep(faults.hangs(call));
+    if (faults.crashes(call)) {
+      std::string line = sim::FormatCallLine(sim::CallName(call), argument, 0);
+      line = line.substr(0, line.rfind("-> ")) + "-> crash\r\n";
+      script.log(line);
+      Crash();
+    }
     const sim::Answers answers = script.answers();
     const bool ok = decide(script, answers);
     result = ok ? answers.success : answers.failure;

@@ -255,6 +255,40 @@ std::optional<Delays> ParseDelays(std::string_view text) {
   return delays;
 }
 
+std::optional<Faults> ParseFaults(std::string_view text) {
+  Faults faults;
+  const bool clean = ForEachLine(text, [&](std::string_view line) {
+    const auto pair = SplitKeyValue(line);
+    if (!pair) return false;
+    const auto [key, value] = *pair;
+    const bool crash = EqualsNoCase(key, "crash");
+    if (!crash && !EqualsNoCase(key, "hang")) return false;
+    std::string_view name = value;
+    std::optional<unsigned> ms;
+    if (!crash) {
+      const std::size_t comma = value.find(',');
+      if (comma == std::string_view::npos) return false;
+      name = Trim(value.substr(0, comma));
+      ms = ParseSmallDecimal(Trim(value.substr(comma + 1)));
+      if (!ms) return false;
+      if (*ms > kMaxHangMs) ms = kMaxHangMs;
+    }
+    bool known = false;
+    for (std::size_t i = 0; i < std::size(kAllCalls); ++i) {
+      if (name != "*" && !EqualsNoCase(name, CallName(kAllCalls[i]))) continue;
+      known = true;
+      if (crash) {
+        faults.crash[i] = true;
+      } else {
+        faults.hangMs[i] = *ms;
+      }
+    }
+    return known;
+  });
+  if (!clean) return std::nullopt;
+  return faults;
+}
+
 std::optional<Answers> ParseAnswers(std::string_view text) {
   Answers answers;
   const bool clean = ForEachLine(text, [&](std::string_view line) {

@@ -69,6 +69,16 @@ struct Delays {
   unsigned of(Call call) const;
 };
 
+// Faults a script can switch on (faults.txt), per call.
+constexpr unsigned kMaxHangMs = 600000;
+struct Faults {
+  bool crash[4] = {false, false, false, false};  // the call crashes the process
+  unsigned hangMs[4] = {0, 0, 0, 0};             // the call does not return for so long
+
+  bool crashes(Call call) const { return crash[static_cast<int>(call)]; }
+  unsigned hangs(Call call) const { return hangMs[static_cast<int>(call)]; }
+};
+
 // Raw file bytes -> plain text. Strips a UTF-8 byte order mark, accepts a
 // UTF-16LE file (byte order mark FF FE) as long as it holds ASCII only.
 // nullopt for text with NUL bytes, a bad UTF-16 file or an oversized file.
@@ -92,6 +102,16 @@ std::optional<unsigned> ParseDelay(std::string_view text);
 // lines and lines starting with '#' ignored, a later line for the same name
 // wins. Calls not given wait 0 ms. Any other line makes the file garbled.
 std::optional<Delays> ParseDelays(std::string_view text);
+
+// faults.txt: lines "crash=NAME" (the call writes its log line with "->
+// crash" and then makes an access violation inside the library, which ends
+// the process that loaded it) and "hang=NAME,ms" (the call does not return
+// for ms milliseconds, up to kMaxHangMs, then answers as usual; 0 takes the
+// hang away). NAME is a call's name as in delay_ms.txt (case ignored) or *
+// for all four. Blank lines and lines starting with '#' ignored; a later
+// line for the same call wins. Any other line makes the file garbled (no
+// faults). Deleting the file, or emptying it, switches the faults off.
+std::optional<Faults> ParseFaults(std::string_view text);
 
 // answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
 // or 0x-hex up to 32 bits), "force_read=0" / "force_read=1",

@@ -12,11 +12,20 @@
 namespace keyentry {
 
 void ToggleReading(Maths& maths, MainWindowView& view) {
-  maths.InitDevice();
+  BeginToggle(maths);
+  FinishToggle(maths, view, SearchReaderPorts(maths.Reader()));
+}
+
+void BeginToggle(Maths& maths) { maths.BeginInitDevice(); }
+
+void FinishToggle(Maths& maths, MainWindowView& view, const PortSearchResult& found) {
+  maths.FinishInitDevice(found);
   if (view.ReadButtonCaption() == kCaptionStartReading) {
     if (!maths.Connected()) {
       view.SetPollTimerEnabled(false);
-      view.SetStatusText(kStatusNoReader);
+      // A helper that crashed or hung during the search says so.
+      view.SetStatusText(found.trouble == ReaderTrouble::kNone ? kStatusNoReader
+                                                               : kStatusSearchFailed);
       return;
     }
     view.SetPollTimerEnabled(true);
@@ -92,26 +101,73 @@ void DeleteCardFiles(const ReadingPorts& ports) {
 
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   view.SetPollTimerEnabled(false);
-  bool found = false;
-  bool read = false;
-  bool taken = false;
+  const bool taken = TakePollAnswer(ports, maths, view, CallReaderForPoll(ports.reader), nowMs);
+  view.SetPollTimerEnabled(true);
+  return taken;
+}
+
+PollAnswer CallReaderForPoll(ReaderLibrary& reader) {
+  PollAnswer answer;
   try {
-    found = ReaderSucceeded(ports.reader.Authenticate());
-    if (!found) maths.NoCardOnReader(nowMs);
-    read = found && ReaderSucceeded(ports.reader.ReadContent(kReadModeTextAndPhoto));
-    if (read) taken = TakeCard(ports, maths, view, nowMs);
+    answer.cardFound = ReaderSucceeded(reader.Authenticate());
+    answer.answered = true;
+    answer.cardRead =
+        answer.cardFound && ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto));
+  } catch (const ReaderUnavailable& e) {
+    answer.trouble = e.trouble();
   } catch (const std::exception&) {
-    // The library could not be called, or the card could not be taken (out
-    // of memory, for one): like a failed read, nothing more this time.
+    // The library could not be called: like a failed read.
   }
-  if (found && !taken) maths.CardReadFailed(nowMs);
+  return answer;
+}
+
+bool TakePollAnswer(const ReadingPorts& ports, Maths& maths, MainWindowView& view,
+                    const PollAnswer& answer, std::uint64_t nowMs) {
+  bool taken = false;
+  // Without an answer nothing is known of the card on the reader.
+  if (answer.answered && !answer.cardFound) maths.NoCardOnReader(nowMs);
   try {
-    if (read && maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
+    if (answer.cardRead) taken = TakeCard(ports, maths, view, nowMs);
+  } catch (const std::exception&) {
+    // The card could not be taken (out of memory, for one): like a failed
+    // read, nothing more this time.
+  }
+  if (answer.cardFound && !taken) maths.CardReadFailed(nowMs);
+  try {
+    if (answer.cardRead && maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
   } catch (const std::exception&) {
     // Out of memory for a path: the files stay until the next read.
   }
-  view.SetPollTimerEnabled(true);
   return taken;
+}
+
+bool ShowReaderTrouble(const Maths& maths, MainWindowView& view, ReaderTrouble trouble,
+                       bool troubled) {
+  const wchar_t* text = nullptr;
+  switch (trouble) {
+    case ReaderTrouble::kNone:
+      if (troubled) {
+        view.SetStatusText(std::wstring(kStatusPortOpened) + kStatusPortLabel + maths.PortName());
+      }
+      return false;
+    case ReaderTrouble::kCrashed:
+      text = kStatusReaderCrashed;
+      break;
+    case ReaderTrouble::kNoAnswer:
+      text = kStatusReaderNoAnswer;
+      break;
+    case ReaderTrouble::kCannotStart:
+      text = kStatusReaderCannotStart;
+      break;
+    case ReaderTrouble::kReconnecting:
+      text = kStatusReaderReconnecting;
+      break;
+    case ReaderTrouble::kPausing:
+    case ReaderTrouble::kExiting:
+      return troubled;
+  }
+  view.SetStatusText(text);
+  return true;
 }
 
 void ClearCard(Maths& maths, MainWindowView& view) {

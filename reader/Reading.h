@@ -26,6 +26,11 @@ struct ReadingPorts {
 // (when it was off and a reader answered) or off (when it was on). The read
 // button's caption is the on/off state.
 void ToggleReading(Maths& maths, MainWindowView& view);
+// The toggle in two halves around the port search, which the program runs
+// on the reader's own thread (SearchReaderPorts): the key table and the
+// settings reloaded first, the outcome shown after.
+void BeginToggle(Maths& maths);
+void FinishToggle(Maths& maths, MainWindowView& view, const PortSearchResult& found);
 
 // One tick of the poll timer at nowMs (the system's tick count): when a card
 // lies on the reader, reads it, shows and stores its eight fields and shows
@@ -43,8 +48,32 @@ void ToggleReading(Maths& maths, MainWindowView& view);
 // again).
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs);
 
+// What the reader said to one poll, gathered where the reader is called.
+struct PollAnswer {
+  bool answered = false;   // KLV_Authenticate gave an answer
+  bool cardFound = false;  // KLV_Authenticate gave 1
+  bool cardRead = false;   // and then KLV_Read_Content (mode 4) gave 1
+  // The helper crashed, missed a deadline, is being restarted, ...
+  ReaderTrouble trouble = ReaderTrouble::kNone;
+};
+// The calls of one poll: KLV_Authenticate, and when it gives 1
+// KLV_Read_Content with 4. A library that cannot be called counts as no card.
+PollAnswer CallReaderForPoll(ReaderLibrary& reader);
+// The rest of the poll with that answer: the card taken, shown and stored
+// (see PollCard). The poll timer is left alone. True when card fields were
+// taken.
+bool TakePollAnswer(const ReadingPorts& ports, Maths& maths, MainWindowView& view,
+                    const PollAnswer& answer, std::uint64_t nowMs);
+// The status line after a poll: what happened to the reader's helper, in
+// plain words, while it is in trouble (a pause keeps the text shown); the
+// port text of reading on again once a poll is answered. troubled: whether
+// the status shows a trouble now; returns it for after this poll.
+bool ShowReaderTrouble(const Maths& maths, MainWindowView& view, ReaderTrouble trouble,
+                       bool troubled);
+
 // Forgets the card shown: the eight value labels, the photo box and the
-// warning line are emptied, and the values keys and templates type are wiped and left never
+// warning line are emptied, and the values keys and templates type are
+// wiped and left never
 // filled (assigned keys are swallowed and type nothing, as before the first
 // card).
 void ClearCard(Maths& maths, MainWindowView& view);

@@ -32,12 +32,12 @@ if [ "$KEYENTRY_WIN_PRESET" = win64 ]; then
 fi
 bin=build/$KEYENTRY_WIN_PRESET/bin
 echo "== Under Wine"
-for b in sendstr_bench poll_tick_bench startup_bench typing_bench window_bench; do
+for b in sendstr_bench poll_tick_bench reader_helper_bench startup_bench typing_bench window_bench; do
   scripts/wine-run "$bin/$b.exe"
 done
 
 echo "== Binaries"
-for f in KeyEntry.exe SendStr.dll; do
+for f in KeyEntry.exe KeyEntryReader.exe SendStr.dll; do
   # Sizes and imports always of the 32-bit program that ships.
   size=$(stat -c %s "build/win32/bin/$f")
   imports=$(i686-w64-mingw32-objdump -p "build/win32/bin/$f" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')

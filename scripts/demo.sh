@@ -22,7 +22,7 @@ bin="build/$KEYENTRY_WIN_PRESET/bin"
 
 demo=build/demo
 mkdir -p "$demo/reader-sim"
-cp "$bin/KeyEntry.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$demo/"
+cp "$bin/KeyEntry.exe" "$bin/KeyEntryReader.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$demo/"
 cp -r ostra-sim/demo/cards "$demo/reader-sim/"
 cp ostra-sim/demo/ports.txt ostra-sim/demo/card.txt "$demo/reader-sim/"
 # Keys F1..F8 for the eight fields, unless the operator has set others.

@@ -14,13 +14,28 @@ namespace keyentry {
 
 namespace {
 constexpr const wchar_t* kOwnerClass = L"KeyEntryOwner";
-}
+
+// The library is not in this process: a direct call finds none.
+class ReaderElsewhere : public ReaderLibrary {
+ public:
+  std::int32_t InitComm(std::int32_t) override { return Fail(); }
+  std::int32_t Authenticate() override { return Fail(); }
+  std::int32_t ReadContent(std::int32_t) override { return Fail(); }
+  std::int32_t CloseComm() override { return Fail(); }
+
+ private:
+  static std::int32_t Fail() { throw ReaderLibraryError("the reader library is in its helper"); }
+};
+}  // namespace
 
 App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
     : instance_(instance),
       folder_(ProgramFolder()),
-      readerDll_(folder_),
-      reader_(readerOverride ? *readerOverride : readerDll_),
+      readerElsewhere_(std::make_unique<ReaderElsewhere>()),
+      reader_(readerOverride ? *readerOverride : *readerElsewhere_),
+      readerService_(readerOverride
+                         ? std::unique_ptr<ReaderService>(new InlineReaderService(*readerOverride))
+                         : std::unique_ptr<ReaderService>(new HelperReaderService(folder_))),
       sender_(folder_),
       hook_(tables_, sender_),
       maths_(CorePorts{reader_, hook_, files_, codec_, messages_, settingsCodec_}, folder_,
@@ -31,6 +46,7 @@ App::~App() {
   selfCheck_.reset();
   options_.reset();
   form1_.reset();
+  readerService_->Shutdown();
   hook_.Remove();
   if (owner_) ::DestroyWindow(owner_);
 }

@@ -12,6 +12,7 @@
 #include "platform/ForegroundProgram.h"
 #include "platform/LowLevelKeyboardHook.h"
 #include "platform/ReaderDll.h"
+#include "platform/ReaderService.h"
 #include "platform/SendStrDll.h"
 #include "platform/Win32FileStore.h"
 #include "platform/Win32MessageSink.h"
@@ -27,8 +28,9 @@ class frmSelfCheck;
 
 class App {
  public:
-  // readerOverride: a reader library to use instead of ostra.dll (for
-  // measurements in a test harness); null in the program.
+  // readerOverride: a reader library to use instead of ostra.dll in its
+  // helper process, called on the interface thread (for measurements in a
+  // test harness); null in the program.
   explicit App(HINSTANCE instance, ReaderLibrary* readerOverride = nullptr);
   ~App();
 
@@ -66,7 +68,10 @@ class App {
 
   // What the self-check shows besides the shared state.
   LowLevelKeyboardHook& Hook() { return hook_; }
-  const LibraryFacts& ReaderFacts() const { return readerDll_.Facts(); }
+  LibraryFacts ReaderFacts() const { return readerService_->Facts().library; }
+  ReaderHelperFacts ReaderHelper() const { return readerService_->Facts(); }
+  // The reader, asked without waiting on it.
+  ReaderService& Reader() { return *readerService_; }
   LibraryFacts SendStrFacts() const { return sender_.Facts(); }
   // Whether the card poll runs (the read button says 停止读卡).
   bool ReadingOn() const;
@@ -99,8 +104,11 @@ class App {
   CodePage936 settingsCodec_;
   Win32FileStore files_;
   Win32MessageSink messages_;
-  ReaderDll readerDll_;
+  // What the core would call directly: in the program nothing, since the
+  // library lives in the helper process (the calls go through Reader()).
+  std::unique_ptr<ReaderLibrary> readerElsewhere_;
   ReaderLibrary& reader_;
+  std::unique_ptr<ReaderService> readerService_;
   SendStrDll sender_;
   HookTableStore tables_;
   LowLevelKeyboardHook hook_;

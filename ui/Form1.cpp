@@ -1,6 +1,7 @@
 #include "ui/Form1.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -139,6 +140,7 @@ Form1::Form1(App& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
   if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
     systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);
     sharedPeriodMessage_ = ::RegisterWindowMessageW(kSharedCheckPeriodMessageName);
+    readerAnswersMessage_ = ::RegisterWindowMessageW(kReaderAnswersMessageName);
   }
 }
 
@@ -204,6 +206,9 @@ void Form1::CreateControls() {
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
     return SystemMenuItemForTest(wParam, lParam);
+  }
+  if (readerAnswersMessage_ != 0 && msg == readerAnswersMessage_) {
+    return static_cast<LRESULT>(readerAnswers_);
   }
   if (sharedPeriodMessage_ != 0 && msg == sharedPeriodMessage_) {
     sharedPeriodMs_ = wParam < kMinSharedPeriodMs ? kMinSharedPeriodMs : static_cast<DWORD>(wParam);
@@ -321,11 +326,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void Form1::Form_Load() {
   SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
-  const LoadingSettings loading(loadingSettings_);
-  NoteSettingsFile();
-  ToggleReading(app_.maths(), *this);
-  ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
-  FollowSharedFile();
+  StartToggle();
 }
 
 void Form1::Form_Unload() {
@@ -336,18 +337,51 @@ void Form1::Form_Unload() {
   ::KillTimer(hwnd_, kTimerSharedAnswer);
   settingsWatch_.reset();
   sharedWatch_.reset();
-  app_.maths().CloseComm();
+  // KLV_CloseComm with a short deadline; a helper that hangs is ended.
+  app_.Reader().Shutdown();
   app_.maths().SaveAndUnhook();
   ForgetCardAtExit(app_.CardReading(), app_.maths());
   ForgetPhoto();
 }
 
 void Form1::ComRead_Click() {
-  const LoadingSettings loading(loadingSettings_);
-  NoteSettingsFile();
-  ToggleReading(app_.maths(), *this);
-  ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
-  FollowSharedFile();
+  if (asked_ != Asked::kNothing) {
+    ++togglesWaiting_;
+    return;
+  }
+  StartToggle();
+}
+
+void Form1::StartToggle() {
+  {
+    const LoadingSettings loading(loadingSettings_);
+    NoteSettingsFile();
+    BeginToggle(app_.maths());
+    ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
+    FollowSharedFile();
+  }
+  // Closed while a message box of the settings was open.
+  if (unloaded_) return;
+  SetStatusText(kStatusSearching);
+  asked_ = Asked::kSearch;
+  auto found = std::make_shared<PortSearchResult>();
+  app_.Reader().Submit([found](ReaderLibrary& reader) { *found = SearchReaderPorts(reader); },
+                       [this, found] { SearchAnswered(*found); });
+}
+
+void Form1::SearchAnswered(const PortSearchResult& found) {
+  asked_ = Asked::kNothing;
+  if (unloaded_) return;
+  ++readerAnswers_;
+  readerTroubled_ = false;
+  FinishToggle(app_.maths(), *this, found);
+  NextRequest();
+}
+
+void Form1::NextRequest() {
+  if (unloaded_ || asked_ != Asked::kNothing || togglesWaiting_ == 0) return;
+  --togglesWaiting_;
+  StartToggle();
 }
 
 void Form1::ComSet_Click() { app_.ShowOptions(); }
@@ -355,10 +389,27 @@ void Form1::ComSet_Click() { app_.ShowOptions(); }
 void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
 void Form1::Timer1_Timer() {
-  if (PollCard(app_.CardReading(), app_.maths(), *this, ::GetTickCount64())) {
+  // The poll under way (or the search) answers first; the period counts
+  // from the end of the poll.
+  if (asked_ != Asked::kNothing || unloaded_) return;
+  SetPollTimerEnabled(false);
+  asked_ = Asked::kPoll;
+  auto answer = std::make_shared<PollAnswer>();
+  app_.Reader().Submit([answer](ReaderLibrary& reader) { *answer = CallReaderForPoll(reader); },
+                       [this, answer] { PollAnswered(*answer); });
+}
+
+void Form1::PollAnswered(const PollAnswer& answer) {
+  asked_ = Asked::kNothing;
+  if (unloaded_) return;
+  ++readerAnswers_;
+  if (TakePollAnswer(app_.CardReading(), app_.maths(), *this, answer, ::GetTickCount64())) {
     retention_.CardRead(::GetTickCount64());
   }
+  readerTroubled_ = ShowReaderTrouble(app_.maths(), *this, answer.trouble, readerTroubled_);
+  SetPollTimerEnabled(true);
   CheckCardRetention();
+  NextRequest();
 }
 
 void Form1::Timer2_Timer() {

@@ -15,6 +15,7 @@
 #include "platform/StartupShortcut.h"
 #include "reader/CardRetention.h"
 #include "reader/MainWindowView.h"
+#include "reader/Reading.h"
 #include "ui/Controls.h"
 
 namespace keyentry {
@@ -34,6 +35,10 @@ inline constexpr const wchar_t* kSystemMenuItemMessageName = L"KeyEntry.Test.Sys
 // every n ms instead of every 60 s, from now on; it answers 1. Without the
 // variable it answers 0.
 inline constexpr const wchar_t* kSharedCheckPeriodMessageName = L"KeyEntry.Test.SharedCheckPeriod";
+// Test seam (likewise): this registered message sent to the main window
+// answers how many answers of the reader (port searches and polls) the
+// window has taken so far. Without the variable it answers 0.
+inline constexpr const wchar_t* kReaderAnswersMessageName = L"KeyEntry.Test.ReaderAnswers";
 
 class Form1 : public MainWindowView {
  public:
@@ -69,6 +74,13 @@ class Form1 : public MainWindowView {
   void ComSet_Click();
   void ComExit_Click();
   void Timer1_Timer();
+  // The reader is asked without waiting: the toggle's port search and the
+  // poll each send their request and take the answer later. One request at
+  // a time; clicks of the read button meanwhile wait their turn.
+  void StartToggle();
+  void SearchAnswered(const PortSearchResult& found);
+  void PollAnswered(const PollAnswer& answer);
+  void NextRequest();
   void Timer2_Timer();
   // The program's items of the system menu.
   void AddSystemMenuItems();
@@ -131,6 +143,12 @@ class Form1 : public MainWindowView {
   std::unique_ptr<SharedFileWatch> sharedWatch_;
   DWORD sharedPeriodMs_ = SharedFileWatch::kDefaultPeriodMs;
   UINT sharedPeriodMessage_ = 0;  // the test seam, when switched on
+  enum class Asked { kNothing, kSearch, kPoll };
+  Asked asked_ = Asked::kNothing;  // the request to the reader under way
+  int togglesWaiting_ = 0;         // clicks of the read button meanwhile
+  bool readerTroubled_ = false;    // the status line tells of the reader's helper
+  unsigned readerAnswers_ = 0;
+  UINT readerAnswersMessage_ = 0;  // the test seam, when switched on
 };
 
 }  // namespace keyentry

@@ -189,6 +189,9 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   facts.folder = app_.Folder();
   facts.folderWritable = Win32FileStore::FolderWritable(app_.Folder());
   facts.reader = app_.ReaderFacts();
+  const ReaderHelperFacts helper = app_.ReaderHelper();
+  facts.readerProcess =
+      ReaderProcessFacts{helper.running, helper.restarts, TroubleReason(helper.lastReason)};
   facts.connected = maths.Connected();
   facts.port = maths.PortName();
   facts.readingOn = app_.ReadingOn();

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/PressRecorder.h"
+#include "core/ReaderSupervisor.h"
 #include "core/SelfCheck.h"
 #include "tests/support/Utf8Codec.h"
 
@@ -217,6 +218,26 @@ TEST(SelfCheckLines, TheChecksSwitchedOnGetALineOfTheirOwn) {
   CardFieldValues card;
   card[2] = L"汉";
   EXPECT_EQ(RenderSteps(keys.value.Expand(card, Date{2024, 5, 1}, 0)), L"01↓↵⌃A␣");
+}
+
+TEST(SelfCheckLines, TheReaderProcessGetsALastLine) {
+  const struct {
+    ReaderProcessFacts helper;
+    const wchar_t* line;
+  } cases[] = {
+      {{true, 0, L""}, L"读卡进程：KeyEntryReader.exe 运行中，已重新启动 0 次"},
+      {{false, 3, TroubleReason(ReaderTrouble::kNoAnswer)},
+       L"读卡进程：KeyEntryReader.exe 未运行，已重新启动 3 次，最近一次原因：读卡库调用超时"},
+      {{true, 12, TroubleReason(ReaderTrouble::kCrashed)},
+       L"读卡进程：KeyEntryReader.exe 运行中，已重新启动 12 次，最近一次原因：读卡库崩溃"},
+  };
+  for (const auto& c : cases) {
+    SelfCheckFacts facts = Working();
+    facts.readerProcess = c.helper;
+    const std::vector<std::wstring> lines = SelfCheckLines(facts);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[9], c.line);
+  }
 }
 
 TEST(SelfCheckLines, ProblemsBeyondTenAreCounted) {

@@ -144,6 +144,38 @@ TEST(SimScriptDelay, UnknownLinesMakeTheDelayFileGarbled) {
   }
 }
 
+TEST(SimScriptFaults, CrashAndHangPerCallOrForAll) {
+  struct Case {
+    const char* text;
+    std::vector<bool> crash;  // InitComm, Authenticate, Read_Content, CloseComm
+    std::vector<unsigned> hangMs;
+  };
+  const Case cases[] = {
+      {"", {false, false, false, false}, {0, 0, 0, 0}},
+      {"crash=Read_Content\r\n", {false, false, true, false}, {0, 0, 0, 0}},
+      {"# hung reader\r\nhang = authenticate, 60000\r\n",
+       {false, false, false, false},
+       {0, 60000, 0, 0}},
+      {"crash=*\nhang=*,5\nhang=CloseComm,0", {true, true, true, true}, {5, 5, 5, 0}},
+      {"hang=InitComm,99999999", {false, false, false, false}, {600000, 0, 0, 0}},
+  };
+  const sim::Call calls[] = {sim::Call::InitComm, sim::Call::Authenticate, sim::Call::ReadContent,
+                             sim::Call::CloseComm};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::optional<sim::Faults> faults = sim::ParseFaults(c.text);
+    ASSERT_TRUE(faults.has_value());
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(faults->crashes(calls[i]), c.crash[i]) << i;
+      EXPECT_EQ(faults->hangs(calls[i]), c.hangMs[i]) << i;
+    }
+  }
+  for (const char* garbled :
+       {"crash=Open", "hang=Authenticate", "hang=Authenticate,soon", "explode=*", "crash"}) {
+    EXPECT_EQ(sim::ParseFaults(garbled), std::nullopt) << garbled;
+  }
+}
+
 TEST(SimScriptAnswers, ForceReadIsZeroOrOne) {
   EXPECT_FALSE(sim::ParseAnswers("")->forceRead);
   EXPECT_FALSE(sim::ParseAnswers("success=1\n")->forceRead);

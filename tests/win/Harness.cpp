@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "core/PathNames.h"
+#include "ui/res/resource.h"
 
 namespace keyentry::wintest {
 
@@ -111,7 +112,8 @@ Sandbox::Sandbox(std::size_t minimumLength) {
     ::CreateDirectoryW(ExtendedLengthPath(folder_).c_str(), nullptr);
   }
   const std::wstring bin = ProgramFolder();
-  for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
+  for (const wchar_t* name :
+       {L"KeyEntry.exe", L"KeyEntryReader.exe", L"SendStr.dll", L"ostra.dll"}) {
     CopyInto(bin + L"\\" + name, Path(name));
   }
   ::CreateDirectoryW(ExtendedLengthPath(Path(L"reader-sim")).c_str(), nullptr);
@@ -334,6 +336,17 @@ HWND Program::WaitForMainWindow(DWORD timeoutMs) {
         return main_ != nullptr || !Running();
       },
       timeoutMs);
+  // The window shows while the reader's ports are searched: until the
+  // search has answered, the status line reads 正在查找读卡器….
+  if (main_) {
+    WaitFor(
+        [this] {
+          AnswerMessageBoxes();
+          const std::wstring status = Text(IDC_STATUS);
+          return !Running() || (status != L"初始化信息" && status != L"正在查找读卡器…");
+        },
+        timeoutMs);
+  }
   return main_;
 }
 

@@ -150,7 +150,7 @@ TEST_F(Privacy, WithoutTheSettingsTheCardAndItsFilesStayAndNoCardDataIsWrittenEl
   EXPECT_TRUE(box.Read(L"wz.txt").has_value()) << "kept at exit without the setting";
   for (const std::wstring& name : box.FileNames()) {
     if (name == L"wz.txt" || name == L"zp.bmp" || name == L"KeyEntry.exe" ||
-        name == L"SendStr.dll" || name == L"ostra.dll")
+        name == L"KeyEntryReader.exe" || name == L"SendStr.dll" || name == L"ostra.dll")
       continue;
     const std::string bytes = box.Read(name).value_or("");
     for (const std::wstring& field : {kShortCard[0], kShortCard[5], kShortCard[4]}) {

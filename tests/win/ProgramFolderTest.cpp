@@ -97,8 +97,9 @@ TEST(DeepFolder, ProgramInAFolderOf250CharactersLoadsReadsTypesAndSaves) {
   EXPECT_TRUE(program.Messages().empty());
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   for (const auto& name : box.FileNames()) {
-    EXPECT_TRUE(name == L"K.exe" || name == L"SendStr.dll" || name == L"ostra.dll" ||
-                name == L"SetKey.txt" || name == L"wz.txt" || name == L"zp.bmp")
+    EXPECT_TRUE(name == L"K.exe" || name == L"KeyEntryReader.exe" || name == L"SendStr.dll" ||
+                name == L"ostra.dll" || name == L"SetKey.txt" || name == L"wz.txt" ||
+                name == L"zp.bmp")
         << "left behind: " << name;
   }
 }

@@ -69,8 +69,8 @@ TEST_F(SelfCheck, ShowsTheProgramsStateTypesInEveryModeAndCopiesAReportWithoutTh
   EXPECT_EQ(program->Text(window), L"KeyEntry 自检");
 
   const std::vector<std::wstring> lines = Lines(TextOf(*program, window, IDC_CHECK_STATUS));
-  ASSERT_EQ(lines.size(), 9u);
-  const std::wstring expected[9] = {
+  ASSERT_EQ(lines.size(), 10u);
+  const std::wstring expected[10] = {
       L"版本：" + FileVersion(box.Path(L"KeyEntry.exe")),
       L"程序文件夹：" + box.Folder() + L"（可写）",
       L"读卡库：" + box.Path(L"ostra.dll"),
@@ -82,8 +82,9 @@ TEST_F(SelfCheck, ShowsTheProgramsStateTypesInEveryModeAndCopiesAReportWithoutTh
       L"输入方式：win_tests.exe：按键，字段间隔 0 毫秒，字符间隔 5 毫秒，读卡后：关（按 "
       L"[程序:win_tests.exe] 中的设定）",
       L"隐私：清除秒数 0（不清除），读后删除卡片文件：否，身份证号遮挡：否",
+      L"读卡进程：KeyEntryReader.exe 运行中，已重新启动 0 次",
   };
-  for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(lines[i], expected[i]);
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(lines[i], expected[i]);
   EXPECT_NE(expected[0], L"版本：?");
   // The preview of F9 with the card read.
   EXPECT_EQ(TextOf(*program, window, IDC_CHECK_PREVIEW), L"欧阳明月⇥女");
@@ -116,9 +117,9 @@ TEST_F(SelfCheck, ShowsTheProgramsStateTypesInEveryModeAndCopiesAReportWithoutTh
   ClickWithMouse(::GetDlgItem(window, IDC_CHECK_COPY));
   ASSERT_TRUE(WaitFor([] { return ClipboardText() != L"before"; }, 3000));
   const std::vector<std::wstring> report = Lines(ClipboardText());
-  ASSERT_EQ(report.size(), 14u);
+  ASSERT_EQ(report.size(), 15u);
   EXPECT_EQ(report[0], L"KeyEntry 自检报告");
-  for (std::size_t i = 0; i < 9; ++i) {
+  for (std::size_t i = 0; i < 10; ++i) {
     if (i != 4) {
       EXPECT_EQ(report[i + 1], expected[i]);
     }
@@ -126,10 +127,10 @@ TEST_F(SelfCheck, ShowsTheProgramsStateTypesInEveryModeAndCopiesAReportWithoutTh
   // The hook has seen the keys pressed since.
   EXPECT_EQ(report[5].rfind(L"键盘钩子：已安装，最近一次按键在 ", 0), 0u) << report[5];
   EXPECT_EQ(report[5].substr(report[5].size() - 12), L" 秒前，重新安装 0 次") << report[5];
-  EXPECT_EQ(report[10], L"录入测试：");
-  EXPECT_EQ(report[11], L"测试字符方式：通过");
-  EXPECT_EQ(report[12], L"测试按键方式：通过");
-  EXPECT_EQ(report[13], L"测试粘贴方式：通过");
+  EXPECT_EQ(report[11], L"录入测试：");
+  EXPECT_EQ(report[12], L"测试字符方式：通过");
+  EXPECT_EQ(report[13], L"测试按键方式：通过");
+  EXPECT_EQ(report[14], L"测试粘贴方式：通过");
   for (const std::wstring& value : kCard) {
     EXPECT_EQ(ClipboardText().find(value), std::wstring::npos) << "card value in the report";
   }

@@ -7,7 +7,7 @@ bin="$1"
 folder="$(mktemp -d /tmp/keyentry-locked.XXXXXX)"
 cleanup() { chattr -i "$folder" 2>/dev/null; rm -rf "$folder"; }
 trap cleanup EXIT
-cp "$bin/KeyEntry.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$folder/"
+cp "$bin/KeyEntry.exe" "$bin/KeyEntryReader.exe" "$bin/SendStr.dll" "$bin/ostra.dll" "$folder/"
 keys='F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\n'
 printf "$keys" > "$folder/SetKey.txt"
 if ! chattr +i "$folder" 2>/dev/null; then
@@ -21,6 +21,6 @@ chattr -i "$folder"
 if [ "$(cat "$folder/SetKey.txt")" != "$(printf "$keys")" ]; then
   echo "SetKey.txt changed"; status=1
 fi
-extra=$(ls -A "$folder" | grep -v -x -E 'KeyEntry.exe|SendStr.dll|ostra.dll|SetKey.txt')
+extra=$(ls -A "$folder" | grep -v -x -E 'KeyEntry.exe|KeyEntryReader.exe|SendStr.dll|ostra.dll|SetKey.txt')
 if [ -n "$extra" ]; then echo "left behind: $extra"; status=1; fi
 exit $status

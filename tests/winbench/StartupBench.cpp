@@ -81,8 +81,9 @@ int wmain() {
   using namespace keyentry::bench;
   const std::wstring bin = keyentry::ProgramFolder();
   const std::wstring folder = ScratchFolder(L"keyentry-startup-bench");
-  for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll", L"MinimalWindow.exe",
-                              L"MinimalWindowPlain.exe", L"MinimalWindowButton.exe"})
+  for (const wchar_t* name :
+       {L"KeyEntry.exe", L"KeyEntryReader.exe", L"SendStr.dll", L"ostra.dll", L"MinimalWindow.exe",
+        L"MinimalWindowPlain.exe", L"MinimalWindowButton.exe"})
     ::CopyFileW((bin + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
   ::CreateDirectoryW((folder + L"\\reader-sim").c_str(), nullptr);
   WriteFileBytes(folder + L"\\reader-sim\\ports.txt", "1001\r\n");

@@ -119,7 +119,8 @@ class Bench {
  public:
   Bench() : folder_(ScratchFolder(L"keyentry-typing-bench")) {
     const std::wstring bin = ProgramFolder();
-    for (const wchar_t* name : {L"KeyEntry.exe", L"SendStr.dll", L"ostra.dll"}) {
+    for (const wchar_t* name :
+         {L"KeyEntry.exe", L"KeyEntryReader.exe", L"SendStr.dll", L"ostra.dll"}) {
       ::CopyFileW((bin + L"\\" + name).c_str(), (folder_ + L"\\" + name).c_str(), FALSE);
     }
     for (const wchar_t* dir :

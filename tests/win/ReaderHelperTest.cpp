@@ -1,0 +1,145 @@
+// The reader library lives in KeyEntryReader.exe: a crash or a hang inside
+// it never takes the program down, stalls its window or its keys, or keeps
+// it from ending.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "ui/res/resource.h"
+
+namespace keyentry::wintest {
+namespace {
+
+const std::wstring kCrashed = L"读卡器程序意外退出，正在重新连接…";
+const std::wstring kPortOpened = L"端口打开成功！端口：USB1001";
+
+int Count(const std::string& text, const char* what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+bool WindowAnswers(HWND main) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result) != 0;
+}
+
+// The helper processes the program has running now.
+int HelpersOf(DWORD pid) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int n = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == pid && lstrcmpiW(entry.szExeFile, L"KeyEntryReader.exe") == 0)
+      ++n;
+  }
+  ::CloseHandle(snapshot);
+  return n;
+}
+
+TEST(ReaderHelper, ACrashAndAHangInsideTheLibraryLeaveTheProgramWorking) {
+  Sandbox box;
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8 + "\r\n");  // rewritten without the last CR LF
+  box.AttachReader("1001");
+  box.PlaceCard("demo");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 5000));
+  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+  TargetEdit target;
+
+  // A crash inside every read: the program stays, says so, and keeps the card.
+  box.Write(L"reader-sim\\faults.txt", "crash=Read_Content\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Count(box.ReaderCalls(), "-> crash") >= 2; }, 10000));
+  EXPECT_TRUE(program.Running());
+  EXPECT_TRUE(WindowAnswers(program.MainWindow()));
+  EXPECT_EQ(program.Text(IDC_STATUS), kCrashed);
+  EXPECT_EQ(program.Text(IDC_VALUE_NAME), L"林示范");
+  target.Focus();
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"林示范", 3000));
+
+  // The library works again: the next card is read, the status line is back.
+  box.PlaceCard("second");
+  box.Remove(L"reader-sim\\faults.txt");
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"欧阳样例"; }, 10000));
+  EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_STATUS) == kPortOpened; }, 3000));
+  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+
+  // A read that hangs for a minute: the window answers, the keys type.
+  box.Write(L"reader-sim\\faults.txt", "hang=Read_Content,60000\r\n");
+  box.PlaceCard("demo");
+  const int readsBefore = Count(box.ReaderCalls(), "Read_Content 4 ->");
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const std::string calls = box.ReaderCalls();
+        return Count(calls, "Authenticate -> 1") > Count(calls, "Read_Content 4 ->");
+      },
+      5000));
+  PumpMessagesFor(1000);
+  EXPECT_TRUE(WindowAnswers(program.MainWindow()));
+  target.Clear();
+  target.Focus();
+  PressKey(VK_F1);
+  EXPECT_TRUE(target.WaitForText(L"欧阳样例", 3000));
+
+  // The exit button ends the program at once, the key file written.
+  const DWORD clicked = ::GetTickCount();
+  program.Click(IDC_EXIT);
+  ASSERT_TRUE(program.WaitForExit(10000));
+  const DWORD took = ::GetTickCount() - clicked;
+  EXPECT_LT(took, 5000u) << "exit waited for the hung read";
+  EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
+  EXPECT_EQ(Count(box.ReaderCalls(), "Read_Content 4 ->"), readsBefore)
+      << "the hung read never returned";
+  EXPECT_EQ(HelpersOf(program.Pid()), 0);
+  EXPECT_TRUE(program.Messages().empty());
+}
+
+TEST(ReaderHelper, AHundredRestartsLeakNoHandlesAndNoMemory) {
+  Sandbox box;
+  box.Write(L"SetKey.txt", kKeyFileF1ToF8);
+  box.AttachReader("1001");
+  box.PlaceCard("demo");
+  Program program(box);
+  ASSERT_TRUE(program.WaitForMainWindow());
+  ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 5000));
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.Pid());
+  ASSERT_NE(process, nullptr);
+  auto handles = [&] {
+    DWORD n = 0;
+    ::GetProcessHandleCount(process, &n);
+    return n;
+  };
+  // Every read crashes: a fresh helper for every poll.
+  box.Write(L"reader-sim\\faults.txt", "crash=Read_Content\r\n");
+  auto crashes = [&] { return Count(box.ReaderCalls(), "-> crash"); };
+  ASSERT_TRUE(WaitFor([&] { return crashes() >= 10; }, 60000));
+  const DWORD handlesBefore = handles();
+  const SIZE_T memoryBefore = CommittedMemory(process);
+  ASSERT_TRUE(WaitFor([&] { return crashes() >= 110 || !program.Running(); }, 240000));
+  PumpMessagesFor(500);
+  const DWORD handlesAfter = handles();
+  const SIZE_T memoryAfter = CommittedMemory(process);
+  std::printf("handles %lu -> %lu, memory %lu KB -> %lu KB over %d restarts\n", handlesBefore,
+              handlesAfter, static_cast<unsigned long>(memoryBefore / 1024),
+              static_cast<unsigned long>(memoryAfter / 1024), crashes() - 10);
+  EXPECT_TRUE(program.Running());
+  EXPECT_GT(handlesBefore, 0u);
+  EXPECT_LE(handlesAfter, handlesBefore + 5);
+  EXPECT_LT(memoryAfter, memoryBefore + 2u * 1024 * 1024);
+  EXPECT_LE(HelpersOf(program.Pid()), 1);
+  ::CloseHandle(process);
+  box.Remove(L"reader-sim\\faults.txt");
+  program.Close();
+  EXPECT_TRUE(program.WaitForExit());
+}
+
+}  // namespace
+}  // namespace keyentry::wintest
