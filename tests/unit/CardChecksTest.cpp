@@ -3,7 +3,6 @@
 // warning line they make, [核验] of KeyEntry.ini, and what the poll and the
 // typing on read do with a warned card.
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 
@@ -31,9 +30,8 @@ std::wstring Warning(const CardFieldValues& card, const Date& today = kToday) {
 
 TEST(IdNumberCheck, CheckCharacterOfGoodNumbersAndOfEachWrongOne) {
   // Good numbers: each last character as the table 10X98765432 gives it.
-  for (const wchar_t* good : {L"99010119880315049X", L"990102199507200027",
-                              L"11010519491231002X", L"440524188001010014",
-                              L"99010119880315049x"}) {
+  for (const wchar_t* good : {L"99010119880315049X", L"990102199507200027", L"11010519491231002X",
+                              L"440524188001010014", L"99010119880315049x"}) {
     EXPECT_FALSE(CheckIdNumber(good, {}, {}).Any()) << good;
   }
   // Every other last character of a good number is wrong.
@@ -65,10 +63,10 @@ TEST(IdNumberCheck, BirthDateAndSexAgainstTheCard) {
     const wchar_t* sex;
     bool birthDiffers, sexDiffers;
   } cases[] = {
-      {L"19880315", L"男", false, false},   {L"1988.03.15", L"男", false, false},
-      {L"19880316", L"男", true, false},    {L"19890315", L"男", true, false},
-      {L"19880315", L"女", false, true},    {L"19880314", L"女", true, true},
-      {L"不详", L"未知", false, false},     {L"", L"", false, false},
+      {L"19880315", L"男", false, false}, {L"1988.03.15", L"男", false, false},
+      {L"19880316", L"男", true, false},  {L"19890315", L"男", true, false},
+      {L"19880315", L"女", false, true},  {L"19880314", L"女", true, true},
+      {L"不详", L"未知", false, false},   {L"", L"", false, false},
   };
   for (const auto& c : cases) {
     const IdNumberFindings found = CheckIdNumber(L"99010119880315049X", c.birth, c.sex);
@@ -161,8 +159,9 @@ TEST(ChecksSettings, TheSectionItsNamesAndItsProblems) {
       {2, L"“过期”的值应为 是 或 否（或 yes、no）。"},
       {3, L"“未满”的值应为 0 到 150 之间的整数（岁，0 表示不检查）。"},
       {5, L"“号码”已在第 4 行设置，这一行未采用。"},
-      {6, L"[核验] 中没有名为“年龄”的设置。可用的有：过期、未满、号码、提醒时不自动录入（或 "
-          L"Expired、UnderAge、IdNumber、HoldOnReadWhenWarned）。"},
+      {6,
+       L"[核验] 中没有名为“年龄”的设置。可用的有：过期、未满、号码、提醒时不自动录入（或 "
+       L"Expired、UnderAge、IdNumber、HoldOnReadWhenWarned）。"},
       {7, L"等号后缺少值。"},
   };
   for (std::size_t i = 0; i < 5; ++i) {
