@@ -30,8 +30,8 @@ std::wstring_view ValueOf(const CardFieldValues& card, int field) {
 
 std::optional<wchar_t> IdCheckCharacter(std::wstring_view first17) {
   if (first17.size() != kIdNumberLength - 1) return std::nullopt;
-  static const int kWeights[kIdNumberLength - 1] = {7, 9, 10, 5, 8, 4, 2, 1, 6,
-                                                    3, 7, 9, 10, 5, 8, 4, 2};
+  static const int kWeights[kIdNumberLength - 1] = {7, 9, 10, 5,  8, 4, 2, 1, 6,
+                                                    3, 7, 9,  10, 5, 8, 4, 2};
   int sum = 0;
   for (std::size_t i = 0; i < first17.size(); ++i) {
     if (!IsDigit(first17[i])) return std::nullopt;
@@ -65,8 +65,8 @@ IdNumberFindings CheckIdNumber(std::wstring_view number, std::wstring_view birth
   const auto cardBirth = ParseValidityDate(TrimBlanks(birth));
   if (cardBirth) {
     const auto numberBirth = ParseCompactDate(number.substr(6, 8));
-    found.birthDiffers = !numberBirth || Before(*numberBirth, *cardBirth) ||
-                         Before(*cardBirth, *numberBirth);
+    found.birthDiffers =
+        !numberBirth || Before(*numberBirth, *cardBirth) || Before(*cardBirth, *numberBirth);
   }
   const bool odd = (number[16] - L'0') % 2 == 1;
   sex = TrimBlanks(sex);
@@ -99,8 +99,8 @@ std::wstring WarningText(const CardFindings& found) {
     parts.push_back(Substitute(kWarnExpired, {FormatDate(*found.expiredOn, L"yyyy.MM.dd")}));
   }
   if (found.minorAge) {
-    parts.push_back(Substitute(kWarnUnderAge, {std::to_wstring(found.ageLimit),
-                                               std::to_wstring(*found.minorAge)}));
+    parts.push_back(Substitute(
+        kWarnUnderAge, {std::to_wstring(found.ageLimit), std::to_wstring(*found.minorAge)}));
   }
   if (found.number.malformed) parts.push_back(kWarnNumberMalformed);
   if (found.number.checkDigit) parts.push_back(kWarnCheckDigit);

@@ -61,8 +61,7 @@ struct CardFindings {
   IdNumberFindings number;
   bool Any() const { return expiredOn || minorAge || number.Any(); }
 };
-CardFindings CheckCard(const CardFieldValues& card, const CheckSettings& checks,
-                       const Date& today);
+CardFindings CheckCard(const CardFieldValues& card, const CheckSettings& checks, const Date& today);
 
 // The warning line: "注意：" and each problem in plain Chinese, separated by
 // "；"; empty when nothing was found.

@@ -177,7 +177,8 @@ std::wstring ChecksLine(const SelfCheckFacts& facts) {
   if (!checks.AnyOn() && !checks.holdOnRead) return {};
   std::vector<std::wstring> on;
   if (checks.expired) on.push_back(kCheckChecksExpired);
-  if (checks.underAge > 0) on.push_back(Substitute(kCheckChecksUnderAge, {Number(checks.underAge)}));
+  if (checks.underAge > 0)
+    on.push_back(Substitute(kCheckChecksUnderAge, {Number(checks.underAge)}));
   if (checks.idNumber) on.push_back(kCheckChecksNumber);
   std::wstring line = on.empty() ? std::wstring(kCheckChecksNone) : Joined(on, L"、");
   if (checks.holdOnRead) line += kCheckChecksHold;

@@ -296,20 +296,13 @@ struct TemplateParser {
     }
     // Chinese name (or none), English name.
     const std::tuple<const wchar_t*, const wchar_t*, SpecialKey> keys[] = {
-        {nullptr, L"Tab", SpecialKey::kTab},
-        {nullptr, L"Shift+Tab", SpecialKey::kShiftTab},
-        {nullptr, L"Enter", SpecialKey::kEnter},
-        {L"上", L"Up", SpecialKey::kUp},
-        {L"下", L"Down", SpecialKey::kDown},
-        {L"左", L"Left", SpecialKey::kLeft},
-        {L"右", L"Right", SpecialKey::kRight},
-        {nullptr, L"Home", SpecialKey::kHome},
-        {nullptr, L"End", SpecialKey::kEnd},
-        {nullptr, L"Space", SpecialKey::kSpace},
-        {nullptr, L"Esc", SpecialKey::kEsc},
-        {nullptr, L"Backspace", SpecialKey::kBackspace},
-        {nullptr, L"Delete", SpecialKey::kDelete},
-        {nullptr, L"Ctrl+A", SpecialKey::kCtrlA},
+        {nullptr, L"Tab", SpecialKey::kTab},       {nullptr, L"Shift+Tab", SpecialKey::kShiftTab},
+        {nullptr, L"Enter", SpecialKey::kEnter},   {L"上", L"Up", SpecialKey::kUp},
+        {L"下", L"Down", SpecialKey::kDown},       {L"左", L"Left", SpecialKey::kLeft},
+        {L"右", L"Right", SpecialKey::kRight},     {nullptr, L"Home", SpecialKey::kHome},
+        {nullptr, L"End", SpecialKey::kEnd},       {nullptr, L"Space", SpecialKey::kSpace},
+        {nullptr, L"Esc", SpecialKey::kEsc},       {nullptr, L"Backspace", SpecialKey::kBackspace},
+        {nullptr, L"Delete", SpecialKey::kDelete}, {nullptr, L"Ctrl+A", SpecialKey::kCtrlA},
     };
     for (const auto& [chinese, keyName, key] : keys) {
       if (!EqualsIgnoringAsciiCase(name, keyName) && !(chinese && name == chinese)) continue;

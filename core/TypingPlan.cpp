@@ -21,17 +21,17 @@ struct FormKey {
   bool ctrl;
 };
 constexpr FormKey kFormKeys[] = {
-    {SpecialKey::kUp, 0x26, 0x48, true, false},        // VK_UP
-    {SpecialKey::kDown, 0x28, 0x50, true, false},      // VK_DOWN
-    {SpecialKey::kLeft, 0x25, 0x4B, true, false},      // VK_LEFT
-    {SpecialKey::kRight, 0x27, 0x4D, true, false},     // VK_RIGHT
-    {SpecialKey::kHome, 0x24, 0x47, true, false},      // VK_HOME
-    {SpecialKey::kEnd, 0x23, 0x4F, true, false},       // VK_END
-    {SpecialKey::kSpace, 0x20, 0x39, false, false},    // VK_SPACE
-    {SpecialKey::kEsc, 0x1B, 0x01, false, false},      // VK_ESCAPE
+    {SpecialKey::kUp, 0x26, 0x48, true, false},          // VK_UP
+    {SpecialKey::kDown, 0x28, 0x50, true, false},        // VK_DOWN
+    {SpecialKey::kLeft, 0x25, 0x4B, true, false},        // VK_LEFT
+    {SpecialKey::kRight, 0x27, 0x4D, true, false},       // VK_RIGHT
+    {SpecialKey::kHome, 0x24, 0x47, true, false},        // VK_HOME
+    {SpecialKey::kEnd, 0x23, 0x4F, true, false},         // VK_END
+    {SpecialKey::kSpace, 0x20, 0x39, false, false},      // VK_SPACE
+    {SpecialKey::kEsc, 0x1B, 0x01, false, false},        // VK_ESCAPE
     {SpecialKey::kBackspace, 0x08, 0x0E, false, false},  // VK_BACK
-    {SpecialKey::kDelete, 0x2E, 0x53, true, false},    // VK_DELETE
-    {SpecialKey::kCtrlA, 0x41, 0x1E, false, true},     // Ctrl+'A'
+    {SpecialKey::kDelete, 0x2E, 0x53, true, false},      // VK_DELETE
+    {SpecialKey::kCtrlA, 0x41, 0x1E, false, true},       // Ctrl+'A'
 };
 
 // A real press of the key: {Tab}, {Shift+Tab} and {Enter} as the input

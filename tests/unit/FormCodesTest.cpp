@@ -1,7 +1,6 @@
 // What forms ask for in another shape: the sex and nation codes, the nation
 // with 族, as template placeholders, and the keys for forms as real presses.
 #include <gtest/gtest.h>
-
 #include <sstream>
 #include <string>
 
@@ -57,8 +56,7 @@ TEST(FormCodes, PlaceholdersByChineseAndEnglishNames) {
   EXPECT_EQ(Typed(L"{SexCode}/{nationcode}/{NATIONFULL}", L"女", L"蒙古族"), L"2/02/蒙古族");
   EXPECT_EQ(Typed(L"{性别代码}/{民族代码}/{民族全称}", L"未说明", L"穿青人"),
             L"未说明/穿青人/穿青人");
-  EXPECT_EQ(Typed(L"{民族代码:yyyy}", L"男", L"汉"),
-            L"error: {民族代码:yyyy} 不能带冒号和格式。");
+  EXPECT_EQ(Typed(L"{民族代码:yyyy}", L"男", L"汉"), L"error: {民族代码:yyyy} 不能带冒号和格式。");
 }
 
 TEST(FormCodes, KeysForFormsAreRealPressesWithTheirExtendedFlagAndCtrl) {
@@ -69,10 +67,11 @@ TEST(FormCodes, KeysForFormsAreRealPressesWithTheirExtendedFlagAndCtrl) {
   FakeLayout layout;
   const TypingPlan plan = PlanTyping(steps, {TypingMode::kUnicode, 0, 0}, {}, layout);
   ASSERT_EQ(plan.size(), 1u);
-  EXPECT_EQ(Keys(plan[0].events),
-            "26/48x 26/48x^ 28/50x 28/50x^ 25/4Bx 25/4Bx^ 27/4Dx 27/4Dx^ 24/47x 24/47x^ "
-            "23/4Fx 23/4Fx^ 20/39 20/39^ 1B/01 1B/01^ 08/0E 08/0E^ 2E/53x 2E/53x^ "
-            "11/1D 41/1E 41/1E^ 11/1D^ 26/48x 26/48x^ 28/50x 28/50x^ 25/4Bx 25/4Bx^ 27/4Dx 27/4Dx^");
+  EXPECT_EQ(
+      Keys(plan[0].events),
+      "26/48x 26/48x^ 28/50x 28/50x^ 25/4Bx 25/4Bx^ 27/4Dx 27/4Dx^ 24/47x 24/47x^ "
+      "23/4Fx 23/4Fx^ 20/39 20/39^ 1B/01 1B/01^ 08/0E 08/0E^ 2E/53x 2E/53x^ "
+      "11/1D 41/1E 41/1E^ 11/1D^ 26/48x 26/48x^ 28/50x 28/50x^ 25/4Bx 25/4Bx^ 27/4Dx 27/4Dx^");
   EXPECT_EQ(ParseTemplate(L"{PageUp}").error->what,
             L"{PageUp} 不是可用的占位符（要录入大括号本身，请写 {{ 或 }}）。");
 }
