@@ -135,8 +135,8 @@ struct SettingsContent {
   // 共享设置 of [站点]: the full path of the site's shared settings file, as
   // written (empty: none).
   std::wstring sharedPath;
-  CheckSettings checks;     // [核验]
-  CheckNamesSet checksSet;  // which of them the file sets
+  CheckSettings checks;                   // [核验]
+  CheckNamesSet checksSet;                // which of them the file sets
   std::vector<SettingsProblem> problems;  // in line order
   SettingsEncoding encoding = SettingsEncoding::kUtf8;
 

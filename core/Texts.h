@@ -107,7 +107,8 @@ inline constexpr const wchar_t* kIniTextAfterSection =
 // %1 the section as written.
 inline constexpr const wchar_t* kIniUnknownSection =
     L"没有名为 %1 的节，此节中的各行均未采用。可用的节：[模板]、[输入]、[程序:程序文件名]、"
-    L"[隐私]、[站点]、[核验]（或 [Templates]、[Typing]、[App:NAME]、[Privacy]、[Site]、[Checks]）。";
+    L"[隐私]、[站点]、[核验]（或 "
+    L"[Templates]、[Typing]、[App:NAME]、[Privacy]、[Site]、[Checks]）。";
 inline constexpr const wchar_t* kIniSiteInSharedFile =
     L"共享设置文件中不能有 [站点] 节（共享设置只能由各台电脑自己的 KeyEntry.ini 指定），"
     L"此节中的各行均未采用。";

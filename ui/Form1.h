@@ -120,7 +120,7 @@ class Form1 : public MainWindowView {
   HWND ComExit_ = nullptr;
   HWND LblInit_ = nullptr;
   HWND LblTime_ = nullptr;
-  HWND warning_ = nullptr;  // the card's warning line
+  HWND warning_ = nullptr;               // the card's warning line
   HWND focusWhenDeactivated_ = nullptr;  // the control to give the focus back to
   UniqueFont songTi_;
   UniqueFont newSongTi_;

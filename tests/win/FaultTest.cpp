@@ -23,8 +23,7 @@ bool Responsive(HWND window) {
 bool OnlyProgramFiles(const Sandbox& box) {
   for (const auto& name : box.FileNames()) {
     if (name != L"KeyEntry.exe" && name != L"KeyEntryReader.exe" && name != L"SendStr.dll" &&
-        name != L"ostra.dll" &&
-        name != L"SetKey.txt" && name != L"wz.txt" && name != L"zp.bmp") {
+        name != L"ostra.dll" && name != L"SetKey.txt" && name != L"wz.txt" && name != L"zp.bmp") {
       ADD_FAILURE() << "left behind: " << std::string(name.begin(), name.end());
       return false;
     }

@@ -41,9 +41,8 @@ class ProgramRun : public ::testing::Test {
   bool NoTemporaryFilesLeft() const {
     for (const auto& name : box.FileNames()) {
       const bool known = name == L"KeyEntry.exe" || name == L"KeyEntryReader.exe" ||
-                         name == L"SendStr.dll" ||
-                         name == L"ostra.dll" || name == L"SetKey.txt" || name == L"wz.txt" ||
-                         name == L"zp.bmp";
+                         name == L"SendStr.dll" || name == L"ostra.dll" || name == L"SetKey.txt" ||
+                         name == L"wz.txt" || name == L"zp.bmp";
       if (!known) {
         ADD_FAILURE() << "unexpected file left: " << std::string(name.begin(), name.end());
         return false;
