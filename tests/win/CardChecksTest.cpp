@@ -25,11 +25,12 @@ class CardChecks : public TypingProgram {
   bool WarningShown() const {
     return ::IsWindowVisible(::GetDlgItem(program->MainWindow(), IDC_CARD_WARNING)) != FALSE;
   }
-  // The card goes on the reader (the last one taken off first); waits until
-  // the program shows it.
+  // The card goes on the reader (the last one taken off first, long enough
+  // to count as lifted: two cards may share a number here); waits until the
+  // program shows it.
   void Place(const std::string& card, const std::wstring& number) {
     box.RemoveCard();
-    PumpMessagesFor(700);
+    PumpMessagesFor(2200);
     box.PlaceCard(card);
     ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_VALUE_ID_NUMBER) == number; }, 5000));
   }
