@@ -138,7 +138,13 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
   const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
   // Modifiers still held now are released behind the masking key, as
   // SendStr.dll does; the plan never presses them again.
-  TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+  // Keys mode: Caps Lock as the target has it now, for the whole entry.
+  const input::KeyboardState keyboard =
+      entry.settings.mode == TypingMode::kKeys
+          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window))
+          : input::KeyboardState{};
+  TypingPlan plan =
+      PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout, keyboard);
   const WipeAtExit<TypingPlan> wipePlan(plan);
   bool clipboardRefused = false;  // then the rest goes as Unicode events, without waiting again
   for (std::size_t i = 0; i < plan.size(); ++i) {
