@@ -139,10 +139,18 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
   // Modifiers still held now are released behind the masking key, as
   // SendStr.dll does; the plan never presses them again.
   // Keys mode: Caps Lock as the target has it now, for the whole entry.
+  bool capsLockPressed = false;
   const input::KeyboardState keyboard =
       entry.settings.mode == TypingMode::kKeys
-          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window))
+          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window), capsLockPressed)
           : input::KeyboardState{};
+  // Caps Lock as the operator left it, however the entry ends.
+  struct CapsLockBack {
+    bool owed;
+    ~CapsLockBack() {
+      if (owed) PressCapsLock();
+    }
+  } const capsLockBack{capsLockPressed};
   TypingPlan plan =
       PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout, keyboard);
   const WipeAtExit<TypingPlan> wipePlan(plan);

@@ -22,11 +22,59 @@ bool ShiftTurnsCapsLockOff() {
          (attributes & kShiftLockAttribute) != 0;
 }
 
+// Wine's ntdll exports its version; Windows' does not.
+bool UnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+// One Caps Lock key event, and the wait until the system took it (the
+// asynchronous state shows it; the low-level hooks have seen it then).
+bool CapsLockEvent(bool down) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = VK_CAPITAL;
+  in.ki.wScan = input::kCapsLockScan;
+  in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+  if (::SendInput(1, &in, static_cast<int>(sizeof in)) != 1) return false;
+  for (int waited = 0; waited < 1000; waited += 5) {
+    if (((::GetAsyncKeyState(VK_CAPITAL) & 0x8000) != 0) == down) return true;
+    ::Sleep(5);
+  }
+  return false;
+}
+
+// Under Wine, Caps Lock read by a press of it: a thread's key state starts
+// from nothing and takes from the system only keys that change after that,
+// and attaching to another thread's input clears the shared key state (the
+// target would read Caps Lock off afterwards). After one press (down, up)
+// Caps Lock has changed, so this thread's GetKeyState reads the fresh state.
+// Wine toggles Caps Lock on every press (it ignores "Shift turns Caps Lock
+// off"), so one more press at the end puts it back.
+input::CapsLock ProbeCapsLock(bool& pressed) {
+  pressed = false;
+  if ((::GetAsyncKeyState(VK_CAPITAL) & 0x8000) != 0) return input::CapsLock::kUnknown;  // held
+  if (!CapsLockEvent(true)) return input::CapsLock::kUnknown;
+  pressed = true;
+  if (!CapsLockEvent(false)) return input::CapsLock::kUnknown;
+  return (::GetKeyState(VK_CAPITAL) & 1) != 0 ? input::CapsLock::kOn : input::CapsLock::kOff;
+}
+
 }  // namespace
 
-input::KeyboardState TargetKeyboard(HWND window) {
+void PressCapsLock() {
+  CapsLockEvent(true);
+  CapsLockEvent(false);
+}
+
+input::KeyboardState TargetKeyboard(HWND window, bool& capsLockPressed) {
   input::KeyboardState state;
+  capsLockPressed = false;
   state.shiftTurnsCapsLockOff = ShiftTurnsCapsLockOff();
+  if (UnderWine()) {
+    state.capsLock = ProbeCapsLock(capsLockPressed);
+    return state;
+  }
   const DWORD target = window ? ::GetWindowThreadProcessId(window, nullptr) : 0;
   // A hung window's thread is not joined: its input would hold this one up.
   if (target == 0 || ::IsHungAppWindow(window)) return state;

@@ -19,7 +19,11 @@ namespace keyentry {
 // and the setting "Shift turns Caps Lock off". Caps Lock unknown for no
 // window, a hung window, or one whose input cannot be attached. Not for the
 // keyboard hook callback.
-input::KeyboardState TargetKeyboard(HWND window);
+// Under Wine, where that attach does not work, Caps Lock is read by pressing
+// it once instead; then capsLockPressed is set, and the caller presses it
+// once more (PressCapsLock) when its keys are sent, to leave it as it was.
+input::KeyboardState TargetKeyboard(HWND window, bool& capsLockPressed);
+void PressCapsLock();
 
 class Win32KeyLayout : public input::KeyLayout {
  public:

@@ -120,7 +120,7 @@ TEST_F(Typing, EachProgramGetsTheModeOfItsOwnSection) {
   ASSERT_TRUE(BringForward(keys.window, keys.window));
   PressKey(VK_F6);
   EXPECT_TRUE(
-      WaitFor([&] { return keys.Caption() == L"keys 17 packets 1 pastes 0|11010519880315002"; },
+      WaitFor([&] { return keys.Caption() == L"keys 18 packets 0 pastes 0|11010519880315002X"; },
               kLoadedMachineMs))
       << keys.Caption();
   ASSERT_TRUE(CopyText(L"原有内容"));
