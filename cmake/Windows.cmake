@@ -32,8 +32,10 @@ add_library(keyentry_platform STATIC
   platform/Win32Text.cpp
 )
 # ole32 and shell32: the shell link object of the Startup folder's shortcut.
-# advapi32: the user profiles' Startup folders.
-target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32 advapi32)
+# advapi32: the user profiles' Startup folders, and the keyboard layout
+# setting "Shift turns Caps Lock off".
+target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32
+                                               advapi32)
 target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)
 
 set(KEYENTRY_RES_DIR ${CMAKE_SOURCE_DIR}/ui/res)

@@ -1,5 +1,8 @@
 #include "core/InputPlan.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace keyentry::input {
 
 namespace {
@@ -64,16 +67,44 @@ void AppendCtrlV(std::vector<KeyEvent>& events) {
   AppendKey(events, kControlVk, kControlScan, true);
 }
 
+std::optional<KeyStroke> StrokeFor(const LayoutKey& key, CapsLock capsLock) {
+  std::optional<bool> shift;
+  switch (capsLock) {
+    case CapsLock::kOff:
+      shift = key.shiftWhenOff;
+      break;
+    case CapsLock::kOn:
+      shift = key.shiftWhenOn;
+      break;
+    case CapsLock::kUnknown:
+      if (key.shiftWhenOff == key.shiftWhenOn) shift = key.shiftWhenOff;
+      break;
+  }
+  if (!shift) return std::nullopt;
+  return KeyStroke{key.vk, key.scan, *shift};
+}
+
 void AppendLayoutKeys(std::vector<KeyEvent>& events, std::u16string_view text,
-                      const KeyLayout& layout) {
+                      const KeyLayout& layout, CapsLock capsLock) {
   for (const char16_t unit : text) {
-    const std::optional<KeyStroke> stroke = IsSurrogate(unit) ? std::nullopt : layout.Find(unit);
+    std::optional<KeyStroke> stroke;
+    if (!IsSurrogate(unit)) {
+      if (const std::optional<LayoutKey> key = layout.Find(unit)) stroke = StrokeFor(*key, capsLock);
+    }
     if (stroke) {
       AppendKeyPress(events, *stroke);
     } else {
       AppendUnicode(events, std::u16string_view(&unit, 1));
     }
   }
+}
+
+void WrapCapsLockOff(std::vector<KeyEvent>& events, std::size_t from) {
+  const KeyEvent shift[] = {{kShiftVk, kShiftScan, 0}, {kShiftVk, kShiftScan, kFlagKeyUp}};
+  events.insert(events.begin() + static_cast<std::ptrdiff_t>(std::min(from, events.size())),
+                std::begin(shift), std::end(shift));
+  AppendKey(events, kCapsLockVk, kCapsLockScan, false);
+  AppendKey(events, kCapsLockVk, kCapsLockScan, true);
 }
 
 std::vector<KeyEvent> PlanInput(std::u16string_view text, const std::vector<HeldKey>& held) {

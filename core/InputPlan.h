@@ -90,16 +90,44 @@ constexpr KeyStroke kEnterStroke{0x0D, 0x1C, false};             // VK_RETURN
 constexpr std::uint16_t kShiftVk = 0x10, kShiftScan = 0x2A;      // VK_SHIFT (left)
 constexpr std::uint16_t kControlVk = 0x11, kControlScan = 0x1D;  // VK_CONTROL (left)
 constexpr std::uint16_t kVkV = 0x56, kScanV = 0x2F;              // 'V'
+constexpr std::uint16_t kCapsLockVk = 0x14, kCapsLockScan = 0x3A;  // VK_CAPITAL
+
+// Caps Lock as the window that receives the keys applies it to them.
+enum class CapsLock { kOff, kOn, kUnknown };
+
+// The keyboard as that window sees it when a chunk of keys is sent.
+struct KeyboardState {
+  CapsLock capsLock = CapsLock::kUnknown;
+  // The layout setting "Shift turns Caps Lock off": a Shift press while
+  // Caps Lock is on turns it off (and a Caps Lock press only turns it on).
+  bool shiftTurnsCapsLockOff = false;
+};
+
+// How the layout makes a character: its key, and whether Shift goes with it
+// while Caps Lock is off and while it is on (nothing: that state does not
+// make the character with this key). A digit: Shift never; a letter: Shift
+// for the capital with Caps Lock off, for the small letter with it on.
+struct LayoutKey {
+  std::uint16_t vk = 0;
+  std::uint16_t scan = 0;
+  std::optional<bool> shiftWhenOff;
+  std::optional<bool> shiftWhenOn;
+};
+
+// The key press that makes the character in this Caps Lock state, or
+// nothing (it goes as a Unicode event then). With Caps Lock unknown, only a
+// key whose character Caps Lock does not change.
+std::optional<KeyStroke> StrokeFor(const LayoutKey& key, CapsLock capsLock);
 
 // The keyboard layout of the window that receives the keys.
 class KeyLayout {
  public:
   virtual ~KeyLayout() = default;
-  // The key press that makes this character as it stands, plainly or with
-  // Shift only, whatever the state of Caps Lock; or nothing when the layout
-  // needs Ctrl or Alt for it, makes it only with a dead key, with a key that
-  // Caps Lock changes, or cannot make it at all. Never asked for a surrogate.
-  virtual std::optional<KeyStroke> Find(char16_t character) const = 0;
+  // The key that makes this character plainly or with Shift only, with
+  // Caps Lock off or on; nothing when the layout needs Ctrl or Alt for it,
+  // makes it only with a dead key, or cannot make it at all. Never asked for
+  // a surrogate.
+  virtual std::optional<LayoutKey> Find(char16_t character) const = 0;
 };
 
 // Appends the masking key (when an Alt or Windows key is held) and a key-up
@@ -118,11 +146,17 @@ void AppendKeyPress(std::vector<KeyEvent>& events, const KeyStroke& stroke);
 // Appends Ctrl down, V down, V up, Ctrl up.
 void AppendCtrlV(std::vector<KeyEvent>& events);
 
-// Appends the text as the layout makes it: each character the layout makes
-// plainly or with Shift as a real key press (AppendKeyPress), every other
-// one (also each surrogate pair) as Unicode events.
+// Appends the text as the layout makes it with Caps Lock in this state:
+// each character the layout makes plainly or with Shift as a real key press
+// (AppendKeyPress, Shift as StrokeFor decides), every other one (also each
+// surrogate pair) as Unicode events. Caps Lock itself is never pressed.
 void AppendLayoutKeys(std::vector<KeyEvent>& events, std::u16string_view text,
-                      const KeyLayout& layout);
+                      const KeyLayout& layout, CapsLock capsLock);
+
+// For a layout where Shift turns Caps Lock off, with Caps Lock on: a Shift
+// press inserted at `from` turns it off for the events after it (typed as
+// with Caps Lock off), and a Caps Lock press appended turns it on again.
+void WrapCapsLockOff(std::vector<KeyEvent>& events, std::size_t from);
 
 // What SendStr.dll sends for `text` with the keys in `held` still down: the
 // modifier release, then the text as Unicode events. An empty text gives an

@@ -1,5 +1,6 @@
 #include "core/TypingPlan.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/UnicodeText.h"
@@ -64,13 +65,19 @@ bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 class PlanBuilder {
  public:
-  PlanBuilder(const TypingSettings& settings, const input::KeyLayout& layout)
+  PlanBuilder(const TypingSettings& settings, const input::KeyLayout& layout,
+              const input::KeyboardState& keyboard)
       : settings_(settings),
         layout_(layout),
-        charDelayMs_(settings.mode == TypingMode::kPaste ? 0 : settings.charDelayMs) {}
+        charDelayMs_(settings.mode == TypingMode::kPaste ? 0 : settings.charDelayMs),
+        wrapCapsLockOff_(settings.mode == TypingMode::kKeys &&
+                         keyboard.capsLock == input::CapsLock::kOn &&
+                         keyboard.shiftTurnsCapsLockOff),
+        capsLock_(wrapCapsLockOff_ ? input::CapsLock::kOff : keyboard.capsLock) {}
 
   void Release(const std::vector<input::HeldKey>& held) {
     input::AppendModifierRelease(current_, held);
+    releaseEnd_ = current_.size();
   }
 
   void Step(const TypingStep& step) {
@@ -109,7 +116,7 @@ class PlanBuilder {
 
   void Characters(std::u16string_view units) {
     if (settings_.mode == TypingMode::kKeys) {
-      input::AppendLayoutKeys(current_, units, layout_);
+      input::AppendLayoutKeys(current_, units, layout_, capsLock_);
     } else {
       input::AppendUnicode(current_, units);
     }
@@ -134,6 +141,14 @@ class PlanBuilder {
       plan_.back().pauseAfterMs += pauseMs;
       return;
     }
+    // Where Shift turns Caps Lock on: off for each chunk's real key
+    // presses (after the modifier release), on again at its end.
+    const std::size_t from = plan_.empty() ? releaseEnd_ : 0;
+    if (wrapCapsLockOff_ &&
+        std::any_of(current_.begin() + static_cast<std::ptrdiff_t>(from), current_.end(),
+                    [](const KeyEvent& e) { return (e.flags & input::kFlagUnicode) == 0; })) {
+      input::WrapCapsLockOff(current_, from);
+    }
     TypingChunk chunk;
     chunk.events = std::move(current_);
     chunk.pauseAfterMs = pauseMs;
@@ -144,6 +159,9 @@ class PlanBuilder {
   const TypingSettings& settings_;
   const input::KeyLayout& layout_;
   const int charDelayMs_;
+  const bool wrapCapsLockOff_;
+  const input::CapsLock capsLock_;  // as the characters are planned
+  std::size_t releaseEnd_ = 0;      // the modifier release's events at the start
   std::vector<KeyEvent> current_;
   TypingPlan plan_;
 };
@@ -179,13 +197,14 @@ void Wipe(TypingPlan& plan) {
 }
 
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings) {
-  return settings.mode != TypingMode::kPaste && settings.charDelayMs <= 0 && !HasPause(steps);
+  return settings.mode == TypingMode::kUnicode && settings.charDelayMs <= 0 && !HasPause(steps);
 }
 
 TypingPlan PlanTyping(const std::vector<TypingStep>& steps, const TypingSettings& settings,
-                      const std::vector<input::HeldKey>& held, const input::KeyLayout& layout) {
+                      const std::vector<input::HeldKey>& held, const input::KeyLayout& layout,
+                      const input::KeyboardState& keyboard) {
   if (steps.empty()) return {};
-  PlanBuilder builder(settings, layout);
+  PlanBuilder builder(settings, layout, keyboard);
   builder.Release(held);
   for (const TypingStep& step : steps) builder.Step(step);
   return builder.Finish();

@@ -10,8 +10,10 @@
 //   - held modifiers are released once, at the very start (in front of the
 //     first chunk's events), behind the masking key as SendStr.dll does;
 //   - text in unicode mode goes as Unicode events; in keys mode as the
-//     keyboard layout makes it (see input::AppendLayoutKeys); in paste mode
-//     as one paste per text step;
+//     keyboard layout makes it with Caps Lock as the receiving window has it
+//     (see input::AppendLayoutKeys; where Shift turns Caps Lock off, each
+//     chunk turns it off and on again, input::WrapCapsLockOff); in paste
+//     mode as one paste per text step;
 //   - {Tab}, {Shift+Tab} and {Enter} are real key presses in every mode;
 //   - a pause step ends a chunk (a pause that follows a pause, or that no
 //     event precedes, lengthens the pause before it);
@@ -52,8 +54,10 @@ using TypingPlan = std::vector<TypingChunk>;
 std::vector<TypingStep> FieldSteps(const CardFieldValues& card, FieldMask fields);
 
 // True when the steps can be typed from inside the keyboard hook callback
-// with one SendInput call: no pause step, no character delay, and not paste
-// mode. Then PlanTyping gives at most one chunk, of events.
+// with one SendInput call: no pause step, no character delay, and unicode
+// mode. Then PlanTyping gives at most one chunk, of events. Keys mode needs
+// the receiving window's Caps Lock, which is read on the typing thread (the
+// callback must not attach to another thread's input).
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings);
 
 // Every text and event of the steps or the plan overwritten, then empty.
@@ -62,8 +66,10 @@ void Wipe(TypingPlan& plan);
 
 // The chunks that type the steps with these settings (the mode and the
 // character delay; the field delay is already in the steps as pauses) while
-// the keys in `held` are down; `layout` is asked in keys mode only.
+// the keys in `held` are down; `layout` and `keyboard` count in keys mode
+// only.
 TypingPlan PlanTyping(const std::vector<TypingStep>& steps, const TypingSettings& settings,
-                      const std::vector<input::HeldKey>& held, const input::KeyLayout& layout);
+                      const std::vector<input::HeldKey>& held, const input::KeyLayout& layout,
+                      const input::KeyboardState& keyboard = {});
 
 }  // namespace keyentry

@@ -5,14 +5,14 @@
 // foreground window of its moment; then, while nothing is queued or typing:
 //   - a field key in unicode mode without a character delay: the field texts
 //     through SendStr.dll, from inside the hook callback, as always;
-//   - a field key or a template that has no pause (no {延时}, no field
-//     delay, no character delay) and does not paste: the whole plan with one
+//   - a field key or a template in unicode mode that has no pause (no
+//     {延时}, no field delay, no character delay): the whole plan with one
 //     SendInput call of the program's own input path, from inside the hook
 //     callback, so that nothing the operator types afterwards lands in
 //     between;
-//   - everything else (pauses, paste mode), and every entry that comes while
-//     another is queued or typing: at the back of the queue, for the typing
-//     thread.
+//   - everything else (pauses, paste mode, keys mode, which reads the
+//     target's Caps Lock first), and every entry that comes while another
+//     is queued or typing: at the back of the queue, for the typing thread.
 // The typing settings are those of the program whose window has the focus.
 #include <windows.h>
 

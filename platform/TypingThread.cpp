@@ -153,7 +153,21 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
   const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
   // Modifiers still held now are released behind the masking key, as
   // SendStr.dll does; the plan never presses them again.
-  TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+  // Keys mode: Caps Lock as the target has it now, for the whole entry.
+  bool capsLockPressed = false;
+  const input::KeyboardState keyboard =
+      entry.settings.mode == TypingMode::kKeys
+          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window), capsLockPressed)
+          : input::KeyboardState{};
+  // Caps Lock as the operator left it, however the entry ends.
+  struct CapsLockBack {
+    bool owed;
+    ~CapsLockBack() {
+      if (owed) PressCapsLock();
+    }
+  } const capsLockBack{capsLockPressed};
+  TypingPlan plan =
+      PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout, keyboard);
   const WipeAtExit<TypingPlan> wipePlan(plan);
   bool clipboardRefused = false;  // then the rest goes as Unicode events, without waiting again
   for (std::size_t i = 0; i < plan.size(); ++i) {

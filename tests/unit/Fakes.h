@@ -8,6 +8,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/FileStore.h"
@@ -266,21 +267,26 @@ inline std::string Keys(const std::vector<input::KeyEvent>& events) {
   return out;
 }
 
-// A small keyboard layout: the digits, x and X (with Shift) and "-" of a
-// US keyboard; every character asked for is recorded.
+// A small keyboard layout: the digits, "-" and the letters a, b and x of a
+// US keyboard (the capitals with Shift, or with Caps Lock on without it);
+// every character asked for is recorded.
 class FakeLayout : public input::KeyLayout {
  public:
   mutable std::u16string asked;
-  std::optional<input::KeyStroke> Find(char16_t c) const override {
+  std::optional<input::LayoutKey> Find(char16_t c) const override {
     asked.push_back(c);
-    if (c == u'0') return input::KeyStroke{0x30, 0x0B, false};
+    if (c == u'0') return input::LayoutKey{0x30, 0x0B, false, false};
     if (c >= u'1' && c <= u'9') {
-      return input::KeyStroke{static_cast<std::uint16_t>(c),
-                              static_cast<std::uint16_t>(c - u'1' + 2), false};
+      return input::LayoutKey{static_cast<std::uint16_t>(c),
+                              static_cast<std::uint16_t>(c - u'1' + 2), false, false};
     }
-    if (c == u'x') return input::KeyStroke{0x58, 0x2D, false};
-    if (c == u'X') return input::KeyStroke{0x58, 0x2D, true};
-    if (c == u'-') return input::KeyStroke{0xBD, 0x0C, false};
+    if (c == u'-') return input::LayoutKey{0xBD, 0x0C, false, false};
+    for (const auto& [small, scan] : {std::pair{u'a', 0x1E}, {u'b', 0x30}, {u'x', 0x2D}}) {
+      const auto vk = static_cast<std::uint16_t>(small - u'a' + u'A');
+      const auto sc = static_cast<std::uint16_t>(scan);
+      if (c == small) return input::LayoutKey{vk, sc, false, true};
+      if (c == vk) return input::LayoutKey{vk, sc, true, false};
+    }
     return std::nullopt;
   }
 };

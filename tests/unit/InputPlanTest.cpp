@@ -118,11 +118,70 @@ TEST(InputPlanKeys, LayoutCharactersAsKeyPressesAndTheRestAsUnicode) {
   // pairs go as Unicode without asking it.
   FakeLayout layout;
   Events events;
-  input::AppendLayoutKeys(events, u"1X\u5F20-@\U00020BB7", layout);
+  input::AppendLayoutKeys(events, u"1X\u5F20-@\U00020BB7", layout, input::CapsLock::kOff);
   EXPECT_EQ(Keys(events),
             "31/02 31/02^ 10/2A 58/2D 58/2D^ 10/2A^ u5F20 u5F20^ BD/0C BD/0C^ u40 u40^ "
             "uD842 uD842^ uDFB7 uDFB7^");
   EXPECT_EQ(layout.asked, u"1X\u5F20-@");
+}
+
+// The decision for one key, by how the layout makes its character with
+// Caps Lock off and on ("-": not at all; "shift", "plain"), in each state.
+TEST(InputPlanKeys, ShiftFollowsCapsLockAndAnUnknownStateLeavesOnlyKeysItDoesNotChange) {
+  using input::CapsLock;
+  const std::optional<bool> no, plain = false, shift = true;
+  const struct {
+    std::optional<bool> whenOff, whenOn;
+    CapsLock capsLock;
+    const char* expected;
+  } cases[] = {
+      {plain, plain, CapsLock::kOff, "plain"},  // a digit
+      {plain, plain, CapsLock::kOn, "plain"},
+      {plain, plain, CapsLock::kUnknown, "plain"},
+      {shift, shift, CapsLock::kOn, "shift"},  // a sign over a digit
+      {shift, plain, CapsLock::kOff, "shift"},  // a capital letter
+      {shift, plain, CapsLock::kOn, "plain"},
+      {shift, plain, CapsLock::kUnknown, "unicode"},
+      {plain, shift, CapsLock::kOff, "plain"},  // a small letter
+      {plain, shift, CapsLock::kOn, "shift"},
+      {plain, shift, CapsLock::kUnknown, "unicode"},
+      {plain, no, CapsLock::kOn, "unicode"},  // Caps Lock turns the key into another character
+      {plain, no, CapsLock::kOff, "plain"},
+      {no, plain, CapsLock::kOn, "plain"},
+      {no, plain, CapsLock::kUnknown, "unicode"},
+  };
+  for (const auto& c : cases) {
+    const auto stroke = input::StrokeFor({0x58, 0x2D, c.whenOff, c.whenOn}, c.capsLock);
+    const std::string got = !stroke ? "unicode" : stroke->shift ? "shift" : "plain";
+    EXPECT_EQ(got, c.expected) << c.whenOff.value_or(9) << c.whenOn.value_or(9) << " caps "
+                               << static_cast<int>(c.capsLock);
+    if (stroke) {
+      EXPECT_EQ(stroke->vk * 0x100 + stroke->scan, 0x582D);
+    }
+  }
+}
+
+TEST(InputPlanKeys, LettersAsKeyPressesInTheRightCaseWhateverTheCapsLockState) {
+  FakeLayout layout;
+  const struct {
+    input::CapsLock capsLock;
+    const char* expected;
+  } cases[] = {
+      {input::CapsLock::kOff, "41/1E 41/1E^ 10/2A 42/30 42/30^ 10/2A^ 31/02 31/02^ 10/2A 58/2D "
+                              "58/2D^ 10/2A^"},
+      {input::CapsLock::kOn, "10/2A 41/1E 41/1E^ 10/2A^ 42/30 42/30^ 31/02 31/02^ 58/2D 58/2D^"},
+      {input::CapsLock::kUnknown, "u61 u61^ u42 u42^ 31/02 31/02^ u58 u58^"},
+  };
+  for (const auto& c : cases) {
+    Events events;
+    input::AppendLayoutKeys(events, u"aB1X", layout, c.capsLock);
+    EXPECT_EQ(Keys(events), c.expected) << static_cast<int>(c.capsLock);
+  }
+  // Where Shift turns Caps Lock off: a Shift press after the release, Caps
+  // Lock pressed again at the end.
+  Events events = {{0xA0, 0x2A, input::kFlagKeyUp}, {0x41, 0x1E, 0}, {0x41, 0x1E, 2}};
+  input::WrapCapsLockOff(events, 1);
+  EXPECT_EQ(Keys(events), "A0/2A^ 10/2A 10/2A^ 41/1E 41/1E^ 14/3A 14/3A^");
 }
 
 }  // namespace

@@ -24,9 +24,10 @@ class TypingPlans : public ::testing::Test {
  protected:
   FakeLayout layout;
   std::string Plan(const std::vector<TypingStep>& steps, TypingMode mode, int charDelayMs = 0,
-                   const std::vector<input::HeldKey>& held = {}) {
+                   const std::vector<input::HeldKey>& held = {},
+                   input::KeyboardState keyboard = {input::CapsLock::kOff, false}) {
     std::string out;
-    for (const TypingChunk& c : PlanTyping(steps, {mode, 0, charDelayMs}, held, layout)) {
+    for (const TypingChunk& c : PlanTyping(steps, {mode, 0, charDelayMs}, held, layout, keyboard)) {
       if (!out.empty()) out += " | ";
       if (c.kind == ChunkKind::kPaste) out += "paste " + U8(c.pasteText) + " ";
       out += "[" + Keys(c.events) + "]";
@@ -48,10 +49,41 @@ TEST_F(TypingPlans, UnicodeModeWithoutPausesIsOneChunkThatReleasesModifiersFirst
 
 TEST_F(TypingPlans, KeysModePressesWhatTheLayoutMakesAndSendsTheRestAsUnicode) {
   const std::vector<TypingStep> steps = {Text(L"1X张"), kEnter};
-  EXPECT_TRUE(CanTypeInHook(steps, {kKeys, 0, 0}));
+  EXPECT_FALSE(CanTypeInHook(steps, {kKeys, 0, 0}));  // Caps Lock is read on the typing thread
   EXPECT_EQ(Plan(steps, kKeys, 0, kLeftShift),
             "[A0/2A^ 31/02 31/02^ 10/2A 58/2D 58/2D^ 10/2A^ u5F20 u5F20^ 0D/1C 0D/1C^]");
   EXPECT_EQ(layout.asked, u"1X\u5F20");
+}
+
+TEST_F(TypingPlans, KeysModeTypesLettersForTheTargetsCapsLockAndLeavesItAsItWas) {
+  using input::CapsLock;
+  const std::vector<TypingStep> steps = {Text(L"aX"), kShiftTab, Pause(50), Text(L"1")};
+  const struct {
+    input::KeyboardState keyboard;
+    const char* expected;
+  } cases[] = {
+      {{CapsLock::kOn, false},
+       "[A0/2A^ 10/2A 41/1E 41/1E^ 10/2A^ 58/2D 58/2D^ 10/2A 09/0F 09/0F^ 10/2A^] ~50 | "
+       "[31/02 31/02^]"},
+      {{CapsLock::kUnknown, false},
+       "[A0/2A^ u61 u61^ u58 u58^ 10/2A 09/0F 09/0F^ 10/2A^] ~50 | [31/02 31/02^]"},
+      // Shift turns Caps Lock off: each chunk of keys turns it off first and
+      // on again at its end, and is typed as with Caps Lock off.
+      {{CapsLock::kOn, true},
+       "[A0/2A^ 10/2A 10/2A^ 41/1E 41/1E^ 10/2A 58/2D 58/2D^ 10/2A^ 10/2A 09/0F 09/0F^ 10/2A^ "
+       "14/3A 14/3A^] ~50 | [10/2A 10/2A^ 31/02 31/02^ 14/3A 14/3A^]"},
+      {{CapsLock::kOff, true},
+       "[A0/2A^ 41/1E 41/1E^ 10/2A 58/2D 58/2D^ 10/2A^ 10/2A 09/0F 09/0F^ 10/2A^] ~50 | "
+       "[31/02 31/02^]"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Plan(steps, kKeys, 0, kLeftShift, c.keyboard), c.expected)
+        << static_cast<int>(c.keyboard.capsLock) << c.keyboard.shiftTurnsCapsLockOff;
+  }
+  // Other modes never press Caps Lock, nor ask the layout.
+  layout.asked.clear();
+  EXPECT_EQ(Plan({Text(L"a")}, kUnicode, 0, {}, {CapsLock::kOn, true}), "[u61 u61^]");
+  EXPECT_TRUE(layout.asked.empty());
 }
 
 TEST_F(TypingPlans, PasteModePastesEachTextStepWithUnicodeToFallBackOn) {
@@ -79,7 +111,7 @@ TEST_F(TypingPlans, CharacterDelayMakesEachCharacterAndKeyAChunkOfItsOwn) {
   // A surrogate pair is one character; a pause after a key adds to the delay.
   EXPECT_FALSE(CanTypeInHook({Text(L"a")}, {kUnicode, 0, 20}));
   EXPECT_EQ(Plan({Text(L"a\U00020BB7"), kTab, Pause(100), Text(L"X")}, kKeys, 20, kLeftShift),
-            "[A0/2A^ u61 u61^] ~20 | [uD842 uD842^ uDFB7 uDFB7^] ~20 | [09/0F 09/0F^] ~120 | "
+            "[A0/2A^ 41/1E 41/1E^] ~20 | [uD842 uD842^ uDFB7 uDFB7^] ~20 | [09/0F 09/0F^] ~120 | "
             "[10/2A 58/2D 58/2D^ 10/2A^] ~20");
 }
 
@@ -105,7 +137,7 @@ TEST_F(TypingPlans, FieldKeyTextsAreTextStepsInFieldOrderWithoutPauses) {
   card[7] = L"x";
   const auto steps = FieldSteps(card, 0b10100101);
   EXPECT_TRUE(FieldSteps(card, 0b10).empty());
-  EXPECT_TRUE(CanTypeInHook(steps, TypingSettings{kKeys, 500, 0}));
+  EXPECT_TRUE(CanTypeInHook(steps, TypingSettings{kUnicode, 500, 0}));
   EXPECT_EQ(Plan(steps, kUnicode), "[u5F20 u5F20^ u4E09 u4E09^ u31 u31^ u78 u78^]");
   EXPECT_EQ(Plan(steps, kPaste),
             U8(L"paste 张三 [11/1D 56/2F 56/2F^ 11/1D^] else [u5F20 u5F20^ u4E09 u4E09^] | "

@@ -184,7 +184,7 @@ TEST_F(PressEntries, WhatGoesAtOnceAndWhatNeedsTheTypingThread) {
     bool now;
   } cases[] = {
       {112, {}, true, true},     // a field key as ever: the text-sending library
-      {112, keys, false, true},  // keys mode: one SendInput
+      {112, keys, false, false},  // keys mode: Caps Lock is read on the typing thread
       {112, paste, false, false}, {112, slow, false, false},
       {120, {}, false, true},   // a template without pauses
       {121, {}, false, false},  // ... with one

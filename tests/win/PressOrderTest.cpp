@@ -174,30 +174,34 @@ class CapsLockOn {
   static bool On() { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
 };
 
-TEST_F(PressOrder, KeysModeTypesTheRightCaseWithCapsLockOnSinceBeforeTheStartAndAfterARenewal) {
-  TargetEdit target;
-  target.Focus();  // so that this thread sees Caps Lock change
-  const CapsLockOn caps;
-  Start(L"[模板]\nF9 = {身份证号} Ab\n[输入]\n方式 = 按键\n");
-  for (const bool renewed : {false, true}) {
-    if (renewed) {
-      program->Click(IDC_READ);  // reading off: the hook is installed anew
-      ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 3000));
-      program->Click(IDC_READ);  // and on again
-      ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_READ) == L"停止读卡"; }, 3000));
-    }
-    target.Clear();
-    target.ClearKeyDowns();
-    target.Focus();
+TEST_F(PressOrder, KeysModeTypesLettersAsRealKeysInTheRightCaseAndLeavesCapsLockAsItWas) {
+  RemoteLikeWindow remote;  // takes real key presses only, with its own key state
+  ASSERT_TRUE(remote.Focus());  // so that this thread sees Caps Lock change
+  std::optional<CapsLockOn> caps(std::in_place);
+  Start(L"[模板]\nF9 = aB-{身份证号}\n[输入]\n方式 = 按键\n");
+  const std::wstring expected = L"aB-11010519880315002X";
+  const auto typeOnce = [&](const char* when, bool capsLockOn) {
+    remote.text.clear();
+    remote.packets = 0;
+    ASSERT_TRUE(remote.Focus());
     PressKey(VK_F9);
-    EXPECT_TRUE(target.WaitForText(L"11010519880315002X Ab", 3000))
-        << (renewed ? "after the renewal" : "at the start");
-    // Digits and the blank as real keys, the letters as characters.
-    const std::vector<WPARAM> keys = {'1', '1', '0', '1',       '0',      '5',       '1',
-                                      '9', '8', '8', '0',       '3',      '1',       '5',
-                                      '0', '0', '2', VK_PACKET, VK_SPACE, VK_PACKET, VK_PACKET};
-    EXPECT_EQ(target.KeyDowns(), keys);
-  }
+    EXPECT_TRUE(WaitFor([&] { return remote.text == expected; }, 5000))
+        << when << ": " << remote.text;
+    PumpMessagesFor(300);
+    EXPECT_EQ(remote.text, expected) << when;
+    EXPECT_EQ(remote.packets, 0) << when;
+    EXPECT_EQ(CapsLockOn::On(), capsLockOn) << when;  // as the operator left it
+  };
+  typeOnce("Caps Lock on since before the start", true);
+  program->Click(IDC_READ);  // reading off: the hook is installed anew
+  ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 3000));
+  program->Click(IDC_READ);  // and on again
+  ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_READ) == L"停止读卡"; }, 3000));
+  typeOnce("Caps Lock on after the hook was renewed", true);
+  ASSERT_TRUE(remote.Focus());
+  caps.reset();  // turned off while the program runs
+  typeOnce("Caps Lock off", false);
+  EXPECT_EQ(Beeps(), 0);
 }
 
 // A keyboard hook of another program (a hot-key tool, an input helper),

@@ -130,7 +130,7 @@ void RemoteLikeWindow::Show() {
 }
 
 void RemoteLikeWindow::KeyDown(WPARAM vk, LPARAM lParam) {
-  if (digitsOnly && vk != VK_SHIFT && !(vk >= '0' && vk <= '9') && vk != 'X') {
+  if (digitsOnly && vk != VK_SHIFT && vk != VK_CAPITAL && !(vk >= '0' && vk <= '9') && vk != 'X') {
     ++refused;
   } else if (vk == VK_PACKET) {
     ++packets;

@@ -56,7 +56,8 @@ class RemoteLikeWindow {
   std::wstring text;
   int keys = 0, packets = 0, pastes = 0;
   bool quitOnClose = false;
-  // Like an ID-number box: every key-down but a digit, X (or Shift) is refused.
+  // Like an ID-number box: every key-down but a digit, X (or Shift, Caps
+  // Lock) is refused.
   bool digitsOnly = false;
   int refused = 0;
   bool ignoreCtrlV = false;
