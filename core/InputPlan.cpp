@@ -89,7 +89,8 @@ void AppendLayoutKeys(std::vector<KeyEvent>& events, std::u16string_view text,
   for (const char16_t unit : text) {
     std::optional<KeyStroke> stroke;
     if (!IsSurrogate(unit)) {
-      if (const std::optional<LayoutKey> key = layout.Find(unit)) stroke = StrokeFor(*key, capsLock);
+      if (const std::optional<LayoutKey> key = layout.Find(unit))
+        stroke = StrokeFor(*key, capsLock);
     }
     if (stroke) {
       AppendKeyPress(events, *stroke);

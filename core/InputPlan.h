@@ -84,12 +84,12 @@ inline bool operator==(const KeyStroke& a, const KeyStroke& b) {
   return a.vk == b.vk && a.scan == b.scan && a.shift == b.shift;
 }
 
-constexpr KeyStroke kTabStroke{0x09, 0x0F, false};               // VK_TAB
-constexpr KeyStroke kShiftTabStroke{0x09, 0x0F, true};           // Shift+VK_TAB
-constexpr KeyStroke kEnterStroke{0x0D, 0x1C, false};             // VK_RETURN
-constexpr std::uint16_t kShiftVk = 0x10, kShiftScan = 0x2A;      // VK_SHIFT (left)
-constexpr std::uint16_t kControlVk = 0x11, kControlScan = 0x1D;  // VK_CONTROL (left)
-constexpr std::uint16_t kVkV = 0x56, kScanV = 0x2F;              // 'V'
+constexpr KeyStroke kTabStroke{0x09, 0x0F, false};                 // VK_TAB
+constexpr KeyStroke kShiftTabStroke{0x09, 0x0F, true};             // Shift+VK_TAB
+constexpr KeyStroke kEnterStroke{0x0D, 0x1C, false};               // VK_RETURN
+constexpr std::uint16_t kShiftVk = 0x10, kShiftScan = 0x2A;        // VK_SHIFT (left)
+constexpr std::uint16_t kControlVk = 0x11, kControlScan = 0x1D;    // VK_CONTROL (left)
+constexpr std::uint16_t kVkV = 0x56, kScanV = 0x2F;                // 'V'
 constexpr std::uint16_t kCapsLockVk = 0x14, kCapsLockScan = 0x3A;  // VK_CAPITAL
 
 // Caps Lock as the window that receives the keys applies it to them.

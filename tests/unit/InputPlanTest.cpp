@@ -136,18 +136,14 @@ TEST(InputPlanKeys, ShiftFollowsCapsLockAndAnUnknownStateLeavesOnlyKeysItDoesNot
     const char* expected;
   } cases[] = {
       {plain, plain, CapsLock::kOff, "plain"},  // a digit
-      {plain, plain, CapsLock::kOn, "plain"},
-      {plain, plain, CapsLock::kUnknown, "plain"},
-      {shift, shift, CapsLock::kOn, "shift"},  // a sign over a digit
+      {plain, plain, CapsLock::kOn, "plain"},     {plain, plain, CapsLock::kUnknown, "plain"},
+      {shift, shift, CapsLock::kOn, "shift"},   // a sign over a digit
       {shift, plain, CapsLock::kOff, "shift"},  // a capital letter
-      {shift, plain, CapsLock::kOn, "plain"},
-      {shift, plain, CapsLock::kUnknown, "unicode"},
+      {shift, plain, CapsLock::kOn, "plain"},     {shift, plain, CapsLock::kUnknown, "unicode"},
       {plain, shift, CapsLock::kOff, "plain"},  // a small letter
-      {plain, shift, CapsLock::kOn, "shift"},
-      {plain, shift, CapsLock::kUnknown, "unicode"},
+      {plain, shift, CapsLock::kOn, "shift"},     {plain, shift, CapsLock::kUnknown, "unicode"},
       {plain, no, CapsLock::kOn, "unicode"},  // Caps Lock turns the key into another character
-      {plain, no, CapsLock::kOff, "plain"},
-      {no, plain, CapsLock::kOn, "plain"},
+      {plain, no, CapsLock::kOff, "plain"},       {no, plain, CapsLock::kOn, "plain"},
       {no, plain, CapsLock::kUnknown, "unicode"},
   };
   for (const auto& c : cases) {
@@ -167,8 +163,9 @@ TEST(InputPlanKeys, LettersAsKeyPressesInTheRightCaseWhateverTheCapsLockState) {
     input::CapsLock capsLock;
     const char* expected;
   } cases[] = {
-      {input::CapsLock::kOff, "41/1E 41/1E^ 10/2A 42/30 42/30^ 10/2A^ 31/02 31/02^ 10/2A 58/2D "
-                              "58/2D^ 10/2A^"},
+      {input::CapsLock::kOff,
+       "41/1E 41/1E^ 10/2A 42/30 42/30^ 10/2A^ 31/02 31/02^ 10/2A 58/2D "
+       "58/2D^ 10/2A^"},
       {input::CapsLock::kOn, "10/2A 41/1E 41/1E^ 10/2A^ 42/30 42/30^ 31/02 31/02^ 58/2D 58/2D^"},
       {input::CapsLock::kUnknown, "u61 u61^ u42 u42^ 31/02 31/02^ u58 u58^"},
   };

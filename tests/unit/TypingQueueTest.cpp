@@ -183,7 +183,7 @@ TEST_F(PressEntries, WhatGoesAtOnceAndWhatNeedsTheTypingThread) {
     bool library;
     bool now;
   } cases[] = {
-      {112, {}, true, true},     // a field key as ever: the text-sending library
+      {112, {}, true, true},      // a field key as ever: the text-sending library
       {112, keys, false, false},  // keys mode: Caps Lock is read on the typing thread
       {112, paste, false, false}, {112, slow, false, false},
       {120, {}, false, true},   // a template without pauses

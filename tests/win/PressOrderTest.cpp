@@ -175,7 +175,7 @@ class CapsLockOn {
 };
 
 TEST_F(PressOrder, KeysModeTypesLettersAsRealKeysInTheRightCaseAndLeavesCapsLockAsItWas) {
-  RemoteLikeWindow remote;  // takes real key presses only, with its own key state
+  RemoteLikeWindow remote;      // takes real key presses only, with its own key state
   ASSERT_TRUE(remote.Focus());  // so that this thread sees Caps Lock change
   std::optional<CapsLockOn> caps(std::in_place);
   Start(L"[模板]\nF9 = aB-{身份证号}\n[输入]\n方式 = 按键\n");
