@@ -60,9 +60,10 @@ TEST_F(ReaderOrder, ACardLeftOnABlinkingReaderWithSlowReadsIsTypedOnce) {
 
 // The stop's reload finds a short SetKey.txt and shows its message box; the
 // poll timer fires inside it and a poll is under way when the box closes.
+// The search takes longer than a poll period, as a real port does.
 // Afterwards reading is off, and stays off.
 TEST_F(ReaderOrder, AStopWhoseMessageBoxIsOpenStopsPolling) {
-  box.Write(L"reader-sim\\delay_ms.txt", "Authenticate=2000\r\n");
+  box.Write(L"reader-sim\\delay_ms.txt", "Authenticate=2000\r\nInitComm=600\r\n");
   Start(L"", false);
   ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_READ) == L"停止读卡"; }, 10000));
   box.Write(L"SetKey.txt", "F1\r\nF2\r\n");
