@@ -52,7 +52,7 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
   const SettingsContent* settings = table.settings.get();
   if (!settings || !HoldsCard(table)) return std::nullopt;
   // A warned card waits for the operator's keys (提醒时不自动录入).
-  if (HoldsOnRead(table.values, settings->checks, today)) return std::nullopt;
+  if (table.holdOnRead) return std::nullopt;
   const Template* onRead = settings->OnReadFor(program);
   if (!onRead) return std::nullopt;
   TypingEntry entry;

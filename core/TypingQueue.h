@@ -91,7 +91,7 @@ std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction
 // The entry of the typing on read (读卡后) of the card in the table, for the
 // program with this executable name: nothing without a card, when typing
 // on read is off for that program, or when [核验] holds it for a card with a
-// warning (HoldsOnRead). Never typed at once.
+// warning (HookTable::holdOnRead). Never typed at once.
 std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring_view program,
                                             const Date& today);
 
