@@ -93,6 +93,20 @@ enum class OfferedText {
   kGone,         // another program emptied the clipboard
 };
 
+// What became of one paste, as the paster (platform/Clipboard.*) tells the
+// entry's run (core/EntryRun.h). The names after Ctrl+V are those of the
+// offered text's state they come from.
+enum class PasteOutcome {
+  kOffered,      // the text is on the clipboard and the settle time is over: Ctrl+V may go
+  kBusy,         // the clipboard stayed busy or refused the text: nothing offered
+  kTooLarge,     // what it holds could not be saved (too large, out of memory): left alone
+  kTaken,        // Ctrl+V sent; the target asked for the text (OfferedText::kTaken)
+  kUnconfirmed,  // Ctrl+V sent; read, but not by the target after Ctrl+V: it
+                 // stays on the clipboard for the grace time (OfferedText::kUnconfirmed)
+  kNotTaken,     // Ctrl+V sent; nobody asked for it within the grace time
+  kStopped,      // the stop event came first
+};
+
 class ClipboardHold {
  public:
   explicit ClipboardHold(const ClipboardHoldTimes& times = {}) : times_(times) {}
