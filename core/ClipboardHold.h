@@ -123,16 +123,17 @@ class ClipboardHold {
   // Our text (offered, read or taken) may be on the clipboard.
   bool Ours() const { return text_ != OfferedText::kNone && text_ != OfferedText::kGone; }
   // Something waits to go: the old content, or our text after giving up.
-  bool Waiting() const { return pending_ != Pending::kNothing; }
+  bool Pending() const { return pending_ != What::kNothing; }
+  const ClipboardHoldTimes& Times() const { return times_; }
 
  private:
-  enum class Pending { kNothing, kRestore, kEmptyOurs };
+  enum class What { kNothing, kRestore, kEmptyOurs };
   // The grace time of a text not known to be taken: the time it ends, if
   // it has not yet.
   bool HeldUntil(std::uint32_t now, std::uint32_t& until) const;
 
   ClipboardHoldTimes times_;
-  Pending pending_ = Pending::kNothing;
+  What pending_ = What::kNothing;
   OfferedText text_ = OfferedText::kNone;
   std::uint32_t ctrlVAt_ = 0;
   std::uint32_t lastPasteAt_ = 0;  // Ctrl+V, or the target's take after it
