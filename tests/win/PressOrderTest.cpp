@@ -361,7 +361,9 @@ TEST_P(HistoryTool, EachFieldArrivesOrBeepsAndTheOperatorsClipboardComesBack) {
   // What arrived is the fields pasted, whole and in order, nothing else.
   const std::vector<std::wstring> whole = {L"", kCard[4], kCard[0], kCard[4] + kCard[0]};
   EXPECT_NE(std::find(whole.begin(), whole.end(), remote.text), whole.end()) << remote.text;
-  if (remote.pastes == 2) EXPECT_EQ(remote.text, kCard[4] + kCard[0]);
+  if (remote.pastes == 2) {
+    EXPECT_EQ(remote.text, kCard[4] + kCard[0]);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadingOrCopying, HistoryTool,
