@@ -33,14 +33,10 @@ struct FieldName {
 };
 
 constexpr FieldName kFieldNames[] = {
-    {L"姓名", L"Name", kNameField},
-    {L"性别", L"Sex", kSexField},
-    {L"民族", L"Nation", kNationField},
-    {L"出生日期", L"Birth", kBirthField},
-    {L"住址", L"Address", kAddressField},
-    {L"身份证号", L"IdNumber", kIdNumberField},
-    {L"签发机关", L"Authority", kAuthorityField},
-    {L"有效期限", L"Validity", kValidityField},
+    {L"姓名", L"Name", 0},          {L"性别", L"Sex", 1},
+    {L"民族", L"Nation", 2},        {L"出生日期", L"Birth", kBirthField},
+    {L"住址", L"Address", 4},       {L"身份证号", L"IdNumber", 5},
+    {L"签发机关", L"Authority", 6}, {L"有效期限", L"Validity", kValidityField},
 };
 
 bool NameIs(std::wstring_view name, const wchar_t* chinese, const wchar_t* english) {
