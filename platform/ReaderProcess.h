@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/ReaderSupervisor.h"
+#include "core/HelperProcess.h"
 #include "platform/Handles.h"
 
 namespace keyentry {

@@ -11,8 +11,8 @@
 #include <cwchar>
 #include <exception>
 
+#include "core/ReaderCall.h"
 #include "core/ReaderProtocol.h"
-#include "core/ReaderSupervisor.h"
 #include "platform/LibraryLoader.h"
 #include "platform/ReaderDll.h"
 #include "platform/Win32Text.h"

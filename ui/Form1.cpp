@@ -365,8 +365,19 @@ void Form1::StartToggle() {
   SetStatusText(kStatusSearching);
   asked_ = Asked::kSearch;
   auto found = std::make_shared<PortSearchResult>();
-  app_.Reader().Submit([found](ReaderLibrary& reader) { *found = SearchReaderPorts(reader); },
-                       [this, found] { SearchAnswered(*found); });
+  ReaderService& service = app_.Reader();
+  service.Submit(
+      [found, &service, this](ReaderLibrary& reader) {
+        *found = SearchReaderPorts(reader, [&service, this](const std::wstring& port) {
+          service.Tell([this, port] { SearchTrying(port); });
+        });
+      },
+      [this, found] { SearchAnswered(*found); });
+}
+
+void Form1::SearchTrying(const std::wstring& port) {
+  if (unloaded_) return;
+  SetStatusText(kStatusSearchingPort + port + kStatusSearchingEnd);
 }
 
 void Form1::SearchAnswered(const PortSearchResult& found) {

@@ -79,6 +79,8 @@ class Form1 : public MainWindowView {
   // a time; clicks of the read button meanwhile wait their turn.
   void StartToggle();
   void SearchAnswered(const PortSearchResult& found);
+  // During the search: the status line names the port being tried.
+  void SearchTrying(const std::wstring& port);
   void PollAnswered(const PollAnswer& answer);
   void NextRequest();
   void Timer2_Timer();
