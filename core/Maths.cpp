@@ -22,7 +22,8 @@ std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
   return PathInFolder(programFolder_, fileName);
 }
 
-PortSearchResult SearchReaderPorts(ReaderLibrary& reader) {
+PortSearchResult SearchReaderPorts(ReaderLibrary& reader,
+                                   const std::function<void(const std::wstring&)>& trying) {
   struct Range {
     std::int32_t first, last;
     const wchar_t* prefix;
@@ -33,8 +34,17 @@ PortSearchResult SearchReaderPorts(ReaderLibrary& reader) {
   try {
     for (const Range& range : ranges) {
       for (std::int32_t port = range.first; port <= range.last; ++port) {
-        if (!ReaderSucceeded(reader.InitComm(port))) continue;
-        result.portName = range.prefix + std::to_wstring(port);
+        const std::wstring name = range.prefix + std::to_wstring(port);
+        if (trying) trying(name);
+        try {
+          if (!ReaderSucceeded(reader.InitComm(port))) continue;
+        } catch (const ReaderUnavailable& e) {
+          // A port that blocks (a Bluetooth serial port may take 20 s) has
+          // no reader; the next port gets a fresh helper.
+          if (e.trouble() == ReaderTrouble::kNoAnswer) continue;
+          throw;
+        }
+        result.portName = name;
         return result;
       }
     }

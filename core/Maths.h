@@ -3,6 +3,7 @@
 // and the keyboard hook, shut-down, the key settings file and the optional
 // settings file KeyEntry.ini. Maths owns the connection to the reader: it
 // opens the port and closes it again.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,7 @@
 #include "core/MessageSink.h"
 #include "core/NewCardRule.h"
 #include "core/ReaderLibrary.h"
-#include "core/ReaderSupervisor.h"
+#include "core/ReaderTrouble.h"
 #include "core/SettingsFile.h"
 #include "core/SharedSettings.h"
 #include "core/TextCodec.h"
@@ -34,15 +35,19 @@ struct CorePorts {
 };
 
 // What a search of the reader's ports found: USB ports 1001-1016, then
-// serial ports 1-16, up to the first that answers 1.
+// serial ports 1-16, up to the first that answers 1. A port whose opening
+// misses its deadline (ReaderTrouble::kNoAnswer) has no reader, and the
+// search goes on with the next port.
 struct PortSearchResult {
   std::wstring portName;      // "USB1003", "COM2"; empty when none answered
   bool libraryError = false;  // the library (or its helper) could not be used at all
-  // The helper crashed or missed a deadline, which ended the search.
+  // The helper crashed or could not be used, which ended the search.
   ReaderTrouble trouble = ReaderTrouble::kNone;
 };
-// Runs where the reader is called (the reader's own thread in the program).
-PortSearchResult SearchReaderPorts(ReaderLibrary& reader);
+// Runs where the reader is called (the reader's own thread in the program);
+// trying, when given, hears each port's name before it is opened.
+PortSearchResult SearchReaderPorts(
+    ReaderLibrary& reader, const std::function<void(const std::wstring&)>& trying = nullptr);
 
 class Maths {
  public:

@@ -315,6 +315,14 @@ inline constexpr const wchar_t* kMsgReportNotCopied =
 // The reader's helper process KeyEntryReader.exe (the status line while it
 // is in trouble, the self-check's line).
 inline constexpr const wchar_t* kStatusSearching = L"正在查找读卡器…";
+// During the search, before each port is opened: followed by the port's
+// name ("USB1003", "COM2") and kStatusSearchingEnd.
+inline constexpr const wchar_t* kStatusSearchingPort = L"正在查找读卡器：";
+inline constexpr const wchar_t* kStatusSearchingEnd = L"…";
+// The card on the reader crashed the reader library at every read: it is
+// not read again until it is taken off.
+inline constexpr const wchar_t* kStatusCardRefused =
+    L"这张卡多次读取失败（读卡库崩溃），已停止读取。请取下卡片后重新放置。";
 inline constexpr const wchar_t* kStatusReaderCrashed = L"读卡器程序意外退出，正在重新连接…";
 inline constexpr const wchar_t* kStatusReaderNoAnswer = L"读卡器无响应，正在重新连接…";
 inline constexpr const wchar_t* kStatusReaderCannotStart =

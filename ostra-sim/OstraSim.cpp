@@ -17,6 +17,8 @@
 //                 each read sleeps a time drawn anew in that range, as a
 //                 real reader's read of text and photo takes (only that call
 //                 sleeps: Authenticate stays quick)
+//                 "InitComm:2=20000": opening port 2 alone waits 20 s (a
+//                 port that blocks)
 //   answers.txt   "success=N" / "failure=N": the integers returned (1 / 0);
 //                 "force_read=1": a card whose folder lacks wz.txt or zp.bmp
 //                 still counts as lying on the reader, and Read_Content
@@ -25,7 +27,8 @@
 //                 files by relative names, into the process's current folder
 //                 (default "card_files=program_folder": beside the program);
 //                 "blink=100": a reader that blinks, finding a card lying on
-//                 it only at the calls of Authenticate marked 1 (repeated)
+//                 it only at the calls of Authenticate marked 1 (repeated);
+//                 "chatty=1": every call prints to standard output and error
 //   faults.txt    "crash=Read_Content": that call crashes the process
 //                 inside the library (an access violation) after writing
 //                 "Read_Content 4 -> crash" to calls.log; "hang=Authenticate,60000":
@@ -56,6 +59,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -188,14 +192,15 @@ class Script {
 
   const std::wstring& programFolder() const { return program_; }
 
-  unsigned delayMs(sim::Call call) const {
+  unsigned delayMs(sim::Call call, std::optional<int> argument) const {
     const std::optional<std::string> text = Text(L"delay_ms.txt");
     const std::optional<sim::Delays> delays = text ? sim::ParseDelays(*text) : std::nullopt;
     if (!delays) return 0u;
     // A draw of its own for each call: a simple generator of this process.
     static unsigned state = GetTickCount() | 1u;
     state = state * 1103515245u + 12345u;
-    return delays->pick(call, state >> 8);
+    return call == sim::Call::InitComm && argument ? delays->ofInitComm(*argument)
+                                                   : delays->pick(call, state >> 8);
   }
 
   sim::Faults faults() const {
@@ -297,14 +302,31 @@ void Crash() {
   *nowhere = 1;
 }
 
-// Runs one call: delay, hang, crash, decision, answer, log line.
+// What a library that prints leaves at every call: a line through the C
+// runtime to standard output and standard error, and one written straight to
+// the standard output handle.
+void Chatter(sim::Call call) {
+  const std::string name(sim::CallName(call));
+  std::printf("ostra: %s\n", name.c_str());
+  std::fflush(stdout);
+  std::fprintf(stderr, "ostra: %s done\n", name.c_str());
+  std::fflush(stderr);
+  const std::string raw = "ostra raw " + name + "\r\n";
+  DWORD written = 0;
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out && out != INVALID_HANDLE_VALUE)
+    WriteFile(out, raw.data(), static_cast<DWORD>(raw.size()), &written, nullptr);
+}
+
+// Runs one call: chatter, delay, hang, crash, decision, answer, log line.
 template <typename Decide>
 int Answer(sim::Call call, std::optional<int> argument, Decide decide) {
   int result = sim::Answers().failure;
   try {
     Lock lock(g_lock);
     const Script script;
-    const unsigned delay = script.delayMs(call);
+    if (script.answers().chatty) Chatter(call);
+    const unsigned delay = script.delayMs(call, argument);
     if (delay > 0) Sleep(delay);
     const sim::Faults faults = script.faults();
     if (faults.hangs(call) > 0) Sleep(faults.hangs(call));

@@ -131,6 +131,12 @@ std::string_view CallName(Call call) {
   return "CloseComm";
 }
 
+unsigned Delays::ofInitComm(int port) const {
+  for (const auto& [at, ms] : initCommAt)
+    if (at == port) return ms;
+  return initComm;
+}
+
 unsigned Delays::of(Call call) const {
   switch (call) {
     case Call::InitComm:
@@ -248,16 +254,26 @@ unsigned Delays::pick(Call call, unsigned draw) const {
 std::optional<Delays> ParseDelays(std::string_view text) {
   // The old form: one number for every call.
   if (const std::optional<unsigned> all = ParseDelay(text)) {
-    return Delays{*all, *all, *all, *all};
+    return Delays{*all, *all, *all, *all, {}, {}};
   }
   // Lines "name=ms" / "*=ms"; a named line wins over "*" whatever the order.
   std::optional<std::pair<unsigned, unsigned>> star;
   std::optional<std::pair<unsigned, unsigned>> named[std::size(kAllCalls)];
+  std::vector<std::pair<int, unsigned>> ports;
   const bool clean = ForEachLine(text, [&](std::string_view line) {
     const auto pair = SplitKeyValue(line);
     if (!pair) return false;
     const auto ms = ParseDelayRange(pair->second);
     if (!ms) return false;
+    constexpr std::string_view kOnePort = "InitComm:";
+    if (pair->first.size() > kOnePort.size() &&
+        EqualsNoCase(pair->first.substr(0, kOnePort.size()), kOnePort)) {
+      const std::optional<unsigned> port =
+          ParseSmallDecimal(Trim(pair->first.substr(kOnePort.size())));
+      if (!port || !IsReaderPort(static_cast<int>(*port))) return false;
+      ports.insert(ports.begin(), {static_cast<int>(*port), ms->first});  // a later line wins
+      return true;
+    }
     if (pair->first == "*") {
       star = ms;
       return true;
@@ -277,6 +293,7 @@ std::optional<Delays> ParseDelays(std::string_view text) {
     DelayOf(delays, kAllCalls[i]) = range.first;
     delays.spread[static_cast<int>(kAllCalls[i])] = range.second;
   }
+  delays.initCommAt = std::move(ports);
   return delays;
 }
 
@@ -323,6 +340,11 @@ std::optional<Answers> ParseAnswers(std::string_view text) {
     if (EqualsNoCase(key, "force_read")) {
       if (value != "0" && value != "1") return false;
       answers.forceRead = value == "1";
+      return true;
+    }
+    if (EqualsNoCase(key, "chatty")) {
+      if (value != "0" && value != "1") return false;
+      answers.chatty = value == "1";
       return true;
     }
     if (EqualsNoCase(key, "blink")) {

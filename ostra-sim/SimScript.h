@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace keyentry {
@@ -50,6 +51,9 @@ struct Answers {
   // A reader that blinks: which Authenticate calls find a card lying on it,
   // '1' found and '0' not, repeated (empty: every call).
   std::string blink;
+  // A library that prints: every call writes a line to standard output and
+  // one to standard error.
+  bool chatty = false;
 };
 
 // blink= is at most this long.
@@ -67,10 +71,13 @@ struct Delays {
   unsigned readContent = 0;
   unsigned closeComm = 0;
   unsigned spread[4] = {0, 0, 0, 0};
+  // InitComm of one port, over initComm (a port that blocks on opening).
+  std::vector<std::pair<int, unsigned>> initCommAt;
 
   unsigned of(Call call) const;
   // The wait of one call: of(call) plus draw spread over 0..spread.
   unsigned pick(Call call, unsigned draw) const;
+  unsigned ofInitComm(int port) const;
 };
 
 // Faults a script can switch on (faults.txt), per call.
@@ -106,7 +113,9 @@ std::optional<unsigned> ParseDelay(std::string_view text);
 // read of text and photo) with name InitComm, Authenticate, Read_Content or CloseComm (case
 // ignored), or "*=ms" for every call not named on a line of its own; blank
 // lines and lines starting with '#' ignored, a later line for the same name
-// wins. Calls not given wait 0 ms. Any other line makes the file garbled.
+// wins. Calls not given wait 0 ms. "InitComm:N=ms" (N a reader port, e.g.
+// "InitComm:2=20000") makes opening that one port wait instead. Any other
+// line makes the file garbled.
 std::optional<Delays> ParseDelays(std::string_view text);
 
 // faults.txt: lines "crash=NAME" (the call writes its log line with "->
@@ -121,6 +130,7 @@ std::optional<Faults> ParseFaults(std::string_view text);
 
 // answers.txt: lines "success=N" / "failure=N" (N decimal, optionally signed,
 // or 0x-hex up to 32 bits), "force_read=0" / "force_read=1",
+// "chatty=0" / "chatty=1",
 // "card_files=program_folder" / "card_files=current_folder" (keys and these
 // words in any case) and "blink=" with 1 to kMaxBlinkLength digits 0 and 1
 // (e.g. "blink=100": a card is found at every third call), blank lines and

@@ -6,6 +6,7 @@
 #include "core/FileStore.h"
 #include "core/PathNames.h"
 #include "core/ReaderProtocol.h"
+#include "platform/PipeMessages.h"
 #include "platform/ReaderDll.h"
 
 namespace keyentry {
@@ -16,26 +17,20 @@ namespace {
 // the reader's port free.
 constexpr DWORD kEndWaitMs = 3000;
 
-bool ReadExactly(HANDLE pipe, std::uint8_t* into, DWORD size) {
-  DWORD done = 0;
-  while (done < size) {
-    DWORD got = 0;
-    if (!::ReadFile(pipe, into + done, size - done, &got, nullptr) || got == 0) return false;
-    done += got;
-  }
-  return true;
-}
-
 // The handle made inheritable; false when that fails.
 bool Inheritable(HANDLE h) {
   return ::SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) != 0;
 }
 
 // Starts the helper with exactly these handles inherited where the system
-// allows naming them.
+// allows naming them (PROC_THREAD_ATTRIBUTE_HANDLE_LIST; where it does not,
+// every inheritable handle is, and the program keeps none but these while it
+// starts the helper). The pipes are not its standard handles: the reader
+// library shares the process and may print, and whatever it printed would
+// land among the replies. Its standard input, output and error are NUL.
 bool CreateHelper(const std::wstring& exe, std::wstring command, HANDLE in, HANDLE out,
-                  HANDLE parent, PROCESS_INFORMATION& pi) {
-  HANDLE inherited[3] = {in, out, parent};
+                  HANDLE parent, HANDLE nul, PROCESS_INFORMATION& pi) {
+  HANDLE inherited[4] = {in, out, parent, nul};
   SIZE_T size = 0;
   ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
   std::vector<unsigned char> buffer(size ? size : 1);
@@ -46,9 +41,9 @@ bool CreateHelper(const std::wstring& exe, std::wstring command, HANDLE in, HAND
   STARTUPINFOEXW si{};
   si.StartupInfo.cb = withList ? sizeof si : sizeof si.StartupInfo;
   si.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  si.StartupInfo.hStdInput = in;
-  si.StartupInfo.hStdOutput = out;
-  si.StartupInfo.hStdError = nullptr;
+  si.StartupInfo.hStdInput = nul;
+  si.StartupInfo.hStdOutput = nul;
+  si.StartupInfo.hStdError = nul;
   if (withList) si.lpAttributeList = list;
   const DWORD flags = withList ? EXTENDED_STARTUPINFO_PRESENT : 0;
   // The helper makes the program folder its current folder itself (a deep
@@ -58,6 +53,19 @@ bool CreateHelper(const std::wstring& exe, std::wstring command, HANDLE in, HAND
   if (withList) ::DeleteProcThreadAttributeList(list);
   return ok;
 }
+
+// The null device, for the helper's standard handles.
+HANDLE OpenNul() {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE h =
+      ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+// A handle's value as the helper's command line names it (an inherited
+// handle has the same value in the helper).
+std::wstring Number(HANDLE h) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(h)); }
 
 }  // namespace
 
@@ -80,6 +88,8 @@ bool ReaderProcess::Start() {
   }
   UniqueKernelHandle parent(self);
   if (!Inheritable(childIn.get()) || !Inheritable(childOut.get())) return false;
+  UniqueKernelHandle nul(OpenNul());
+  if (!nul) return false;
 
   const std::wstring path = PathInFolder(folder_, kReaderHelperFileName);
   std::vector<std::wstring> names{path};
@@ -104,9 +114,11 @@ bool ReaderProcess::Start() {
   PROCESS_INFORMATION pi{};
   bool started = false;
   for (const std::wstring& exe : names) {
-    const std::wstring command =
-        L"\"" + exe + L"\" " + std::to_wstring(reinterpret_cast<std::uintptr_t>(parent.get()));
-    started = CreateHelper(exe, command, childIn.get(), childOut.get(), parent.get(), pi);
+    // The handles by number: the program, the requests, the replies.
+    const std::wstring command = L"\"" + exe + L"\" " + Number(parent.get()) + L" " +
+                                 Number(childIn.get()) + L" " + Number(childOut.get());
+    started =
+        CreateHelper(exe, command, childIn.get(), childOut.get(), parent.get(), nul.get(), pi);
     if (started) break;
   }
   if (!started) return false;
@@ -114,7 +126,7 @@ bool ReaderProcess::Start() {
   process_.reset(pi.hProcess);
   toHelper_ = std::move(toHelper);
   fromHelper_ = std::move(fromHelper);
-  // childIn, childOut and parent are closed here: the pipe breaks when the
+  // childIn, childOut, parent and nul are closed here: the pipe breaks when the
   // helper ends.
   return true;
 }
@@ -143,9 +155,7 @@ CallOutcome ReaderProcess::Call(ReaderCall call, std::int32_t argument, std::uin
     request = ReaderRequest{++sequence_, static_cast<std::uint32_t>(call), argument};
   }
   const auto bytes = EncodeRequest(request);
-  DWORD written = 0;
-  bool ok = ::WriteFile(to, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size();
+  bool ok = WriteExactly(to, bytes.data(), static_cast<DWORD>(bytes.size()));
   std::uint8_t reply[kReaderReplyBytes];
   if (ok) {
     HANDLE timer = nullptr;

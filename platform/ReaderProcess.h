@@ -1,15 +1,17 @@
 #pragma once
 // The reader helper KeyEntryReader.exe as a process: started with a pair of
 // anonymous pipes and a handle to this process, all inherited and nothing
-// else, so that no other program can reach it; a call waits for its reply up
-// to its deadline, and a helper that misses it is ended.
+// else, so that no other program can reach it, and named by number on its
+// command line (its standard handles are NUL, out of the reader library's
+// reach); a call waits for its reply up to its deadline, and a helper that
+// misses it is ended.
 #include <windows.h>
 
 #include <cstdint>
 #include <mutex>
 #include <string>
 
-#include "core/ReaderSupervisor.h"
+#include "core/HelperProcess.h"
 #include "platform/Handles.h"
 
 namespace keyentry {

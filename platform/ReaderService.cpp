@@ -20,6 +20,10 @@ void InlineReaderService::Submit(Job job, Done done) {
   done();
 }
 
+void InlineReaderService::Tell(Done note) {
+  if (!closed_) note();
+}
+
 void InlineReaderService::Shutdown() {
   if (closed_) return;
   closed_ = true;
@@ -81,6 +85,15 @@ void HelperReaderService::Submit(Job job, Done done) {
     dones_.push_back(done);
   });
   changed_.notify_all();
+}
+
+void HelperReaderService::Tell(Done note) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    dones_.push_back(std::move(note));
+  }
+  ::PostMessageW(window_, kMsgDone, 0, 0);
 }
 
 void HelperReaderService::Run() {

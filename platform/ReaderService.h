@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "core/ReaderLibrary.h"
-#include "core/ReaderSupervisor.h"
+#include "core/SupervisedReader.h"
 #include "platform/ReaderProcess.h"
 
 namespace keyentry {
@@ -25,6 +25,9 @@ class ReaderService {
   virtual ~ReaderService() = default;
   // One job at a time: the caller waits for its Done before the next.
   virtual void Submit(Job job, Done done) = 0;
+  // From inside a job: note runs on the interface thread, before the job's
+  // Done (never after Shutdown). For progress, such as the port being tried.
+  virtual void Tell(Done note) = 0;
   // At exit, on the interface thread, within about two seconds whatever the
   // helper does: KLV_CloseComm once with a short deadline when the helper is
   // free (a call under way gets 300 ms to end), then the helper is ended. No
@@ -39,6 +42,7 @@ class InlineReaderService : public ReaderService {
  public:
   explicit InlineReaderService(ReaderLibrary& reader) : reader_(reader) {}
   void Submit(Job job, Done done) override;
+  void Tell(Done note) override;
   void Shutdown() override;
   ReaderHelperFacts Facts() const override { return ReaderHelperFacts{}; }
 
@@ -56,6 +60,7 @@ class HelperReaderService : public ReaderService {
   HelperReaderService& operator=(const HelperReaderService&) = delete;
 
   void Submit(Job job, Done done) override;
+  void Tell(Done note) override;
   void Shutdown() override;
   ReaderHelperFacts Facts() const override { return supervised_.Facts(); }
 

@@ -166,6 +166,9 @@ bool ShowReaderTrouble(const Maths& maths, MainWindowView& view, ReaderTrouble t
     case ReaderTrouble::kReconnecting:
       text = kStatusReaderReconnecting;
       break;
+    case ReaderTrouble::kCardRefused:
+      text = kStatusCardRefused;
+      break;
     case ReaderTrouble::kPausing:
     case ReaderTrouble::kExiting:
       return troubled;

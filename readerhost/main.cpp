@@ -1,8 +1,9 @@
 // KeyEntryReader.exe: the one process that loads the reader library
-// ostra.dll. KeyEntry starts it with two inherited anonymous pipes as its
-// standard input and output and an inherited handle to KeyEntry itself (its
-// number on the command line). It serves the four calls of the library, one
-// request at a time, and nothing else. It ends when its pipe breaks or
+// ostra.dll. KeyEntry starts it with three inherited handles named by number
+// on its command line: KeyEntry itself, the pipe of requests and the pipe of
+// replies. Its standard input, output and error are NUL, so that whatever
+// the library prints never reaches the replies. It serves the four calls of
+// the library, one request at a time, and nothing else. It ends when its pipe breaks or
 // KeyEntry has gone; a crash inside the library ends it at once, without an
 // error report that would keep it alive.
 #include <windows.h>
@@ -11,9 +12,10 @@
 #include <cwchar>
 #include <exception>
 
+#include "core/ReaderCall.h"
 #include "core/ReaderProtocol.h"
-#include "core/ReaderSupervisor.h"
 #include "platform/LibraryLoader.h"
+#include "platform/PipeMessages.h"
 #include "platform/ReaderDll.h"
 #include "platform/Win32Text.h"
 
@@ -32,26 +34,6 @@ DWORD WINAPI WatchParent(void* parent) {
   // The library may be inside a call that never returns: no clean exit.
   ::TerminateProcess(::GetCurrentProcess(), 0);
   return 0;
-}
-
-bool ReadExactly(HANDLE pipe, std::uint8_t* into, DWORD size) {
-  DWORD done = 0;
-  while (done < size) {
-    DWORD got = 0;
-    if (!::ReadFile(pipe, into + done, size - done, &got, nullptr) || got == 0) return false;
-    done += got;
-  }
-  return true;
-}
-
-bool WriteExactly(HANDLE pipe, const std::uint8_t* from, DWORD size) {
-  DWORD done = 0;
-  while (done < size) {
-    DWORD put = 0;
-    if (!::WriteFile(pipe, from + done, size - done, &put, nullptr) || put == 0) return false;
-    done += put;
-  }
-  return true;
 }
 
 ReaderReply Serve(ReaderDll& reader, const ReaderRequest& request) {
@@ -93,6 +75,24 @@ ReaderReply Serve(ReaderDll& reader, const ReaderRequest& request) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+  // The three handles were inherited so that their numbers could be named
+  // on the command line before this process existed (a handle duplicated
+  // into it afterwards would need another way to tell its number). Made
+  // not inheritable at once, before the library is loaded: a process the
+  // library starts must not hold the pipes open after a crash of this one.
+  HANDLE handles[3] = {nullptr, nullptr, nullptr};
+  {
+    const wchar_t* at = commandLine ? commandLine : L"";
+    for (HANDLE& h : handles) {
+      wchar_t* end = nullptr;
+      h = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::wcstoul(at, &end, 10)));
+      at = end;
+      if (!h || !::SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0)) return 2;
+    }
+  }
+  const HANDLE parent = handles[0];
+  const HANDLE in = handles[1];
+  const HANDLE out = handles[2];
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   ::SetUnhandledExceptionFilter(&EndAtOnce);
   // The card files land in the current folder for libraries that write them
@@ -101,16 +101,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   MakeCurrentFolder(folder);
   HardenLibrarySearch();
 
-  const HANDLE parent = reinterpret_cast<HANDLE>(
-      static_cast<std::uintptr_t>(std::wcstoul(commandLine ? commandLine : L"", nullptr, 10)));
-  if (!parent || ::WaitForSingleObject(parent, 0) != WAIT_TIMEOUT) return 2;
+  if (::WaitForSingleObject(parent, 0) != WAIT_TIMEOUT) return 2;
   const HANDLE watch = ::CreateThread(nullptr, 64 * 1024, &WatchParent, parent,
                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (!watch) return 2;
   ::CloseHandle(watch);
 
-  const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
-  const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   ReaderDll reader(folder);
   for (;;) {
     std::uint8_t request[kReaderRequestBytes];

@@ -388,6 +388,11 @@ void Form1::BeginToggleNow() {
   Carry(ReaderEvent::kToggleBegun);
 }
 
+void Form1::SearchTrying(const std::wstring& port) {
+  if (unloaded_) return;
+  SetStatusText(kStatusSearchingPort + port + kStatusSearchingEnd);
+}
+
 // A request and, once the reader has run it, its answer.
 struct Form1::ReaderReply {
   ReaderAction what = ReaderAction::kSubmitPoll;
@@ -401,10 +406,13 @@ void Form1::Ask(ReaderAction what, std::uint32_t request) {
   auto reply = std::make_shared<ReaderReply>();
   reply->what = what;
   reply->request = request;
-  app_.Reader().Submit(
-      [reply](ReaderLibrary& reader) {
+  ReaderService& service = app_.Reader();
+  service.Submit(
+      [reply, &service, this](ReaderLibrary& reader) {
         if (reply->what == ReaderAction::kSubmitSearch) {
-          reply->found = SearchReaderPorts(reader);
+          reply->found = SearchReaderPorts(reader, [&service, this](const std::wstring& port) {
+            service.Tell([this, port] { SearchTrying(port); });
+          });
         } else {
           reply->poll = CallReaderForPoll(reader, [] { return ::GetTickCount64(); });
         }

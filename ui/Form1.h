@@ -84,6 +84,8 @@ class Form1 : public MainWindowView {
   void BeginToggleNow();
   void Ask(ReaderAction what, std::uint32_t request);
   void ReaderAnswered(const ReaderReply& reply);
+  // During the search: the status line names the port being tried.
+  void SearchTrying(const std::wstring& port);
   void Timer2_Timer();
   // The program's items of the system menu.
   void AddSystemMenuItems();

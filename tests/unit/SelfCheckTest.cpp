@@ -4,7 +4,7 @@
 #include <map>
 
 #include "core/PressRecorder.h"
-#include "core/ReaderSupervisor.h"
+#include "core/ReaderTrouble.h"
 #include "core/SelfCheck.h"
 #include "tests/support/Utf8Codec.h"
 

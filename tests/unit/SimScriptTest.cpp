@@ -160,6 +160,20 @@ TEST(SimScriptDelay, UnknownLinesMakeTheDelayFileGarbled) {
   }
 }
 
+TEST(SimScriptDelay, OnePortOfInitCommWaitsOnItsOwnAndChattyIsASwitch) {
+  const auto one =
+      sim::ParseDelays("InitComm=100\ninitcomm: 1005 = 7000\nInitComm:2=1\nInitComm:2=9");
+  ASSERT_TRUE(one.has_value());
+  EXPECT_EQ(one->ofInitComm(1005), 7000u);
+  EXPECT_EQ(one->ofInitComm(2), 9u);  // the later line wins
+  EXPECT_EQ(one->ofInitComm(1004), 100u);
+  for (const char* garbled : {"InitComm:17=5", "InitComm:0=5", "InitComm:=5", "InitComm:x=5"})
+    EXPECT_EQ(sim::ParseDelays(garbled), std::nullopt) << garbled;
+  EXPECT_FALSE(sim::ParseAnswers("")->chatty);
+  EXPECT_TRUE(sim::ParseAnswers("CHATTY = 1\n")->chatty);
+  EXPECT_EQ(sim::ParseAnswers("chatty=yes"), std::nullopt);
+}
+
 TEST(SimScriptFaults, CrashAndHangPerCallOrForAll) {
   struct Case {
     const char* text;

@@ -337,13 +337,14 @@ HWND Program::WaitForMainWindow(DWORD timeoutMs) {
       },
       timeoutMs);
   // The window shows while the reader's ports are searched: until the
-  // search has answered, the status line reads 正在查找读卡器….
+  // search has answered, the status line reads 正在查找读卡器… (and then
+  // 正在查找读卡器：USB1001… and so on, port by port).
   if (main_) {
     WaitFor(
         [this] {
           AnswerMessageBoxes();
           const std::wstring status = Text(IDC_STATUS);
-          return !Running() || (status != L"初始化信息" && status != L"正在查找读卡器…");
+          return !Running() || (status != L"初始化信息" && status.rfind(L"正在查找读卡器", 0) != 0);
         },
         timeoutMs);
   }

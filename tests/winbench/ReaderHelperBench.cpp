@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "BenchUtil.h"
-#include "core/ReaderSupervisor.h"
+#include "core/SupervisedReader.h"
 #include "platform/ReaderProcess.h"
 
 namespace keyentry::bench {

@@ -7,77 +7,27 @@
 // a pause that grows while the helper keeps failing. A fresh helper opens the
 // reader's port again before the first poll (the last good port first).
 // The process and the clock are ports, so these decisions are tested natively.
+//
+// Two failures are not the helper's fault and are kept apart:
+// - KLV_InitComm missing its deadline while the program searches the ports
+//   (a Bluetooth serial port may take 20 s to answer): there is no reader on
+//   that port. The next port gets a fresh helper at once, without a pause.
+// - A read that crashes the helper counts against the card on the reader
+//   (ReadCrashGuard): the pause grows with these crashes even though opening
+//   the port and KLV_Authenticate succeed in between, and after a few the
+//   card is not read any more until it is lifted (kCardRefused).
 #include <cstdint>
 #include <mutex>
-#include <stdexcept>
 
+#include "core/HelperProcess.h"
+#include "core/MonotonicClock.h"
+#include "core/ReadCrashGuard.h"
+#include "core/ReaderCall.h"
 #include "core/ReaderLibrary.h"
+#include "core/ReaderTrouble.h"
 #include "core/SelfCheck.h"
 
 namespace keyentry {
-
-// The four calls the helper serves, with their numbers on the pipe.
-enum class ReaderCall : std::uint32_t {
-  kInitComm = 1,
-  kAuthenticate = 2,
-  kReadContent = 3,
-  kCloseComm = 4,
-};
-
-// What became of one call sent to the helper.
-struct CallOutcome {
-  enum class Kind {
-    kAnswered,      // value: the library's answer
-    kLibraryError,  // the library or the function could not be loaded
-    kCrashed,       // the helper ended (or its pipe broke) before answering
-    kDeadline,      // no answer within the deadline: the helper was ended
-    kEnded,         // the program ended the helper meanwhile (at exit)
-  };
-  Kind kind = Kind::kAnswered;
-  std::int32_t value = 0;
-  LibraryFacts facts;  // as the helper knows them (kAnswered, kLibraryError)
-};
-
-// The helper process. End() may be called from any thread, also while
-// another thread waits in Call(): that call then ends with kEnded.
-class HelperProcess {
- public:
-  virtual ~HelperProcess() = default;
-  // Starts a fresh helper; false when it cannot be started.
-  virtual bool Start() = 0;
-  virtual CallOutcome Call(ReaderCall call, std::int32_t argument, std::uint32_t deadlineMs) = 0;
-  // Ends the helper (nothing when none runs) and lets go of its handles.
-  virtual void End() = 0;
-};
-
-class MonotonicClock {
- public:
-  virtual ~MonotonicClock() = default;
-  virtual std::uint64_t NowMs() = 0;
-};
-
-// Why the reader could not be used for a call.
-enum class ReaderTrouble {
-  kNone,
-  kCrashed,       // the helper crashed inside a call
-  kNoAnswer,      // a call missed its deadline
-  kCannotStart,   // KeyEntryReader.exe could not be started
-  kReconnecting,  // a fresh helper found no reader on any port
-  kPausing,       // waiting before the next start (the last reason stands)
-  kExiting,       // the program is ending
-};
-
-// Thrown by SupervisedReader when a call could not be made for one of the
-// reasons above (never for kNone).
-class ReaderUnavailable : public std::runtime_error {
- public:
-  explicit ReaderUnavailable(ReaderTrouble trouble)
-      : std::runtime_error("reader helper unavailable"), trouble_(trouble) {}
-  ReaderTrouble trouble() const { return trouble_; }
-
- private:
-  ReaderTrouble trouble_;
-};
 
 // Deadlines in milliseconds. A port search tries up to 32 ports, and opening
 // a serial port that has no reader may take a second or more while the
@@ -96,9 +46,6 @@ struct ReaderDeadlines {
 // 1 s, 2 s, 4 s, ... up to 30 s.
 std::uint32_t RestartPauseMs(unsigned failures);
 
-// The reason of a failure in the self-check's words (empty for none).
-const wchar_t* TroubleReason(ReaderTrouble trouble);
-
 // What the self-check shows of the helper.
 struct ReaderHelperFacts {
   bool running = false;
@@ -113,6 +60,8 @@ class SupervisedReader : public ReaderLibrary {
 
   // Throw ReaderUnavailable when the helper failed, is pausing or the
   // program is ending, ReaderLibraryError when the library cannot be loaded.
+  // ReadContent throws ReaderUnavailable(kCardRefused), without asking the
+  // helper, for a card that crashed it too often.
   std::int32_t InitComm(std::int32_t port) override;
   std::int32_t Authenticate() override;
   std::int32_t ReadContent(std::int32_t mode) override;
@@ -129,11 +78,16 @@ class SupervisedReader : public ReaderLibrary {
   ReaderHelperFacts Facts() const;
 
  private:
+  // How a failure of the helper in a call is counted.
+  enum class Blame {
+    kHelper,  // one more failure in a row
+    kPort,    // a port searched for a reader: no pause
+  };
   std::int32_t Make(ReaderCall call, std::int32_t argument);
   void EnsureRunning(ReaderCall call);
   // Opens the last good port again, then the others in search order.
   void Reopen();
-  std::int32_t Send(ReaderCall call, std::int32_t argument);
+  std::int32_t Send(ReaderCall call, std::int32_t argument, Blame blame);
   std::uint32_t DeadlineOf(ReaderCall call) const;
 
   HelperProcess& process_;
@@ -144,6 +98,7 @@ class SupervisedReader : public ReaderLibrary {
   bool exiting_ = false;
   bool everStarted_ = false;
   unsigned failures_ = 0;  // in a row, since the last answer
+  ReadCrashGuard readCrashes_;
   std::uint64_t restartAt_ = 0;
   std::int32_t lastGoodPort_ = 0;
   bool reopenPending_ = false;

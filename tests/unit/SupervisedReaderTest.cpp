@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ReaderSupervisor.h"
+#include "core/Maths.h"
+#include "core/SupervisedReader.h"
 
 namespace keyentry::test {
 namespace {
@@ -92,6 +93,8 @@ const char* TroubleName(ReaderTrouble trouble) {
       return "pausing";
     case ReaderTrouble::kExiting:
       return "exiting";
+    case ReaderTrouble::kCardRefused:
+      return "card refused";
   }
   return "?";
 }
@@ -298,6 +301,123 @@ TEST_F(Supervisor, AReaderGoneAfterARestartIsLookedForAtEveryPoll) {
   helper.script = {"0", "0", "0", "0", "1", "1"};  // plugged in again at 1004
   EXPECT_EQ(Make("Authenticate"), "1");
   EXPECT_EQ(helper.events.size(), 6u);
+}
+
+TEST_F(Supervisor, ACardThatCrashesEveryReadIsRefusedUntilLiftedAndThePauseGrows) {
+  Run({
+      {"found", 0, "InitComm 1001", {"1"}, "1", {"start", "InitComm 1001 /5000"}},
+      {"a card", 100, "Authenticate", {"1"}, "1", {"Authenticate /3000"}},
+      {"its read crashes",
+       200,
+       "ReadContent 4",
+       {"crash"},
+       "crashed",
+       {"ReadContent 4 /10000", "end"}},
+      {"next poll: opening and asking answer",
+       500,
+       "Authenticate",
+       {"1", "1"},
+       "1",
+       {"start", "InitComm 1001 /5000", "Authenticate /3000"}},
+      {"the second crash of this card: a pause of 1 s although both answered",
+       600,
+       "ReadContent 4",
+       {"crash"},
+       "crashed",
+       {"ReadContent 4 /10000", "end"}},
+      {"pausing", 1500, "Authenticate", {}, "pausing", {}},
+      {"after the pause",
+       1700,
+       "Authenticate",
+       {"1", "1"},
+       "1",
+       {"start", "InitComm 1001 /5000", "Authenticate /3000"}},
+      {"the third crash: 2 s",
+       1800,
+       "ReadContent 4",
+       {"crash"},
+       "crashed",
+       {"ReadContent 4 /10000", "end"}},
+      {"still pausing", 3700, "Authenticate", {}, "pausing", {}},
+      {"the card still lies there",
+       3900,
+       "Authenticate",
+       {"1", "1"},
+       "1",
+       {"start", "InitComm 1001 /5000", "Authenticate /3000"}},
+      {"it is not read again", 4000, "ReadContent 4", {}, "card refused", {}},
+      {"nor at the next poll", 4300, "Authenticate", {"1"}, "1", {"Authenticate /3000"}},
+      {"refused without a restart", 4400, "ReadContent 4", {}, "card refused", {}},
+      {"lifted", 4700, "Authenticate", {"0"}, "0", {"Authenticate /3000"}},
+      {"a card again", 5000, "Authenticate", {"1"}, "1", {"Authenticate /3000"}},
+      {"is read again; its first crash restarts at once",
+       5100,
+       "ReadContent 4",
+       {"crash"},
+       "crashed",
+       {"ReadContent 4 /10000", "end"}},
+      {"restart",
+       5400,
+       "Authenticate",
+       {"1", "1"},
+       "1",
+       {"start", "InitComm 1001 /5000", "Authenticate /3000"}},
+      {"a read that answers clears the count",
+       5500,
+       "ReadContent 4",
+       {"1"},
+       "1",
+       {"ReadContent 4 /10000"}},
+  });
+  EXPECT_EQ(reader.Facts().restarts, 4u);
+}
+
+// The port search through the helper, as the program runs it: each row a
+// script for the helper, the ports tried and what the search found.
+TEST_F(Supervisor, APortThatBlocksIsNoReaderAndTheSearchGoesOn) {
+  const std::vector<std::string> usbNone(16, "0");
+  auto script = [&](std::vector<std::string> serial) {
+    std::vector<std::string> all = usbNone;
+    all.insert(all.end(), serial.begin(), serial.end());
+    return all;
+  };
+  struct SearchRow {
+    const char* what;
+    std::vector<std::string> script;  // the answers of the ports in order
+    const char* found;                // port name, or the trouble
+    unsigned tried;                   // ports named to the status line
+    unsigned starts;                  // helpers started
+  };
+  const SearchRow rows[] = {
+      {"COM2 blocks, the reader is on COM7", script({"0", "deadline", "0", "0", "0", "0", "1"}),
+       "COM7", 23, 2},
+      {"two ports block in a row: no pause between", script({"deadline", "deadline", "1"}), "COM3",
+       19, 3},
+      {"every serial port blocks", script(std::vector<std::string>(16, "deadline")), "", 32, 16},
+      {"a crash while opening ends the search", script({"0", "crash"}), "crashed", 18, 1},
+      {"a library that cannot be loaded", {"library error"}, "library error", 1, 1},
+  };
+  for (const SearchRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    SupervisedReader fresh{helper, clock};
+    helper.script.assign(row.script.begin(), row.script.end());
+    helper.events.clear();
+    std::vector<std::wstring> tried;
+    const PortSearchResult result =
+        SearchReaderPorts(fresh, [&](const std::wstring& port) { tried.push_back(port); });
+    std::string found(result.portName.begin(), result.portName.end());
+    if (result.libraryError) found = "library error";
+    if (result.trouble != ReaderTrouble::kNone) found = TroubleName(result.trouble);
+    EXPECT_EQ(found, row.found);
+    EXPECT_EQ(tried.size(), row.tried);
+    EXPECT_EQ(tried.front(), L"USB1001");
+    unsigned starts = 0;
+    for (const std::string& e : helper.events) starts += e == "start";
+    EXPECT_EQ(starts, row.starts);
+    EXPECT_TRUE(helper.script.empty());
+    fresh.EndNow();
+  }
+  EXPECT_EQ(clock.now, 0u);  // no pause was waited for: the clock never moved
 }
 
 TEST(RestartPause, GrowsFromNothingToThirtySeconds) {

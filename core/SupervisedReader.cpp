@@ -1,8 +1,7 @@
-#include "core/ReaderSupervisor.h"
+#include "core/SupervisedReader.h"
 
+#include <algorithm>
 #include <vector>
-
-#include "core/Texts.h"
 
 namespace keyentry {
 
@@ -25,19 +24,6 @@ std::uint32_t RestartPauseMs(unsigned failures) {
   return pause < kLongestPauseMs ? pause : kLongestPauseMs;
 }
 
-const wchar_t* TroubleReason(ReaderTrouble trouble) {
-  switch (trouble) {
-    case ReaderTrouble::kCrashed:
-      return kReasonCrashed;
-    case ReaderTrouble::kNoAnswer:
-      return kReasonNoAnswer;
-    case ReaderTrouble::kCannotStart:
-      return kReasonCannotStart;
-    default:
-      return L"";
-  }
-}
-
 SupervisedReader::SupervisedReader(HelperProcess& process, MonotonicClock& clock,
                                    ReaderDeadlines deadlines)
     : process_(process), clock_(clock), deadlines_(deadlines) {}
@@ -47,6 +33,10 @@ std::int32_t SupervisedReader::InitComm(std::int32_t port) {
 }
 std::int32_t SupervisedReader::Authenticate() { return Make(ReaderCall::kAuthenticate, 0); }
 std::int32_t SupervisedReader::ReadContent(std::int32_t mode) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!exiting_ && !readCrashes_.MayRead()) throw ReaderUnavailable(ReaderTrouble::kCardRefused);
+  }
   return Make(ReaderCall::kReadContent, mode);
 }
 std::int32_t SupervisedReader::CloseComm() { return Make(ReaderCall::kCloseComm, 0); }
@@ -76,7 +66,8 @@ std::int32_t SupervisedReader::Make(ReaderCall call, std::int32_t argument) {
     }
     if (reopen) Reopen();
   }
-  return Send(call, argument);
+  // A port the program searches that does not answer in time has no reader.
+  return Send(call, argument, call == ReaderCall::kInitComm ? Blame::kPort : Blame::kHelper);
 }
 
 void SupervisedReader::EnsureRunning(ReaderCall call) {
@@ -122,12 +113,12 @@ void SupervisedReader::Reopen() {
     if (port != first) ports.push_back(port);
   for (std::int32_t port : ports) {
     // Send notes a port that answers 1 and clears the reopening.
-    if (ReaderSucceeded(Send(ReaderCall::kInitComm, port))) return;
+    if (ReaderSucceeded(Send(ReaderCall::kInitComm, port, Blame::kHelper))) return;
   }
   throw ReaderUnavailable(ReaderTrouble::kReconnecting);
 }
 
-std::int32_t SupervisedReader::Send(ReaderCall call, std::int32_t argument) {
+std::int32_t SupervisedReader::Send(ReaderCall call, std::int32_t argument, Blame blame) {
   const CallOutcome outcome = process_.Call(call, argument, DeadlineOf(call));
   std::lock_guard<std::mutex> lock(mutex_);
   switch (outcome.kind) {
@@ -142,14 +133,25 @@ std::int32_t SupervisedReader::Send(ReaderCall call, std::int32_t argument) {
         lastGoodPort_ = argument;
         reopenPending_ = false;
       }
+      if (call == ReaderCall::kAuthenticate)
+        readCrashes_.Authenticated(ReaderSucceeded(outcome.value));
+      if (call == ReaderCall::kReadContent) readCrashes_.ReadAnswered();
       return outcome.value;
     case CallOutcome::Kind::kCrashed:
     case CallOutcome::Kind::kDeadline: {
       process_.End();
       running_ = false;
       facts_.running = false;
-      ++failures_;
-      restartAt_ = clock_.NowMs() + RestartPauseMs(failures_);
+      const bool portBlocked =
+          blame == Blame::kPort && outcome.kind == CallOutcome::Kind::kDeadline;
+      if (!portBlocked) ++failures_;
+      if (call == ReaderCall::kReadContent) {
+        // Opening the port and asking for the card answered since the last
+        // crash of this card's read: the card's crashes keep the pause growing.
+        readCrashes_.ReadFailed();
+        failures_ = std::max(failures_, readCrashes_.Crashes());
+      }
+      restartAt_ = portBlocked ? 0 : clock_.NowMs() + RestartPauseMs(failures_);
       const ReaderTrouble trouble = outcome.kind == CallOutcome::Kind::kCrashed
                                         ? ReaderTrouble::kCrashed
                                         : ReaderTrouble::kNoAnswer;
