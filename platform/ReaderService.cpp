@@ -3,11 +3,12 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/WindowMessages.h"
+
 namespace keyentry {
 
 namespace {
 constexpr const wchar_t* kWindowClass = L"KeyEntryReaderAnswers";
-constexpr UINT kMsgDone = WM_APP + 1;
 // At exit: how long a call under way may still take, and a margin over the
 // deadline of KLV_CloseComm.
 constexpr DWORD kExitGraceMs = 300;
@@ -52,7 +53,7 @@ HelperReaderService::~HelperReaderService() {
 LRESULT CALLBACK HelperReaderService::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                  LPARAM lParam) {
   auto* self = reinterpret_cast<HelperReaderService*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == kMsgDone && self) {
+  if (msg == kMsgReaderDone && self) {
     self->RunDones();
     return 0;
   }
@@ -100,7 +101,7 @@ void HelperReaderService::Run() {
       busy_ = false;
     }
     changed_.notify_all();
-    ::PostMessageW(window_, kMsgDone, 0, 0);
+    ::PostMessageW(window_, kMsgReaderDone, 0, 0);
   }
   supervised_.CloseAtExit();
   std::lock_guard<std::mutex> lock(mutex_);

@@ -15,6 +15,7 @@
 #include "platform/Notepad.h"
 #include "platform/TypingThread.h"
 #include "platform/Win32Text.h"
+#include "platform/WindowMessages.h"
 #include "reader/Reading.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
@@ -35,10 +36,6 @@ constexpr UINT_PTR kTimer1 = 1;  // card poll
 constexpr UINT_PTR kTimer2 = 2;  // clock
 constexpr UINT_PTR kTimerLoadSettings = 3;
 constexpr UINT_PTR kTimerSharedAnswer = 4;
-// KeyEntry.ini has changed on disk (posted by the watch).
-constexpr UINT kMsgSettingsFileChanged = WM_APP + 1;
-// The shared settings file's watch has an answer.
-constexpr UINT kMsgSharedFileAnswer = WM_APP + 2;
 // The shortest period the test seam may set.
 constexpr DWORD kMinSharedPeriodMs = 100;
 // An editor writes a file in several steps: the file is read once it has
