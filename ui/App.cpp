@@ -144,8 +144,8 @@ void App::WindowDestroyed(HWND& handle) {
   if (--openWindows_ <= 0) ::PostQuitMessage(0);
 }
 
-void App::RegisterWindowClass(const wchar_t* className, WNDPROC windowProc,
-                              HBRUSH background) const {
+void App::RegisterWindowProc(const wchar_t* className, WNDPROC windowProc,
+                             HBRUSH background) const {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = windowProc;

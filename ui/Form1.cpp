@@ -14,10 +14,10 @@
 #include "platform/HookTyping.h"
 #include "platform/Notepad.h"
 #include "platform/TypingThread.h"
+#include "platform/Win32FileStore.h"
 #include "platform/Win32Text.h"
 #include "platform/WindowMessages.h"
 #include "reader/Reading.h"
-#include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/InstallJobs.h"
 #include "ui/layout/BitmapFile.h"
@@ -132,7 +132,7 @@ class LoadingSettings {
 
 }  // namespace
 
-Form1::Form1(App& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
+Form1::Form1(WindowHost& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
   wchar_t seams[4] = {};
   if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
     systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);

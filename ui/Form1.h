@@ -17,10 +17,9 @@
 #include "reader/MainWindowView.h"
 #include "reader/Reading.h"
 #include "ui/Controls.h"
+#include "ui/WindowHost.h"
 
 namespace keyentry {
-
-class App;
 
 // Test seam (only with KEYENTRY_TEST_SEAMS=1 at start, as for the keyboard
 // hook): this registered message sent to the main window tells what its
@@ -42,7 +41,7 @@ inline constexpr const wchar_t* kReaderAnswersMessageName = L"KeyEntry.Test.Read
 
 class Form1 : public MainWindowView {
  public:
-  explicit Form1(App& app);
+  explicit Form1(WindowHost& app);
   ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
@@ -110,7 +109,7 @@ class Form1 : public MainWindowView {
   void RememberFocus();
   void RestoreFocus();
 
-  App& app_;
+  WindowHost& app_;
   HWND hwnd_ = nullptr;
   HWND captions_[kCardFieldCount] = {};
   HWND values_[kCardFieldCount] = {};

@@ -5,7 +5,6 @@
 #include "core/CardField.h"
 #include "core/KeyNames.h"
 #include "core/Texts.h"
-#include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/layout/Layout.h"
 #include "ui/res/resource.h"
@@ -30,7 +29,7 @@ TwipRect ComboRect(int row) { return {2160, 360 + 720 * row, 1455, 360 + kDroppe
 
 }  // namespace
 
-frmOptions::frmOptions(App& app) : app_(app) {}
+frmOptions::frmOptions(WindowHost& app) : app_(app) {}
 
 frmOptions::~frmOptions() {
   if (hwnd_) ::DestroyWindow(hwnd_);

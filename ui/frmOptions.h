@@ -7,14 +7,13 @@
 #include "core/CardField.h"
 #include "platform/Handles.h"
 #include "ui/Controls.h"
+#include "ui/WindowHost.h"
 
 namespace keyentry {
 
-class App;
-
 class frmOptions {
  public:
-  explicit frmOptions(App& app);
+  explicit frmOptions(WindowHost& app);
   ~frmOptions();
   frmOptions(const frmOptions&) = delete;
   frmOptions& operator=(const frmOptions&) = delete;
@@ -34,7 +33,7 @@ class frmOptions {
   void Command1_Click();
   void Command2_Click();
 
-  App& app_;
+  WindowHost& app_;
   HWND hwnd_ = nullptr;
   HWND labels_[kCardFieldCount] = {};
   HWND combos_[kCardFieldCount] = {};

@@ -9,7 +9,6 @@
 #include "platform/Clipboard.h"
 #include "platform/HookTyping.h"
 #include "platform/Win32FileStore.h"
-#include "ui/App.h"
 #include "ui/res/resource.h"
 
 namespace keyentry {
@@ -70,7 +69,7 @@ std::wstring FailedText(const std::wstring& format, const std::wstring& arrived)
 
 }  // namespace
 
-frmSelfCheck::frmSelfCheck(App& app) : app_(app) {}
+frmSelfCheck::frmSelfCheck(WindowHost& app) : app_(app) {}
 
 frmSelfCheck::~frmSelfCheck() {
   if (hwnd_) ::DestroyWindow(hwnd_);

@@ -15,14 +15,13 @@
 #include "core/SelfCheck.h"
 #include "platform/Handles.h"
 #include "ui/Controls.h"
+#include "ui/WindowHost.h"
 
 namespace keyentry {
 
-class App;
-
 class frmSelfCheck {
  public:
-  explicit frmSelfCheck(App& app);
+  explicit frmSelfCheck(WindowHost& app);
   ~frmSelfCheck();
   frmSelfCheck(const frmSelfCheck&) = delete;
   frmSelfCheck& operator=(const frmSelfCheck&) = delete;
@@ -47,7 +46,7 @@ class frmSelfCheck {
   void CopyReport();
   void Closed();
 
-  App& app_;
+  WindowHost& app_;
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
   HWND box_ = nullptr;
