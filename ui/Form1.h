@@ -66,6 +66,17 @@ class Form1 : public MainWindowView {
   friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // What HandleMessage hands on, by what the message does: the registered
+  // messages of the test seams (nothing: not one of them), a click of a
+  // button, a timer's tick, an item of the system menu, the window made
+  // active or inactive, the session ending, the window destroyed.
+  std::optional<LRESULT> TestSeamMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  void ButtonClicked(WPARAM wParam);
+  void TimerTicked(WPARAM timer);
+  LRESULT SystemMenuChosen(WPARAM wParam, LPARAM lParam);
+  void Activated(WPARAM wParam);
+  void SessionEnding(WPARAM wParam, LPARAM lParam);
+  void Destroyed();
   void CreateControls();
   void Form_Load();
   void Form_Unload();
