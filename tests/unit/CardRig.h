@@ -20,7 +20,7 @@ class CardRig : public ::testing::Test {
 
   // A card lies on the reader; its text is written in the tests' ANSI code
   // page (UTF-8).
-  void PlaceCardText(std::wstring_view text) {
+  void PlaceCard(std::wstring_view text) {
     cardText = U8(text);
     rig.reader.cardPresent = true;
   }

@@ -82,9 +82,11 @@ class Privacy : public CardRig {
     ToggleReading(rig.maths, view);
     ApplyPrivacySettings(rig.reading, rig.maths, view);
   }
+  // A card of this name, the rest of it always the same.
   void PlaceCard(std::wstring_view name) {
-    PlaceCardText(std::wstring(name) +
-                  L"\r\n女\r\n汉\r\n19900307\r\n北京市\r\n110108199003070011\r\n局\r\n长期\r\n");
+    CardRig::PlaceCard(
+        std::wstring(name) +
+        L"\r\n女\r\n汉\r\n19900307\r\n北京市\r\n110108199003070011\r\n局\r\n长期\r\n");
   }
 };
 

@@ -11,7 +11,6 @@ namespace {
 class Reading : public CardRig {
  protected:
   void SetUp() override { rig.maths.LoadKeySettings(); }
-  void PlaceCard(std::wstring_view text) { PlaceCardText(text); }
 };
 
 TEST_F(Reading, SwitchOnWithAReaderStartsPollingAndShowsThePort) {
