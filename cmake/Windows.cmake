@@ -52,6 +52,7 @@ add_library(keyentry_ui STATIC
   ui/App.cpp
   ui/Controls.cpp
   ui/Form1.cpp
+  ui/ModelessWindow.cpp
   ui/frmOptions.cpp
   ui/frmSelfCheck.cpp
   ui/InstallJobs.cpp

@@ -1,8 +1,18 @@
 #pragma once
-// The program's shared state and its core procedures: start-up of the reader
-// and the keyboard hook, shut-down, the key settings file and the optional
-// settings file KeyEntry.ini. Maths owns the connection to the reader: it
-// opens the port and closes it again.
+// Maths is the program's shared state (the name is the one the rest of the
+// program knows it by; it does no arithmetic). It holds:
+// - the reader's connection: whether a reader answered, and on which port;
+// - the key table: which function key types which card field (SetKey.txt);
+// - the card on show: its eight values, wiped when replaced or forgotten;
+// - the settings in use: KeyEntry.ini over the site's shared settings file,
+//   and what became of the shared file (path, version, status, local copy);
+// - the new-card rule of typing on read, and the checks of the card on show
+//   (worked out once per read, with that read's date).
+// Its procedures start and stop the program around that state: the port
+// search and the keyboard hook at start-up and at each click of the read
+// button, the key table written back at shut-down, the settings loaded
+// again; and every change of keys, card or settings is handed to the hook's
+// thread as one table. Maths opens the reader's port and closes it again.
 #include <functional>
 #include <memory>
 #include <string>

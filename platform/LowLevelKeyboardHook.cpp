@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/WindowMessages.h"
+
 // How a dropped hook is found and brought back.
 //
 // Windows removes a low-level keyboard hook whose procedure once answers too
@@ -26,10 +28,6 @@ namespace keyentry {
 
 namespace {
 
-constexpr UINT kRenewMessage = WM_APP + 1;
-constexpr UINT kBeepMessage = WM_APP + 2;    // a press was refused: beep, outside the callback
-constexpr UINT kOnReadMessage = WM_APP + 3;  // a card to type on read
-constexpr UINT kTestMessage = WM_APP + 4;    // a typing test
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT_PTR kLoadTimer = 2;
 constexpr UINT_PTR kAwakeTimer = 3;
@@ -104,7 +102,7 @@ bool LowLevelKeyboardHook::Install() {
     DWORD_PTR installed = 1;
     const HWND window = window_.load();
     if (window &&
-        ::SendMessageTimeoutW(window, kRenewMessage, 0, 0, SMTO_NORMAL, kRenewWaitMs, &installed)) {
+        ::SendMessageTimeoutW(window, kMsgHookRenew, 0, 0, SMTO_NORMAL, kRenewWaitMs, &installed)) {
       return installed != 0;
     }
     return true;
@@ -146,7 +144,7 @@ void LowLevelKeyboardHook::TypeOnRead() {
     std::lock_guard<std::mutex> lock(onReadMutex_);
     onRead_.push_back(tables_.Current());
   }
-  ::PostMessageW(window, kOnReadMessage, 0, 0);
+  ::PostMessageW(window, kMsgHookTypeOnRead, 0, 0);
 }
 
 HookFacts LowLevelKeyboardHook::Facts() const {
@@ -164,7 +162,7 @@ bool LowLevelKeyboardHook::TypeTest(TypingMode mode, const std::wstring& text) {
     std::lock_guard<std::mutex> lock(onReadMutex_);
     tests_.emplace_back(mode, text);
   }
-  return ::PostMessageW(window, kTestMessage, 0, 0) != FALSE;
+  return ::PostMessageW(window, kMsgHookTypingTest, 0, 0) != FALSE;
 }
 
 void LowLevelKeyboardHook::CarryTestRequests() {
@@ -256,13 +254,13 @@ LRESULT LowLevelKeyboardHook::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, 
     return static_cast<LRESULT>(WarningBeepCount());
   }
   switch (msg) {
-    case kBeepMessage:
+    case kMsgHookBeep:
       WarningBeep();
       return 0;
-    case kOnReadMessage:
+    case kMsgHookTypeOnRead:
       CarryOnReadRequests();
       return 0;
-    case kTestMessage:
+    case kMsgHookTypingTest:
       CarryTestRequests();
       return 0;
     case WM_INPUT:
@@ -272,7 +270,7 @@ LRESULT LowLevelKeyboardHook::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       if (wParam == kWatchTimer) CheckWatch();
       if (wParam == kLoadTimer && sender_.Load()) ::KillTimer(hwnd, kLoadTimer);
       return 0;
-    case kRenewMessage:
+    case kMsgHookRenew:
       return Renew() ? 1 : 0;
     default:
       break;
@@ -344,7 +342,7 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
     // Out of memory: nothing is typed, and nothing escapes into the system.
   }
   // The queue was full: the one sign is a beep, given after the callback.
-  if (!taken) ::PostMessageW(self->window_.load(), kBeepMessage, 0, 0);
+  if (!taken) ::PostMessageW(self->window_.load(), kMsgHookBeep, 0, 0);
   const HookDecision decision = ToHookDecision(action);
   // Noted when done: typing the field may take a while under Wine, and Raw
   // Input's report of this key is served after the procedure has returned.

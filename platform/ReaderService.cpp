@@ -3,11 +3,12 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/WindowMessages.h"
+
 namespace keyentry {
 
 namespace {
 constexpr const wchar_t* kWindowClass = L"KeyEntryReaderAnswers";
-constexpr UINT kMsgDone = WM_APP + 1;
 // At exit: how long a call under way may still take, and a margin over the
 // deadline of KLV_CloseComm.
 constexpr DWORD kExitGraceMs = 300;
@@ -56,7 +57,7 @@ HelperReaderService::~HelperReaderService() {
 LRESULT CALLBACK HelperReaderService::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                  LPARAM lParam) {
   auto* self = reinterpret_cast<HelperReaderService*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == kMsgDone && self) {
+  if (msg == kMsgReaderDone && self) {
     self->RunDones();
     return 0;
   }
@@ -93,7 +94,7 @@ void HelperReaderService::Tell(Done note) {
     if (stopping_) return;
     dones_.push_back(std::move(note));
   }
-  ::PostMessageW(window_, kMsgDone, 0, 0);
+  ::PostMessageW(window_, kMsgReaderDone, 0, 0);
 }
 
 void HelperReaderService::Run() {
@@ -113,7 +114,7 @@ void HelperReaderService::Run() {
       busy_ = false;
     }
     changed_.notify_all();
-    ::PostMessageW(window_, kMsgDone, 0, 0);
+    ::PostMessageW(window_, kMsgReaderDone, 0, 0);
   }
   supervised_.CloseAtExit();
   std::lock_guard<std::mutex> lock(mutex_);

@@ -102,7 +102,7 @@ void App::ShowOptions() {
 }
 
 void App::CloseOptions() {
-  if (options_ && options_->Handle()) ::SendMessageW(options_->Handle(), WM_CLOSE, 0, 0);
+  if (options_) options_->Close();
 }
 
 void App::ShowSelfCheck() {
@@ -113,7 +113,7 @@ void App::ShowSelfCheck() {
 }
 
 void App::CloseSelfCheck() {
-  if (selfCheck_ && selfCheck_->Handle()) ::SendMessageW(selfCheck_->Handle(), WM_CLOSE, 0, 0);
+  if (selfCheck_) selfCheck_->Close();
 }
 
 bool App::ReadingOn() const {
@@ -144,8 +144,8 @@ void App::WindowDestroyed(HWND& handle) {
   if (--openWindows_ <= 0) ::PostQuitMessage(0);
 }
 
-void App::RegisterWindowClass(const wchar_t* className, WNDPROC windowProc,
-                              HBRUSH background) const {
+void App::RegisterWindowProc(const wchar_t* className, WNDPROC windowProc,
+                             HBRUSH background) const {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = windowProc;

@@ -19,6 +19,7 @@
 #include "platform/Win32Text.h"
 #include "reader/Reading.h"
 #include "ui/Controls.h"
+#include "ui/WindowHost.h"
 
 namespace keyentry {
 
@@ -26,7 +27,7 @@ class Form1;
 class frmOptions;
 class frmSelfCheck;
 
-class App {
+class App final : public WindowHost {
  public:
   // readerOverride: a reader library to use instead of ostra.dll in its
   // helper process, called on the interface thread (for measurements in a
@@ -40,63 +41,36 @@ class App {
   // The first half of Run: false when the main window could not be made.
   bool Start(int showCommand);
   HWND MainWindow() const;
-
-  HINSTANCE Instance() const { return instance_; }
-  Maths& maths() { return maths_; }
-  const Maths& maths() const { return maths_; }
-  // What the card poll reads through.
-  const ReadingPorts& CardReading() const { return reading_; }
-  FileStore& Files() { return files_; }
-  MessageSink& Messages() { return messages_; }
-  // The program's folder, without a trailing separator.
-  const std::wstring& Folder() const { return folder_; }
   bool IsDialogMessageForOurWindows(MSG& msg);
-  int Dpi() const { return dpi_; }
-  // Hidden top-level window that owns the key settings window, so that it
-  // has no taskbar button and does not depend on the main window. Made when
-  // first needed.
-  HWND OwnerWindow();
 
-  // Opens the key settings window, or brings it forward when it is open.
-  void ShowOptions();
-  // Closes the key settings window when it is open.
-  void CloseOptions();
-  // Opens the self-check window, or brings it forward when it is open; and
-  // closes it.
-  void ShowSelfCheck();
-  void CloseSelfCheck();
-
-  // What the self-check shows besides the shared state.
-  LowLevelKeyboardHook& Hook() { return hook_; }
-  LibraryFacts ReaderFacts() const { return readerService_->Facts().library; }
-  ReaderHelperFacts ReaderHelper() const { return readerService_->Facts(); }
-  // The reader, asked without waiting on it.
-  ReaderService& Reader() { return *readerService_; }
-  LibraryFacts SendStrFacts() const { return sender_.Facts(); }
-  // Whether the card poll runs (the read button says 停止读卡).
-  bool ReadingOn() const;
-  // Notes the program in the foreground when it is not this one: called as
-  // our windows lose the foreground and at the main window's clock tick.
-  void NoteForegroundProgram();
-  // The executable name of the last other program noted in the foreground:
-  // the one the operator came from ("" when its name could not be found
-  // out; nothing when none is known).
-  const std::optional<std::wstring>& ProgramBefore() const { return programBefore_; }
-
-  // Registers the window class of a window owned by an object of type T (see
-  // ForwardToOwner): the program's icons, the arrow cursor, this background.
-  template <typename T>
-  void RegisterWindowClass(const wchar_t* className, HBRUSH background) const {
-    RegisterWindowClass(className, &ForwardToOwner<T>, background);
-  }
-  // A window of the program has been made, or is being destroyed (at its
-  // WM_DESTROY): then it no longer reaches its object, the object forgets
-  // its handle, and the program ends with its last window.
-  void WindowOpened(HWND window);
-  void WindowDestroyed(HWND& handle);
+  // What the windows ask of the program (ui/WindowHost.h).
+  HINSTANCE Instance() const override { return instance_; }
+  int Dpi() const override { return dpi_; }
+  Maths& maths() override { return maths_; }
+  const Maths& maths() const override { return maths_; }
+  const ReadingPorts& CardReading() const override { return reading_; }
+  FileStore& Files() override { return files_; }
+  MessageSink& Messages() override { return messages_; }
+  const std::wstring& Folder() const override { return folder_; }
+  HWND OwnerWindow() override;
+  void ShowOptions() override;
+  void CloseOptions() override;
+  void ShowSelfCheck() override;
+  void CloseSelfCheck() override;
+  LowLevelKeyboardHook& Hook() override { return hook_; }
+  LibraryFacts ReaderFacts() const override { return readerService_->Facts().library; }
+  ReaderHelperFacts ReaderHelper() const override { return readerService_->Facts(); }
+  ReaderService& Reader() override { return *readerService_; }
+  LibraryFacts SendStrFacts() const override { return sender_.Facts(); }
+  bool ReadingOn() const override;
+  void NoteForegroundProgram() override;
+  const std::optional<std::wstring>& ProgramBefore() const override { return programBefore_; }
+  void WindowOpened(HWND window) override;
+  void WindowDestroyed(HWND& handle) override;
 
  private:
-  void RegisterWindowClass(const wchar_t* className, WNDPROC windowProc, HBRUSH background) const;
+  void RegisterWindowProc(const wchar_t* className, WNDPROC windowProc,
+                          HBRUSH background) const override;
 
   HINSTANCE instance_;
   std::wstring folder_;

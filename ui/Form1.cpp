@@ -14,9 +14,10 @@
 #include "platform/HookTyping.h"
 #include "platform/Notepad.h"
 #include "platform/TypingThread.h"
+#include "platform/Win32FileStore.h"
 #include "platform/Win32Text.h"
+#include "platform/WindowMessages.h"
 #include "reader/Reading.h"
-#include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/InstallJobs.h"
 #include "ui/layout/BitmapFile.h"
@@ -35,10 +36,6 @@ constexpr UINT_PTR kTimer1 = 1;  // card poll
 constexpr UINT_PTR kTimer2 = 2;  // clock
 constexpr UINT_PTR kTimerLoadSettings = 3;
 constexpr UINT_PTR kTimerSharedAnswer = 4;
-// KeyEntry.ini has changed on disk (posted by the watch).
-constexpr UINT kMsgSettingsFileChanged = WM_APP + 1;
-// The shared settings file's watch has an answer.
-constexpr UINT kMsgSharedFileAnswer = WM_APP + 2;
 // The shortest period the test seam may set.
 constexpr DWORD kMinSharedPeriodMs = 100;
 // An editor writes a file in several steps: the file is read once it has
@@ -135,7 +132,7 @@ class LoadingSettings {
 
 }  // namespace
 
-Form1::Form1(App& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
+Form1::Form1(WindowHost& app) : app_(app), startAtLogon_(ProgramPath(), app.Folder()) {
   wchar_t seams[4] = {};
   if (::GetEnvironmentVariableW(kTestSeamsVariable, seams, 4) == 1 && seams[0] == L'1') {
     systemMenuItemMessage_ = ::RegisterWindowMessageW(kSystemMenuItemMessageName);
@@ -204,58 +201,16 @@ void Form1::CreateControls() {
 }
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
-    return SystemMenuItemForTest(wParam, lParam);
-  }
-  if (readerAnswersMessage_ != 0 && msg == readerAnswersMessage_) {
-    return static_cast<LRESULT>(readerAnswers_);
-  }
-  if (sharedPeriodMessage_ != 0 && msg == sharedPeriodMessage_) {
-    sharedPeriodMs_ = wParam < kMinSharedPeriodMs ? kMinSharedPeriodMs : static_cast<DWORD>(wParam);
-    if (sharedWatch_) sharedWatch_->SetPeriod(sharedPeriodMs_);
-    return 1;
-  }
+  if (const std::optional<LRESULT> answer = TestSeamMessage(msg, wParam, lParam)) return *answer;
   switch (msg) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
-        switch (LOWORD(wParam)) {
-          case IDC_READ:
-            ComRead_Click();
-            return 0;
-          case IDC_KEY_SETTINGS:
-            ComSet_Click();
-            return 0;
-          case IDC_EXIT:
-            ComExit_Click();
-            return 0;
-          default:
-            break;
-        }
-      }
+      ButtonClicked(wParam);
       return 0;
     case WM_TIMER:
-      if (wParam == kTimer1) Timer1_Timer();
-      if (wParam == kTimer2) Timer2_Timer();
-      if (wParam == kTimerLoadSettings) LoadSettingsWhenFree();
-      if (wParam == kTimerSharedAnswer) TakeSharedAnswer();
+      TimerTicked(wParam);
       return 0;
     case WM_SYSCOMMAND:
-      switch (wParam & 0xFFF0) {
-        case IDM_EDIT_SETTINGS:
-          EditSettings();
-          return 0;
-        case IDM_RELOAD_SETTINGS:
-          ReloadSettingsFromMenu();
-          return 0;
-        case IDM_START_AT_LOGON:
-          ToggleStartAtLogon();
-          return 0;
-        case IDM_SELF_CHECK:
-          app_.ShowSelfCheck();
-          return 0;
-        default:
-          return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
-      }
+      return SystemMenuChosen(wParam, lParam);
     case WM_INITMENU:
       // The system menu is about to show (the window has no other menu).
       ShowStartAtLogon();
@@ -274,13 +229,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       TakeSharedAnswer();
       return 0;
     case WM_ACTIVATE:
-      // As a dialog does: the focused control is kept while another window
-      // is active, instead of the default move of the focus to the window.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        RememberFocus();
-      } else if (!HIWORD(wParam)) {
-        RestoreFocus();
-      }
+      Activated(wParam);
       return 0;
     case WM_SETFOCUS:
       RestoreFocus();
@@ -297,31 +246,107 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) {
-        // An installer or Windows Update asks through Restart Manager, and
-        // waits for the process to end: close as the exit button does, the
-        // key settings window and the self-check window too.
-        app_.CloseOptions();
-        app_.CloseSelfCheck();
-        ::SendMessageW(hwnd_, WM_CLOSE, 0, 0);
-      } else if (wParam) {
-        // Windows is ending the session and ends the process itself.
-        Form_Unload();
-      }
+      SessionEnding(wParam, lParam);
       return 0;
     case WM_DESTROY:
-      ::KillTimer(hwnd_, kTimer1);
-      ::KillTimer(hwnd_, kTimer2);
-      ::KillTimer(hwnd_, kTimerLoadSettings);
-      ::KillTimer(hwnd_, kTimerSharedAnswer);
-      settingsWatch_.reset();
-      sharedWatch_.reset();
-      ForgetPhoto();
-      app_.WindowDestroyed(hwnd_);
+      Destroyed();
       return 0;
     default:
       return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
   }
+}
+
+std::optional<LRESULT> Form1::TestSeamMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (systemMenuItemMessage_ != 0 && msg == systemMenuItemMessage_) {
+    return SystemMenuItemForTest(wParam, lParam);
+  }
+  if (readerAnswersMessage_ != 0 && msg == readerAnswersMessage_) {
+    return static_cast<LRESULT>(readerAnswers_);
+  }
+  if (sharedPeriodMessage_ != 0 && msg == sharedPeriodMessage_) {
+    sharedPeriodMs_ = wParam < kMinSharedPeriodMs ? kMinSharedPeriodMs : static_cast<DWORD>(wParam);
+    if (sharedWatch_) sharedWatch_->SetPeriod(sharedPeriodMs_);
+    return 1;
+  }
+  return std::nullopt;
+}
+
+void Form1::ButtonClicked(WPARAM wParam) {
+  if (HIWORD(wParam) != BN_CLICKED) return;
+  switch (LOWORD(wParam)) {
+    case IDC_READ:
+      ComRead_Click();
+      return;
+    case IDC_KEY_SETTINGS:
+      ComSet_Click();
+      return;
+    case IDC_EXIT:
+      ComExit_Click();
+      return;
+    default:
+      return;
+  }
+}
+
+void Form1::TimerTicked(WPARAM timer) {
+  if (timer == kTimer1) Timer1_Timer();
+  if (timer == kTimer2) Timer2_Timer();
+  if (timer == kTimerLoadSettings) LoadSettingsWhenFree();
+  if (timer == kTimerSharedAnswer) TakeSharedAnswer();
+}
+
+LRESULT Form1::SystemMenuChosen(WPARAM wParam, LPARAM lParam) {
+  switch (wParam & 0xFFF0) {
+    case IDM_EDIT_SETTINGS:
+      EditSettings();
+      return 0;
+    case IDM_RELOAD_SETTINGS:
+      ReloadSettingsFromMenu();
+      return 0;
+    case IDM_START_AT_LOGON:
+      ToggleStartAtLogon();
+      return 0;
+    case IDM_SELF_CHECK:
+      app_.ShowSelfCheck();
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd_, WM_SYSCOMMAND, wParam, lParam);
+  }
+}
+
+void Form1::Activated(WPARAM wParam) {
+  // As a dialog does: the focused control is kept while another window
+  // is active, instead of the default move of the focus to the window.
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    RememberFocus();
+  } else if (!HIWORD(wParam)) {
+    RestoreFocus();
+  }
+}
+
+void Form1::SessionEnding(WPARAM wParam, LPARAM lParam) {
+  if (wParam && (lParam & ENDSESSION_CLOSEAPP)) {
+    // An installer or Windows Update asks through Restart Manager, and
+    // waits for the process to end: close as the exit button does, the
+    // key settings window and the self-check window too.
+    app_.CloseOptions();
+    app_.CloseSelfCheck();
+    ::SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+  } else if (wParam) {
+    // Windows is ending the session and ends the process itself.
+    Form_Unload();
+  }
+}
+
+void Form1::Destroyed() {
+  ::KillTimer(hwnd_, kTimer1);
+  ::KillTimer(hwnd_, kTimer2);
+  ::KillTimer(hwnd_, kTimerLoadSettings);
+  ::KillTimer(hwnd_, kTimerSharedAnswer);
+  settingsWatch_.reset();
+  sharedWatch_.reset();
+  ForgetPhoto();
+  app_.WindowDestroyed(hwnd_);
 }
 
 void Form1::Form_Load() {

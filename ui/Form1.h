@@ -18,10 +18,9 @@
 #include "reader/MainWindowView.h"
 #include "reader/Reading.h"
 #include "ui/Controls.h"
+#include "ui/WindowHost.h"
 
 namespace keyentry {
-
-class App;
 
 // Test seam (only with KEYENTRY_TEST_SEAMS=1 at start, as for the keyboard
 // hook): this registered message sent to the main window tells what its
@@ -43,7 +42,7 @@ inline constexpr const wchar_t* kReaderAnswersMessageName = L"KeyEntry.Test.Read
 
 class Form1 : public MainWindowView {
  public:
-  explicit Form1(App& app);
+  explicit Form1(WindowHost& app);
   ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
@@ -68,6 +67,17 @@ class Form1 : public MainWindowView {
   friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // What HandleMessage hands on, by what the message does: the registered
+  // messages of the test seams (nothing: not one of them), a click of a
+  // button, a timer's tick, an item of the system menu, the window made
+  // active or inactive, the session ending, the window destroyed.
+  std::optional<LRESULT> TestSeamMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  void ButtonClicked(WPARAM wParam);
+  void TimerTicked(WPARAM timer);
+  LRESULT SystemMenuChosen(WPARAM wParam, LPARAM lParam);
+  void Activated(WPARAM wParam);
+  void SessionEnding(WPARAM wParam, LPARAM lParam);
+  void Destroyed();
   void CreateControls();
   void Form_Load();
   void Form_Unload();
@@ -115,7 +125,7 @@ class Form1 : public MainWindowView {
   void RememberFocus();
   void RestoreFocus();
 
-  App& app_;
+  WindowHost& app_;
   HWND hwnd_ = nullptr;
   HWND captions_[kCardFieldCount] = {};
   HWND values_[kCardFieldCount] = {};

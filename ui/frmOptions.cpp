@@ -5,7 +5,6 @@
 #include "core/CardField.h"
 #include "core/KeyNames.h"
 #include "core/Texts.h"
-#include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/layout/Layout.h"
 #include "ui/res/resource.h"
@@ -30,35 +29,11 @@ TwipRect ComboRect(int row) { return {2160, 360 + 720 * row, 1455, 360 + kDroppe
 
 }  // namespace
 
-frmOptions::frmOptions(App& app) : app_(app) {}
+frmOptions::frmOptions(WindowHost& app)
+    : ModelessWindow(app, {kClassName, kSettingsWindowCaption,
+                           static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))}) {}
 
-frmOptions::~frmOptions() {
-  if (hwnd_) ::DestroyWindow(hwnd_);
-}
-
-void frmOptions::ShowModeless() {
-  if (!hwnd_) {
-    if (!Create()) return;
-    Form_Load();
-    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
-    ::SetFocus(combos_[0]);
-    return;
-  }
-  BringToFront(hwnd_);
-}
-
-bool frmOptions::Create() {
-  app_.RegisterWindowClass<frmOptions>(kClassName,
-                                       static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
-  hwnd_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName,
-                            kSettingsWindowCaption, style, 0, 0, 100, 100, app_.OwnerWindow(),
-                            nullptr, app_.Instance(), this);
-  if (!hwnd_) return false;
-  app_.WindowOpened(hwnd_);
-
+void frmOptions::CreateControls() {
   const int dpi = app_.Dpi();
   songTi_ = CreateChineseFont(L"宋体", 12, dpi);
   for (int k = 0; k < kCardFieldCount; ++k) {
@@ -75,31 +50,13 @@ bool frmOptions::Create() {
                           {4320, 960, 1335, 1095}, IDC_APPLY, songTi_.get(), dpi);
   Command2_ = CreateChild(hwnd_, L"BUTTON", kCaptionClose, BS_PUSHBUTTON | WS_TABSTOP,
                           {4320, 3720, 1335, 1095}, IDC_CLOSE, songTi_.get(), dpi);
-  return true;
 }
 
-LRESULT frmOptions::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_APPLY) Command1_Click();
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CLOSE) Command2_Click();
-      return 0;  // IDOK and IDCANCEL (Enter, Esc) mean nothing here
-    case WM_CTLCOLORSTATIC:
-      return ButtonFaceColours(wParam);
-    case WM_CLOSE:
-      ::DestroyWindow(hwnd_);
-      return 0;
-    case WM_ENDSESSION:
-      // Restart Manager closing the program: this window may be the last
-      // one (the main window closed earlier), and the process must end.
-      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) ::DestroyWindow(hwnd_);
-      return 0;
-    case WM_DESTROY:
-      app_.WindowDestroyed(hwnd_);
-      return 0;
-    default:
-      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
-  }
+std::optional<LRESULT> frmOptions::OwnMessage(UINT msg, WPARAM wParam, LPARAM) {
+  if (msg != WM_COMMAND) return std::nullopt;
+  if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_APPLY) Command1_Click();
+  if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CLOSE) Command2_Click();
+  return 0;  // IDOK and IDCANCEL (Enter, Esc) mean nothing here
 }
 
 void frmOptions::Form_Load() {

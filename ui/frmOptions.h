@@ -7,35 +7,24 @@
 #include "core/CardField.h"
 #include "platform/Handles.h"
 #include "ui/Controls.h"
+#include "ui/ModelessWindow.h"
 
 namespace keyentry {
 
-class App;
-
-class frmOptions {
+class frmOptions final : public ModelessWindow {
  public:
-  explicit frmOptions(App& app);
-  ~frmOptions();
-  frmOptions(const frmOptions&) = delete;
-  frmOptions& operator=(const frmOptions&) = delete;
-
-  // Loads and shows the window, or only brings it forward when it is open
-  // (keeping what the operator has picked or typed).
-  void ShowModeless();
-  HWND Handle() const { return hwnd_; }
+  explicit frmOptions(WindowHost& app);
+  ~frmOptions() override { DestroyNow(); }
 
  private:
-  template <typename T>
-  friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
-  void Attach(HWND hwnd) { hwnd_ = hwnd; }
-  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  bool Create();
+  void CreateControls() override;
+  void Load() override { Form_Load(); }
+  HWND FirstFocus() const override { return combos_[0]; }
+  std::optional<LRESULT> OwnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void Form_Load();
   void Command1_Click();
   void Command2_Click();
 
-  App& app_;
-  HWND hwnd_ = nullptr;
   HWND labels_[kCardFieldCount] = {};
   HWND combos_[kCardFieldCount] = {};
   HWND Command1_ = nullptr;

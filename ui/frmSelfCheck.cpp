@@ -9,7 +9,6 @@
 #include "platform/Clipboard.h"
 #include "platform/HookTyping.h"
 #include "platform/Win32FileStore.h"
-#include "ui/App.h"
 #include "ui/res/resource.h"
 
 namespace keyentry {
@@ -70,35 +69,16 @@ std::wstring FailedText(const std::wstring& format, const std::wstring& arrived)
 
 }  // namespace
 
-frmSelfCheck::frmSelfCheck(App& app) : app_(app) {}
+frmSelfCheck::frmSelfCheck(WindowHost& app)
+    : ModelessWindow(
+          app, {kClassName, kSelfCheckCaption, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)}) {}
 
-frmSelfCheck::~frmSelfCheck() {
-  if (hwnd_) ::DestroyWindow(hwnd_);
-}
-
-void frmSelfCheck::ShowModeless() {
-  if (!hwnd_) {
-    if (!Create()) return;
-    SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
-    Refresh();
-    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
-    ::SetFocus(box_);
-    return;
-  }
-  BringToFront(hwnd_);
+void frmSelfCheck::Load() {
+  SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
   Refresh();
 }
 
-bool frmSelfCheck::Create() {
-  app_.RegisterWindowClass<frmSelfCheck>(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
-  hwnd_ =
-      ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, kSelfCheckCaption,
-                        style, 0, 0, 100, 100, app_.OwnerWindow(), nullptr, app_.Instance(), this);
-  if (!hwnd_) return false;
-  app_.WindowOpened(hwnd_);
-
+void frmSelfCheck::CreateControls() {
   const int dpi = app_.Dpi();
   font_ = CreateChineseFont(L"宋体", 9, dpi);
   HFONT font = font_.get();
@@ -131,10 +111,9 @@ bool frmSelfCheck::Create() {
   app_.Hook().Presses().Watch(reinterpret_cast<std::uintptr_t>(hwnd_));
   ::SetTimer(hwnd_, kRefreshTimer, kRefreshMs, nullptr);
   ::SetTimer(hwnd_, kCheckTimer, kCheckMs, nullptr);
-  return true;
 }
 
-LRESULT frmSelfCheck::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> frmSelfCheck::OwnMessage(UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case WM_COMMAND:
       for (std::size_t i = 0; i < kTests.size(); ++i) {
@@ -153,24 +132,12 @@ LRESULT frmSelfCheck::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATEAPP:
       if (!wParam) app_.NoteForegroundProgram();
       return 0;
-    case WM_CTLCOLORSTATIC:
-      return ButtonFaceColours(wParam);
-    case WM_CLOSE:
-      ::DestroyWindow(hwnd_);
-      return 0;
-    case WM_ENDSESSION:
-      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) ::DestroyWindow(hwnd_);
-      return 0;
-    case WM_DESTROY:
-      Closed();
-      app_.WindowDestroyed(hwnd_);
-      return 0;
     default:
-      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+      return std::nullopt;
   }
 }
 
-void frmSelfCheck::Closed() {
+void frmSelfCheck::Closing() {
   ::KillTimer(hwnd_, kRefreshTimer);
   ::KillTimer(hwnd_, kCheckTimer);
   app_.Hook().Presses().Watch(0);

@@ -9,34 +9,29 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/SelfCheck.h"
 #include "platform/Handles.h"
 #include "ui/Controls.h"
+#include "ui/ModelessWindow.h"
 
 namespace keyentry {
 
-class App;
-
-class frmSelfCheck {
+class frmSelfCheck final : public ModelessWindow {
  public:
-  explicit frmSelfCheck(App& app);
-  ~frmSelfCheck();
-  frmSelfCheck(const frmSelfCheck&) = delete;
-  frmSelfCheck& operator=(const frmSelfCheck&) = delete;
-
-  // Makes and shows the window, or only brings it forward when it is open.
-  void ShowModeless();
-  HWND Handle() const { return hwnd_; }
+  explicit frmSelfCheck(WindowHost& app);
+  ~frmSelfCheck() override { DestroyNow(); }
 
  private:
-  template <typename T>
-  friend LRESULT CALLBACK ForwardToOwner(HWND, UINT, WPARAM, LPARAM);
-  void Attach(HWND hwnd) { hwnd_ = hwnd; }
-  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  bool Create();
+  void CreateControls() override;
+  void Load() override;
+  HWND FirstFocus() const override { return box_; }
+  void BroughtForward() override { Refresh(); }
+  std::optional<LRESULT> OwnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void Closing() override;
   SelfCheckFacts GatherFacts() const;
   void Refresh();
   void RefreshPreview();
@@ -45,10 +40,7 @@ class frmSelfCheck {
   void CheckPress(const std::wstring& box, std::uint64_t now);
   void ForgetPress();
   void CopyReport();
-  void Closed();
 
-  App& app_;
-  HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
   HWND box_ = nullptr;
   std::array<HWND, 3> testButtons_{};

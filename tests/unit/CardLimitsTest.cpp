@@ -2,7 +2,7 @@
 // only the first 64 KiB of the file count, and no exception leaves the poll.
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
+#include "CardRig.h"
 #include "reader/CardText.h"
 #include "reader/Reading.h"
 
@@ -11,15 +11,9 @@ namespace {
 
 constexpr std::uint32_t kF1 = 112, kF5 = 116;
 
-class CardLimits : public ::testing::Test {
+class CardLimits : public CardRig {
  protected:
-  CoreRig rig;
-  FakeView view;
-  std::string cardText;
-
   void SetUp() override {
-    rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
-    rig.reader.onRead = [this] { rig.files.files[CoreRig::kCardFile] = cardText; };
     rig.maths.LoadKeySettings();
     rig.reader.cardPresent = true;
   }

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
-#include "Fakes.h"
+#include "CardRig.h"
 #include "core/Wipe.h"
 #include "reader/CardRetention.h"
 #include "reader/Reading.h"
@@ -68,14 +68,9 @@ TEST(Wipe, TextIsZeroedInItsOwnBufferAndLeftEmpty) {
   EXPECT_FALSE(ansi.has_value());
 }
 
-class Privacy : public ::testing::Test {
+class Privacy : public CardRig {
  protected:
-  CoreRig rig;
-  FakeView view;
-  std::string cardText;
-
   void SetUp() override {
-    rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
     rig.reader.readerPorts = {1001};
     rig.reader.onRead = [this] {
       rig.files.files[CoreRig::kCardFile] = cardText;
@@ -87,10 +82,11 @@ class Privacy : public ::testing::Test {
     ToggleReading(rig.maths, view);
     ApplyPrivacySettings(rig.reading, rig.maths, view);
   }
+  // A card of this name, the rest of it always the same.
   void PlaceCard(std::wstring_view name) {
-    cardText =
-        U8(name) + "\r\n女\r\n汉\r\n19900307\r\n北京市\r\n110108199003070011\r\n局\r\n长期\r\n";
-    rig.reader.cardPresent = true;
+    CardRig::PlaceCard(
+        std::wstring(name) +
+        L"\r\n女\r\n汉\r\n19900307\r\n北京市\r\n110108199003070011\r\n局\r\n长期\r\n");
   }
 };
 

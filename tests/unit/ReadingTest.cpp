@@ -1,28 +1,16 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
+#include "CardRig.h"
 #include "reader/CardText.h"
 #include "reader/Reading.h"
 
 namespace keyentry::test {
 namespace {
 
-class Reading : public ::testing::Test {
+class Reading : public CardRig {
  protected:
-  CoreRig rig;
-  FakeView view;
-  std::string cardText;
-
-  void SetUp() override {
-    rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
-    rig.reader.onRead = [this] { rig.files.files[CoreRig::kCardFile] = cardText; };
-    rig.maths.LoadKeySettings();
-  }
-  void PlaceCard(std::wstring_view text) {
-    cardText = U8(text);
-    rig.reader.cardPresent = true;
-  }
+  void SetUp() override { rig.maths.LoadKeySettings(); }
 };
 
 TEST_F(Reading, SwitchOnWithAReaderStartsPollingAndShowsThePort) {

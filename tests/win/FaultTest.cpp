@@ -85,7 +85,13 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
     program.Click(IDC_READ);
     WaitFor([&] { return program.Text(IDC_READ) == L"开始读卡"; }, 3000);
     program.Click(IDC_READ);
-    PumpMessagesFor(500);
+    // Until the search of all ports has answered, however long it takes.
+    WaitFor(
+        [&] {
+          const std::wstring status = program.Text(IDC_STATUS);
+          return status != L"停止读卡！" && status != L"正在查找读卡器…";
+        },
+        10000);
   };
   // 0xFFFF0001: the low 16 bits are 1, so this is success too.
   box.Write(L"reader-sim\\answers.txt", "success=-65535\r\nfailure=-1\r\n");
