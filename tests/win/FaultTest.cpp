@@ -89,7 +89,8 @@ TEST(ReaderLibraryFaults, AnswersCountByTheirLow16Bits) {
     WaitFor(
         [&] {
           const std::wstring status = program.Text(IDC_STATUS);
-          return status != L"停止读卡！" && status != L"正在查找读卡器…";
+          // 正在查找读卡器…, then 正在查找读卡器：USB1001… port by port.
+          return status != L"停止读卡！" && status.rfind(L"正在查找读卡器", 0) != 0;
         },
         10000);
   };

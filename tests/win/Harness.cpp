@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include <tlhelp32.h>
+
 #include <atomic>
 #include <cstdio>
 #include <initializer_list>
@@ -35,6 +37,27 @@ bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs) {
     if (::GetTickCount() - start >= timeoutMs) return pred();
     PumpMessagesFor(20);
   }
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+int ReaderHelpersOf(DWORD pid) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int n = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == pid && lstrcmpiW(entry.szExeFile, L"KeyEntryReader.exe") == 0)
+      ++n;
+  }
+  ::CloseHandle(snapshot);
+  return n;
 }
 
 namespace {

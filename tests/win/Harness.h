@@ -31,6 +31,13 @@ void RemoveTree(const std::wstring& folder);
 // Serves this thread's messages until pred() holds or the time is up.
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
 
+// How often `what` stands in `text` (e.g. a call in the simulated reader's
+// calls.log).
+int Count(const std::string& text, const std::string& what);
+
+// How many reader helpers (KeyEntryReader.exe) the process pid has running.
+int ReaderHelpersOf(DWORD pid);
+
 // A fresh program folder holding KeyEntry.exe, SendStr.dll, the simulated
 // ostra.dll and the demo cards; removed again at the end. Its path has at
 // least minimumLength characters (subfolders are added as needed).

@@ -9,12 +9,6 @@
 namespace keyentry::wintest {
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 HWND FocusOf(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -37,7 +31,7 @@ TEST_F(Lifecycle, SystemMenuCloseShutsDownOnce) {
   ::PostMessageW(program.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
-  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1);
 }
 
 TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
@@ -49,13 +43,13 @@ TEST_F(Lifecycle, WindowsEndingTheSessionSavesOnceWithoutAsking) {
   EXPECT_EQ(answer, TRUE);
   ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
-  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1);
   // Should the session go on after all, closing does not save a second time.
   box.Write(L"SetKey.txt", "marker");
   program.Close();
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(box.Read(L"SetKey.txt"), "marker");
-  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+  EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1);
   EXPECT_TRUE(program.Messages().empty());
 }
 
@@ -91,7 +85,7 @@ TEST(RestartManager, ClosesLikeTheExitButtonAndTheProcessEnds) {
                           &answer);
     ASSERT_TRUE(program.WaitForExit(10000));
     EXPECT_EQ(program.ExitCode(), 0u);
-    EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1u);
+    EXPECT_EQ(Count(box.ReaderCalls(), "CloseComm"), 1);
     EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
     EXPECT_TRUE(program.Messages().empty());
   }

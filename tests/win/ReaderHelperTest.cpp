@@ -19,31 +19,9 @@ const std::wstring kPortOpened = L"端口打开成功！端口：USB1001";
 const std::wstring kRefused =
     L"这张卡多次读取失败（读卡库崩溃），已停止读取。请取下卡片后重新放置。";
 
-int Count(const std::string& text, const char* what) {
-  int n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 bool WindowAnswers(HWND main) {
   DWORD_PTR result = 0;
   return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result) != 0;
-}
-
-// The helper processes the program has running now.
-int HelpersOf(DWORD pid) {
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  int n = 0;
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-       more = ::Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID == pid && lstrcmpiW(entry.szExeFile, L"KeyEntryReader.exe") == 0)
-      ++n;
-  }
-  ::CloseHandle(snapshot);
-  return n;
 }
 
 TEST(ReaderHelper, ACrashAndAHangInsideTheLibraryLeaveTheProgramWorking) {
@@ -54,7 +32,7 @@ TEST(ReaderHelper, ACrashAndAHangInsideTheLibraryLeaveTheProgramWorking) {
   Program program(box);
   ASSERT_TRUE(program.WaitForMainWindow());
   ASSERT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"林示范"; }, 5000));
-  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+  EXPECT_EQ(ReaderHelpersOf(program.Pid()), 1);
   TargetEdit target;
 
   // A crash inside every read: the program stays, says so, and keeps the card.
@@ -73,7 +51,7 @@ TEST(ReaderHelper, ACrashAndAHangInsideTheLibraryLeaveTheProgramWorking) {
   box.Remove(L"reader-sim\\faults.txt");
   EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_VALUE_NAME) == L"欧阳样例"; }, 10000));
   EXPECT_TRUE(WaitFor([&] { return program.Text(IDC_STATUS) == kPortOpened; }, 3000));
-  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+  EXPECT_EQ(ReaderHelpersOf(program.Pid()), 1);
 
   // A read that hangs for a minute: the window answers, the keys type.
   box.Write(L"reader-sim\\faults.txt", "hang=Read_Content,60000\r\n");
@@ -101,7 +79,7 @@ TEST(ReaderHelper, ACrashAndAHangInsideTheLibraryLeaveTheProgramWorking) {
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
   EXPECT_EQ(Count(box.ReaderCalls(), "Read_Content 4 ->"), readsBefore)
       << "the hung read never returned";
-  EXPECT_EQ(HelpersOf(program.Pid()), 0);
+  EXPECT_EQ(ReaderHelpersOf(program.Pid()), 0);
   EXPECT_TRUE(program.Messages().empty());
 }
 
@@ -126,7 +104,7 @@ TEST(ReaderHelper, AChattyLibraryReadsAndTypesWithNoRestart) {
   EXPECT_EQ(Count(calls, "InitComm 1001 -> 1"), 1) << calls;
   EXPECT_EQ(Count(calls, "Read_Content 4 -> 1"), 2) << calls;
   EXPECT_EQ(program.Text(IDC_STATUS), kPortOpened);
-  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+  EXPECT_EQ(ReaderHelpersOf(program.Pid()), 1);
   program.Close();
   EXPECT_TRUE(program.WaitForExit());
 }
@@ -158,7 +136,7 @@ TEST(ReaderHelper, AReaderBehindAPortThatBlocksIsFoundWhileTheWindowAnswers) {
   const std::string calls = box.ReaderCalls();
   EXPECT_EQ(Count(calls, "InitComm 2 ->"), 0) << "the blocked opening was cut short";
   EXPECT_EQ(Count(calls, "InitComm 3 -> 0"), 1) << calls;
-  EXPECT_EQ(HelpersOf(program.Pid()), 1);
+  EXPECT_EQ(ReaderHelpersOf(program.Pid()), 1);
   program.Close();
   EXPECT_TRUE(program.WaitForExit());
 }
@@ -266,7 +244,7 @@ TEST(ReaderHelper, AHundredRestartsLeakNoHandlesAndNoMemory) {
   EXPECT_GT(handlesBefore, 0u);
   EXPECT_LE(handlesAfter, handlesBefore + 5);
   EXPECT_LT(memoryAfter, memoryBefore + 2u * 1024 * 1024);
-  EXPECT_LE(HelpersOf(program.Pid()), 1);
+  EXPECT_LE(ReaderHelpersOf(program.Pid()), 1);
   ::CloseHandle(process);
   box.Remove(L"reader-sim\\faults.txt");
   program.Close();

@@ -14,28 +14,6 @@
 namespace keyentry::wintest {
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-// Whether the program has a reader helper running now.
-bool HelperRunning(DWORD pid) {
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  bool found = false;
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
-       more = ::Process32NextW(snapshot, &entry)) {
-    found =
-        entry.th32ParentProcessID == pid && lstrcmpiW(entry.szExeFile, L"KeyEntryReader.exe") == 0;
-  }
-  ::CloseHandle(snapshot);
-  return found;
-}
-
 class ReaderOrder : public TypingProgram {};
 
 // Found at every second poll, each read 1 to 1.3 s: the reads are no time
@@ -54,8 +32,8 @@ TEST_F(ReaderOrder, ACardLeftOnABlinkingReaderWithSlowReadsIsTypedOnce) {
   EXPECT_EQ(form.submitted, (std::vector<std::vector<std::wstring>>{card}));
   // Read again and again meanwhile, with polls that found none between.
   const std::string calls = box.ReaderCalls();
-  EXPECT_GE(Count(calls, "Read_Content 4 -> 1"), 4u);
-  EXPECT_GE(Count(calls, "Authenticate -> 0"), 4u);
+  EXPECT_GE(Count(calls, "Read_Content 4 -> 1"), 4);
+  EXPECT_GE(Count(calls, "Authenticate -> 0"), 4);
 }
 
 // The stop's reload finds a short SetKey.txt and shows its message box; the
@@ -71,14 +49,14 @@ TEST_F(ReaderOrder, AStopWhoseMessageBoxIsOpenStopsPolling) {
   ASSERT_TRUE(WaitFor([&] { return program->FindTopLevel(L"#32770") != nullptr; }, 10000));
   // Polls go on inside the box; it is closed a little after one answered,
   // while the next is under way.
-  const size_t before = Count(box.ReaderCalls(), "Authenticate");
+  const int before = Count(box.ReaderCalls(), "Authenticate");
   ASSERT_TRUE(WaitFor([&] { return Count(box.ReaderCalls(), "Authenticate") > before; }, 10000));
   PumpMessagesFor(800);
   EXPECT_EQ(program->AnswerMessageBoxes(), 1);
   ASSERT_TRUE(WaitFor([&] { return program->Text(IDC_STATUS) == L"停止读卡！"; }, 15000));
   // The poll under way at the close answers, the search after it.
   PumpMessagesFor(2500);
-  const size_t stopped = Count(box.ReaderCalls(), "Authenticate");
+  const int stopped = Count(box.ReaderCalls(), "Authenticate");
   PumpMessagesFor(5000);
   EXPECT_EQ(Count(box.ReaderCalls(), "Authenticate"), stopped);
   EXPECT_EQ(program->Text(IDC_STATUS), L"停止读卡！");
@@ -91,10 +69,11 @@ TEST_F(ReaderOrder, AtExitTheKeysAreSavedBeforeTheHangingHelperIsEnded) {
   Start(L"");
   box.Write(L"reader-sim\\faults.txt", "hang=CloseComm,60000\r\n");
   box.Remove(L"SetKey.txt");
-  ASSERT_TRUE(HelperRunning(program->Pid()));
+  ASSERT_TRUE(ReaderHelpersOf(program->Pid()) > 0);
   program->Close();
   ASSERT_TRUE(WaitFor([&] { return box.Read(L"SetKey.txt").has_value(); }, 10000));
-  EXPECT_TRUE(HelperRunning(program->Pid())) << "the helper was ended before the keys were saved";
+  EXPECT_TRUE(ReaderHelpersOf(program->Pid()) > 0)
+      << "the helper was ended before the keys were saved";
   ASSERT_TRUE(program->WaitForExit());
   EXPECT_EQ(box.Read(L"SetKey.txt"), kKeyFileF1ToF8);
 }
