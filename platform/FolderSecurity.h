@@ -1,0 +1,14 @@
+#pragma once
+// A folder's owner and access list as the system keeps them, for the
+// portable decision of core/FolderAccess.h.
+#include <optional>
+#include <string>
+
+#include "core/FolderAccess.h"
+
+namespace keyentry {
+
+// Nothing when the folder's security could not be read.
+std::optional<FolderSecurityFacts> ReadFolderSecurity(const std::wstring& folder);
+
+}  // namespace keyentry

@@ -1,0 +1,131 @@
+// The installation package's tables, read with msitools' msiinfo: where the
+// program folder lies, the access lists it gets, and what the custom actions
+// run. Wine's msiexec applies no access lists and Wine enforces none, so the
+// lists are checked here, from the package itself. The package is
+// $KEYENTRY_MSI, else the one of the win32 build (skipped when neither is
+// there or msiinfo is missing).
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Fakes.h"
+#include "core/FolderAccess.h"
+#include "core/UnicodeText.h"
+
+namespace keyentry::test {
+namespace {
+
+using Row = std::vector<std::string>;
+
+std::string PackagePath() {
+  if (const char* given = std::getenv("KEYENTRY_MSI")) return given;
+  const std::filesystem::path build = std::filesystem::path(KEYENTRY_SOURCE_DIR) / "build/win32";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(build, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("KeyEntry-", 0) == 0 && entry.path().extension() == ".msi") {
+      return entry.path().string();
+    }
+  }
+  return {};
+}
+
+// The rows of a table (without msiinfo's three header lines); nothing when
+// msiinfo could not be run.
+std::optional<std::vector<Row>> Table(const std::string& msi, const char* table) {
+  const std::string command = "msiinfo export '" + msi + "' " + table + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  if (::pclose(pipe) != 0) return std::nullopt;
+  std::vector<Row> rows;
+  std::size_t start = 0;
+  for (int line = 0; start < text.size(); ++line) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string lineText = text.substr(start, end - start);
+    if (!lineText.empty() && lineText.back() == '\r') lineText.pop_back();
+    start = end + 1;
+    if (line < 3) continue;
+    Row row;
+    for (std::size_t at = 0;;) {
+      const std::size_t tab = lineText.find('\t', at);
+      row.push_back(lineText.substr(at, tab - at));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+class PackageTables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    msi_ = PackagePath();
+    if (msi_.empty() || !Table(msi_, "Directory")) GTEST_SKIP() << "no package or no msiinfo";
+  }
+  std::vector<Row> Rows(const char* table) {
+    return Table(msi_, table).value_or(std::vector<Row>{});
+  }
+  std::string msi_;
+};
+
+TEST_F(PackageTables, ProgramFolderUnderProgramFilesAndOnlyEverMovedToAnEarlierChoice) {
+  std::map<std::string, std::string> parent;
+  for (const Row& row : Rows("Directory")) parent[row.at(0)] = row.at(1);
+  EXPECT_EQ(parent["INSTALLFOLDER"], "ProgramFilesFolder");
+  EXPECT_EQ(parent["ProgramFilesFolder"], "TARGETDIR");
+  // A custom action that sets INSTALLFOLDER (type 51) only takes the folder
+  // of the earlier installation.
+  for (const Row& row : Rows("CustomAction")) {
+    if ((std::stoi(row.at(1)) & 0x3F) == 51 && row.at(2) == "INSTALLFOLDER") {
+      EXPECT_EQ(row.at(3), "[PREVIOUSFOLDER]") << row.at(0);
+    }
+  }
+}
+
+TEST_F(PackageTables, ProgramFolderProtectedAndChangeableBySystemAndAdministratorsAlone) {
+  bool folderLocked = false;
+  for (const Row& row : Rows("MsiLockPermissionsEx")) {
+    SCOPED_TRACE(row.at(0) + " " + row.at(3));
+    const auto facts = ParseSddlDacl(DecodeUtf8Strict(row.at(3)).value_or(L""));
+    ASSERT_TRUE(facts);
+    for (const OpenAccess& open : WhoCanChange(*facts)) {
+      ADD_FAILURE() << U8(SidName(open.sid)) << " may change " << row.at(1);
+    }
+    if (row.at(1) == "INSTALLFOLDER" && row.at(2) == "CreateFolder") {
+      folderLocked = true;
+      EXPECT_TRUE(facts->isProtected) << "inherits from the folder above";
+    }
+  }
+  EXPECT_TRUE(folderLocked) << "no access list for the program folder";
+  EXPECT_TRUE(Rows("LockPermissions").empty());
+}
+
+TEST_F(PackageTables, SystemActionsRunOnlyTheInstalledProgram) {
+  std::map<std::string, std::string> fileComponent;
+  for (const Row& row : Rows("File")) fileComponent[row.at(0)] = row.at(1);
+  std::map<std::string, std::string> componentFolder;
+  for (const Row& row : Rows("Component")) componentFolder[row.at(0)] = row.at(2);
+  int systemActions = 0;
+  for (const Row& row : Rows("CustomAction")) {
+    const int type = std::stoi(row.at(1));
+    if (!(type & 0x400) || !(type & 0x800)) continue;  // deferred, not impersonated
+    ++systemActions;
+    EXPECT_EQ(type & 0x3F, 18) << row.at(0) << " runs something other than an installed file";
+    EXPECT_EQ(row.at(2), "KeyEntry.exe") << row.at(0);
+    EXPECT_EQ(componentFolder[fileComponent[row.at(2)]], "INSTALLFOLDER") << row.at(0);
+  }
+  EXPECT_EQ(systemActions, 3);
+}
+
+}  // namespace
+}  // namespace keyentry::test
