@@ -16,6 +16,7 @@ add_library(keyentry_platform STATIC
   platform/KeyInput.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
+  platform/DataFolder.cpp
   platform/FileChangeWatch.cpp
   platform/FolderSecurity.cpp
   platform/SharedFileWatch.cpp

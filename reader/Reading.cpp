@@ -71,8 +71,8 @@ void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
 // beside the rest of the card before would be two people's data).
 bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   WipedCard taken;
-  auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
-                                      kCardTextMaxBytes);
+  const std::wstring folder = CardFilesFolder(ports);
+  auto bytes = ports.files.ReadPrefix(PathInFolder(folder, kCardTextFileName), kCardTextMaxBytes);
   if (!bytes) return false;
   taken.bytes = std::move(*bytes);
   taken.card = ParseCardText(taken.bytes, ports.codec);
@@ -86,7 +86,7 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
   }
   maths.PublishHookTable();
   const bool newCard = maths.CardTaken(nowMs);
-  view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  view.ShowPhoto(PathInFolder(folder, kCardPhotoFileName));
   ShowCardChecks(maths, view, newCard);
   return true;
 }
@@ -95,9 +95,22 @@ void DeleteCardFiles(const ReadingPorts& ports) {
   // A file that cannot be deleted stays, without a word.
   ports.files.Remove(PathInFolder(ports.programFolder, kCardTextFileName));
   ports.files.Remove(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  if (ports.dataFolder.empty() || ports.dataFolder == ports.programFolder) return;
+  ports.files.Remove(PathInFolder(ports.dataFolder, kCardTextFileName));
+  ports.files.Remove(PathInFolder(ports.dataFolder, kCardPhotoFileName));
 }
 
 }  // namespace
+
+std::wstring CardFilesFolder(const ReadingPorts& ports) {
+  if (ports.dataFolder.empty() || ports.dataFolder == ports.programFolder) {
+    return ports.programFolder;
+  }
+  const auto inProgram =
+      ports.files.ModifiedTime(PathInFolder(ports.programFolder, kCardTextFileName));
+  const auto inData = ports.files.ModifiedTime(PathInFolder(ports.dataFolder, kCardTextFileName));
+  return inData && (!inProgram || *inData > *inProgram) ? ports.dataFolder : ports.programFolder;
+}
 
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   view.SetPollTimerEnabled(false);

@@ -100,6 +100,9 @@ class App {
 
   HINSTANCE instance_;
   std::wstring folder_;
+  // Where the user's SetKey.txt, shared copy and card files go
+  // (platform/DataFolder.h): the program folder for a zip copy.
+  std::wstring dataFolder_;
   AnsiCodePage codec_;
   CodePage936 settingsCodec_;
   Win32FileStore files_;

@@ -230,7 +230,7 @@ struct CoreRig {
   HookTableStore tables;
   Maths maths{CorePorts{reader, hook, files, codec, messages, settingsCodec}, L"C:\\app", tables};
   CoreRig() { hook.tables = &tables; }
-  ReadingPorts reading{reader, files, codec, L"C:\\app"};
+  ReadingPorts reading{reader, files, codec, L"C:\\app", L""};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
   static constexpr const wchar_t* kIniFile = L"C:\\app\\KeyEntry.ini";
