@@ -36,8 +36,17 @@ n=0
     [ "$name" = KeyEntry.exe ] && keypath=' KeyPath="yes"'
     echo "  <File Id=\"$id\" Name=\"$shown\" Source=\"files/$name\"$keypath/>"
   done < <(find "$staging" -maxdepth 1 -type f -print0 | sort -z)
+  # Empty card files for a vendor library that writes them beside itself:
+  # the only files of the program folder the users may write into
+  # (MsiLockPermissionsEx.idt).
+  for card in wz.txt zp.bmp; do
+    echo "  <File Id=\"$card\" Name=\"$card\" Source=\"card-files/$card\"/>"
+  done
   echo '</Include>'
 } > "$work/program-files.wxi"
+mkdir -p "$work/card-files"
+: > "$work/card-files/wz.txt"
+: > "$work/card-files/zp.bmp"
 
 # wixl takes sources relative to the .wxs file.
 cp "$here/KeyEntry.wxs" "$work/"

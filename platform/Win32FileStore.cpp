@@ -178,6 +178,12 @@ std::optional<std::int64_t> Win32FileStore::ModifiedTime(const std::wstring& pat
   return UnixSeconds(data.ftLastWriteTime);
 }
 
+bool Win32FileStore::Empty(const std::wstring& path) {
+  const UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file);
+}
+
 int Win32FileStore::RemoveOrphanedScratchFiles(const std::wstring& folder) {
   const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
   int removed = 0;

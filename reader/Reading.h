@@ -25,7 +25,8 @@ struct ReadingPorts {
 };
 
 // The folder of the card files the library has just written: the one whose
-// wz.txt is the newest (the program folder when they are as new).
+// wz.txt is the newest of those that hold anything (the program folder when
+// they are as new, or neither holds anything).
 std::wstring CardFilesFolder(const ReadingPorts& ports);
 
 // Reloads keys and searches the reader (always), then switches reading on

@@ -61,10 +61,9 @@ TEST(DataFolder, CardFilesAreTakenFromWhereTheLibraryJustWroteThem) {
     std::int64_t dataTime;
     const wchar_t* shown;
   } cases[] = {
-      {100, -1, L"程序"},
-      {-1, 100, L"数据"},
+      {100, -1, L"程序"},  {-1, 100, L"数据"},
       {100, 200, L"数据"},  // an old file of another library beside the program
-      {300, 200, L"程序"},
+      {300, 200, L"程序"}, {400, 200, L"数据"},  // the installation's empty file, newer
   };
   for (const auto& c : cases) {
     CoreRig rig;
@@ -72,10 +71,13 @@ TEST(DataFolder, CardFilesAreTakenFromWhereTheLibraryJustWroteThem) {
     rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
     rig.files.files[CoreRig::kIniFile] = U8(L"[隐私]\n读后删除卡片文件 = 是\n");
     rig.reading.dataFolder = kData;
+    // The installation's card files beside the library: written, not deleted.
+    rig.files.undeletable = {inProgram, L"C:\\app\\zp.bmp"};
     const std::string rest =
         U8(L"\r\n女\r\n汉\r\n19900307\r\n北京\r\n110108199003070011\r\n局\r\n长期\r\n");
     rig.reader.onRead = [&] {
-      if (c.programTime >= 0) rig.files.files[inProgram] = U8(L"程序") + rest;
+      if (c.programTime >= 0)
+        rig.files.files[inProgram] = c.programTime == 400 ? "" : U8(L"程序") + rest;
       if (c.dataTime >= 0) rig.files.files[inData] = U8(L"数据") + rest;
       rig.files.times[inProgram] = c.programTime;
       rig.files.times[inData] = c.dataTime;
@@ -86,8 +88,10 @@ TEST(DataFolder, CardFilesAreTakenFromWhereTheLibraryJustWroteThem) {
     rig.reader.cardPresent = true;
     ASSERT_TRUE(PollCard(rig.reading, rig.maths, view, 0));
     EXPECT_EQ(view.shown[0], c.shown);
-    // Deleted after the read wherever they lie.
-    EXPECT_EQ(rig.files.files.count(inProgram) + rig.files.files.count(inData), 0u);
+    // Deleted after the read wherever they lie; the undeletable one emptied.
+    EXPECT_EQ(rig.files.files.count(inData), 0u);
+    EXPECT_EQ(rig.files.files.count(inProgram) ? rig.files.files[inProgram] : "", "");
+    EXPECT_EQ(rig.files.files.count(inProgram), c.programTime >= 0 ? 1u : 0u);
   }
 }
 
