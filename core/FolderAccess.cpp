@@ -1,7 +1,5 @@
 #include "core/FolderAccess.h"
 
-#include <cwchar>
-
 namespace keyentry {
 
 namespace {
