@@ -33,7 +33,7 @@ class FileStore {
   virtual bool Remove(const std::wstring& path) = 0;
 
   // Cuts the file to no bytes, in place (for a file that may be written but
-  // not deleted). False when it is missing or cannot be written.
+  // not deleted). False when it is missing, read-only or cannot be written.
   virtual bool Empty(const std::wstring& path) {
     (void)path;
     return false;

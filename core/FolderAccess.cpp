@@ -125,13 +125,15 @@ std::optional<AccessEntry> EntryOf(std::wstring_view text) {
 
 // The changing rights the ordinary users and each other SID get from the
 // entries that apply (first entry for a right decides, as the system does).
-void Collect(const FolderSecurityFacts& facts, bool files, std::vector<OpenAccess>& out) {
+void Collect(const FolderSecurityFacts& facts, bool files, std::wstring_view self,
+             std::vector<OpenAccess>& out) {
   std::uint32_t deniedToOrdinary = 0;
   for (const AccessEntry& entry : facts.entries) {
     const bool applies = files ? entry.objectInherit : !entry.inheritOnly;
     if (!applies) continue;
     const std::uint32_t rights = MapGeneric(entry.mask) & kChangingRights;
     if (!rights || IsTrusted(entry.sid) || entry.sid == L"S-1-3-0") continue;
+    if (!self.empty() && entry.sid == self) continue;
     if (!entry.allow) {
       if (IsOrdinaryUsers(entry.sid)) deniedToOrdinary |= rights;
       continue;
@@ -193,15 +195,15 @@ std::optional<FolderSecurityFacts> ParseSddlDacl(std::wstring_view sddl) {
   return facts;
 }
 
-std::vector<OpenAccess> WhoCanChange(const FolderSecurityFacts& facts) {
+std::vector<OpenAccess> WhoCanChange(const FolderSecurityFacts& facts, std::wstring_view self) {
   std::vector<OpenAccess> out;
   if (!facts.hasAccessList)
     return {OpenAccess{L"S-1-1-0", kChangingRights & 0x000F0046, true, true}};
-  if (!facts.ownerSid.empty() && !IsTrusted(facts.ownerSid)) {
+  if (!facts.ownerSid.empty() && !IsTrusted(facts.ownerSid) && facts.ownerSid != self) {
     out.push_back(OpenAccess{facts.ownerSid, 0x00040000, true, false});
   }
-  Collect(facts, false, out);
-  Collect(facts, true, out);
+  Collect(facts, false, self, out);
+  Collect(facts, true, self, out);
   return out;
 }
 

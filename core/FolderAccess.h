@@ -42,8 +42,8 @@ std::optional<FolderSecurityFacts> ParseSddlDacl(std::wstring_view sddl);
 inline constexpr std::uint32_t kChangingRights =
     0x0002 | 0x0004 | 0x0040 | 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
 
-// Someone other than SYSTEM, the administrators and the system's own
-// installer service who holds changing rights.
+// Someone other than SYSTEM, the administrators, the system's own installer
+// service and the user themself who holds changing rights.
 struct OpenAccess {
   std::wstring sid;
   std::uint32_t rights = 0;  // of kChangingRights, generic ones mapped
@@ -56,8 +56,10 @@ struct OpenAccess {
 // the ordinary users (Everyone, Authenticated Users, Users, Interactive)
 // where they come before the allow entry; an owner who is not SYSTEM or an
 // administrator may always change permissions. Empty: only SYSTEM and the
-// administrators can change the folder.
-std::vector<OpenAccess> WhoCanChange(const FolderSecurityFacts& facts);
+// administrators can change the folder. Entries of self (the SID of the user
+// running the program, when given) do not count: a user may change their
+// own copy, which only they run.
+std::vector<OpenAccess> WhoCanChange(const FolderSecurityFacts& facts, std::wstring_view self = {});
 
 // A short name for a SID: "Users", "Everyone", ... or the SID itself.
 std::wstring SidName(std::wstring_view sid);

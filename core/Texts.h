@@ -325,10 +325,11 @@ inline constexpr const wchar_t* kStatusSearchFailed =
     L"读卡器无响应，未能打开端口。请检查读卡器后再点击“开始读卡”。";
 // Who may change the program folder, from its access list.
 inline constexpr const wchar_t* kCheckFolderAccess = L"文件夹权限：";
-inline constexpr const wchar_t* kCheckFolderAccessSafe = L"只有管理员和系统可以修改程序文件夹";
+inline constexpr const wchar_t* kCheckFolderAccessSafe =
+    L"别的用户不能修改程序文件夹（只有管理员、系统或您本人可以）";
 // %1 who, %2 what they may change.
 inline constexpr const wchar_t* kCheckFolderAccessOpen =
-    L"警告：%1 可以修改%2，普通用户能借此替换程序；请安装到 Program Files，"
+    L"警告：%1 可以修改%2，别的用户能借此替换您运行的程序；请安装到 Program Files，"
     L"或由管理员只给用户“读取和执行”权限";
 inline constexpr const wchar_t* kCheckFolderAccessFolder = L"程序文件夹";
 inline constexpr const wchar_t* kCheckFolderAccessFiles = L"其中的文件";

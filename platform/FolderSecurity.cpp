@@ -5,6 +5,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <vector>
+
+#include "platform/Handles.h"
+
 namespace keyentry {
 
 namespace {
@@ -25,6 +29,17 @@ std::wstring SidText(PSID sid) {
 }
 
 }  // namespace
+
+std::wstring CurrentUserSid() {
+  HANDLE opened = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return std::wstring();
+  const UniqueKernelHandle token(opened);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size ? size : 1);
+  const bool ok = ::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) != 0;
+  return ok ? SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid) : std::wstring();
+}
 
 std::optional<FolderSecurityFacts> ReadFolderSecurity(const std::wstring& folder) {
   PSID owner = nullptr;

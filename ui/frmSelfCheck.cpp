@@ -190,7 +190,7 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   facts.folder = app_.Folder();
   facts.folderWritable = Win32FileStore::FolderWritable(app_.Folder());
   if (const auto security = ReadFolderSecurity(app_.Folder())) {
-    facts.folderOpenTo = WhoCanChange(*security);
+    facts.folderOpenTo = WhoCanChange(*security, CurrentUserSid());
   } else {
     facts.folderAccessRead = false;
   }

@@ -51,6 +51,11 @@ TEST(FolderAccess, WhoBesidesSystemAndAdministratorsCanChangeTheFolder) {
       {L"D:(A;OICI;FA;;;SY", "<bad>"},
   };
   for (const auto& c : cases) EXPECT_EQ(Who(c.sddl), c.who) << U8(c.sddl);
+  // A copy in the user's own profile: the user may change it, nobody else.
+  const auto own =
+      ParseSddlDacl(L"O:S-1-5-21-9-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-9-1001)");
+  EXPECT_TRUE(WhoCanChange(*own, L"S-1-5-21-9-1001").empty());
+  EXPECT_EQ(WhoCanChange(*own, L"S-1-5-21-9-1002").size(), 1u);
 }
 
 }  // namespace

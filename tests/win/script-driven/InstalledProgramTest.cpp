@@ -89,7 +89,7 @@ TEST(InstalledProgram, FindsTheReaderAndTypesTheNameOfTheCard) {
   ASSERT_NE(access, std::wstring::npos) << ToCodePage(status, CP_UTF8);
   if (Environment(L"KEYENTRY_EXPECT_LOCKED") == L"1") {
     EXPECT_EQ(status.substr(access, status.find_first_of(L"\r\n", access) - access),
-              L"文件夹权限：只有管理员和系统可以修改程序文件夹")
+              L"文件夹权限：别的用户不能修改程序文件夹（只有管理员、系统或您本人可以）")
         << ToCodePage(status, CP_UTF8);
   }
   ::PostMessageW(check, WM_CLOSE, 0, 0);
