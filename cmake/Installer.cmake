@@ -19,7 +19,8 @@ set(_msi_sources
   ${CMAKE_SOURCE_DIR}/installer/KeyEntry.wxs
   ${CMAKE_SOURCE_DIR}/installer/build-msi.sh
   ${CMAKE_SOURCE_DIR}/installer/MoveFile.idt
-  ${CMAKE_SOURCE_DIR}/installer/MsiLockPermissionsEx.idt)
+  ${CMAKE_SOURCE_DIR}/installer/MsiLockPermissionsEx.idt
+  ${CMAKE_SOURCE_DIR}/installer/RemoveFile.idt)
 add_custom_command(OUTPUT ${KEYENTRY_MSI}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${KEYENTRY_MSI_STAGING}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KEYENTRY_MSI_STAGING}

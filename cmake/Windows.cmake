@@ -16,7 +16,9 @@ add_library(keyentry_platform STATIC
   platform/KeyInput.cpp
   platform/LibraryLoader.cpp
   platform/LowLevelKeyboardHook.cpp
+  platform/DataFolder.cpp
   platform/FileChangeWatch.cpp
+  platform/FolderSecurity.cpp
   platform/SharedFileWatch.cpp
   platform/MessagePump.cpp
   platform/Notepad.cpp
@@ -33,7 +35,7 @@ add_library(keyentry_platform STATIC
 )
 # ole32 and shell32: the shell link object of the Startup folder's shortcut.
 # advapi32: the user profiles' Startup folders, and the keyboard layout
-# setting "Shift turns Caps Lock off".
+# setting "Shift turns Caps Lock off", and the program folder's access list.
 target_link_libraries(keyentry_platform PUBLIC keyentry_core user32 gdi32 kernel32 ole32 shell32
                                                advapi32)
 target_compile_options(keyentry_platform PRIVATE -Wall -Wextra)

@@ -32,6 +32,13 @@ class FileStore {
   // as it was, and false is returned.
   virtual bool Remove(const std::wstring& path) = 0;
 
+  // Cuts the file to no bytes, in place (for a file that may be written but
+  // not deleted). False when it is missing, read-only or cannot be written.
+  virtual bool Empty(const std::wstring& path) {
+    (void)path;
+    return false;
+  }
+
   // When the file was last written, in seconds since 1970-01-01 UTC; nothing
   // when it is missing or cannot be looked at.
   virtual std::optional<std::int64_t> ModifiedTime(const std::wstring& path) = 0;

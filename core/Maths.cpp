@@ -22,6 +22,10 @@ std::wstring Maths::PathInProgramFolder(const wchar_t* fileName) const {
   return PathInFolder(programFolder_, fileName);
 }
 
+std::wstring Maths::PathInDataFolder(const wchar_t* fileName) const {
+  return PathInFolder(dataFolder_.empty() ? programFolder_ : dataFolder_, fileName);
+}
+
 PortSearchResult SearchReaderPorts(ReaderLibrary& reader,
                                    const std::function<void(const std::wstring&)>& trying) {
   struct Range {
@@ -101,7 +105,13 @@ void Maths::SaveAndUnhook() {
 }
 
 void Maths::LoadKeySettings() {
-  const auto bytes = ports_.files.ReadAll(PathInProgramFolder(kKeySettingsFileName));
+  // The user's own keys; without them (no such file at all), the
+  // installation's default keys beside the program.
+  const std::wstring own = PathInDataFolder(kKeySettingsFileName);
+  auto bytes = ports_.files.ReadAll(own);
+  if (!bytes && !ports_.files.ModifiedTime(own)) {
+    bytes = ports_.files.ReadAll(PathInProgramFolder(kKeySettingsFileName));
+  }
   KeySettingsContent content;
   if (bytes) content = ParseKeySettings(*bytes, ports_.codec);
   for (int k = 0; k < content.count; ++k) hotKeys_[k] = content.names[k];
@@ -111,7 +121,7 @@ void Maths::LoadKeySettings() {
 
 bool Maths::SaveKeySettings() {
   const std::string bytes = FormatKeySettings(hotKeys_, ports_.codec);
-  if (ports_.files.Replace(PathInProgramFolder(kKeySettingsFileName), bytes)) return true;
+  if (ports_.files.Replace(PathInDataFolder(kKeySettingsFileName), bytes)) return true;
   ports_.messages.ShowMessage(kMsgKeyFileSaveFailed);
   return false;
 }
@@ -134,7 +144,7 @@ void Maths::ReloadSettings() {
   }
   if (!status.path.empty() && !sharedBytes_) {
     // The last good copy of this file, until the share answers.
-    const std::wstring path = PathInProgramFolder(kSharedCopyFileName);
+    const std::wstring path = PathInDataFolder(kSharedCopyFileName);
     if (const auto bytes = ports_.files.ReadAll(path)) {
       SharedCopy copy = ParseSharedCopy(*bytes);
       if (SharedCopyServes(copy, status.path, !settingsLoaded_)) {
@@ -176,7 +186,7 @@ void Maths::SaveSharedCopy(std::int64_t now) {
   // again at each answer, whatever the share answers, until it succeeds.
   SharedSettingsStatus& status = sharedStatus_;
   if (copyCurrent_ || !sharedBytes_) return;
-  copyCurrent_ = ports_.files.Replace(PathInProgramFolder(kSharedCopyFileName),
+  copyCurrent_ = ports_.files.Replace(PathInDataFolder(kSharedCopyFileName),
                                       FormatSharedCopy(status.path, *sharedBytes_));
   if (copyCurrent_) {
     status.copyTime = now;

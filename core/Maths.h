@@ -63,6 +63,12 @@ class Maths {
  public:
   // programFolder: the folder of the executable, without a trailing separator.
   Maths(CorePorts ports, std::wstring programFolder, HookTableStore& hookTables);
+  // Where what the user's program writes goes (the same as the program
+  // folder unless set): SetKey.txt, read from there and else from the
+  // program folder (an installation's default keys), and written there; the
+  // copy of the shared settings KeyEntry.shared.ini. KeyEntry.ini is always
+  // the program folder's.
+  void SetDataFolder(std::wstring folder) { dataFolder_ = std::move(folder); }
   // The card values are wiped before their memory is given back.
   ~Maths();
   Maths(const Maths&) = delete;
@@ -165,6 +171,7 @@ class Maths {
 
  private:
   std::wstring PathInProgramFolder(const wchar_t* fileName) const;
+  std::wstring PathInDataFolder(const wchar_t* fileName) const;
   // The local settings over the shared version in use, published; the local
   // file's problems reported when reportLocal, the shared file's when they
   // have not been reported for this version.
@@ -175,6 +182,7 @@ class Maths {
 
   CorePorts ports_;
   std::wstring programFolder_;
+  std::wstring dataFolder_;  // empty: the program folder
   HookTableStore& hookTables_;
 
   bool connected_ = false;

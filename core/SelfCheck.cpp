@@ -54,6 +54,22 @@ std::wstring FolderLine(const SelfCheckFacts& facts) {
                     {facts.folder});
 }
 
+// Who may change the program folder: a warning naming them, or that it is safe.
+std::wstring FolderAccessLine(const std::vector<OpenAccess>& open) {
+  if (open.empty()) return kCheckFolderAccessSafe;
+  std::vector<std::wstring> names;
+  bool folder = false, files = false;
+  for (const OpenAccess& access : open) {
+    names.push_back(SidName(access.sid));
+    folder = folder || access.onFolder;
+    files = files || access.onFiles;
+  }
+  const wchar_t* what = folder && files ? kCheckFolderAccessBoth
+                        : folder        ? kCheckFolderAccessFolder
+                                        : kCheckFolderAccessFiles;
+  return Substitute(kCheckFolderAccessOpen, {Joined(names, kCheckListSeparator), what});
+}
+
 std::wstring PortLine(const SelfCheckFacts& facts) {
   if (!facts.connected) return kCheckPortNone;
   return Substitute(facts.readingOn ? kCheckPortReading : kCheckPortStopped, {facts.port});
@@ -245,6 +261,11 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
                         Substitute(kCheckHelperRestarts, {std::to_wstring(helper.restarts)});
     if (!helper.lastReason.empty()) line += Substitute(kCheckHelperLastReason, {helper.lastReason});
     lines.push_back(line);
+  }
+  if (!facts.folderAccessRead) {
+    lines.push_back(std::wstring(kCheckFolderAccess) + kCheckFolderAccessUnknown);
+  } else if (facts.folderOpenTo) {
+    lines.push_back(kCheckFolderAccess + FolderAccessLine(*facts.folderOpenTo));
   }
   return lines;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/CardField.h"
+#include "core/FolderAccess.h"
 #include "core/SettingsFile.h"
 #include "core/SharedSettings.h"
 #include "core/Template.h"
@@ -68,15 +69,21 @@ struct SelfCheckFacts {
   // line then), and the time now (Unix seconds) for the ages it shows.
   const SharedSettingsStatus* shared = nullptr;
   std::int64_t now = 0;
-  // The reader's helper (a last line then), where the library runs in one.
+  // The reader's helper (a line then), where the library runs in one.
   std::optional<ReaderProcessFacts> readerProcess;
+  // Who besides SYSTEM and the administrators may change the program folder
+  // (WhoCanChange of its access list), when the self-check could read it: a
+  // last line then; nothing: not read.
+  std::optional<std::vector<OpenAccess>> folderOpenTo;
+  bool folderAccessRead = true;  // false: the access list could not be read
 };
 
 // One line per item, each starting with its label (kCheckVersion, ...), in
 // this order: version, folder, reader library, port, hook, SendStr.dll,
 // KeyEntry.ini, typing, privacy; where any check of [核验] is on, the checks
 // switched on; where KeyEntry.ini names a shared settings file, that file;
-// and where the library runs in a helper process, that process. No line
+// where the library runs in a helper process, that process; and where the
+// program folder's access list was looked at, who may change it. No line
 // holds card data.
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts);
 

@@ -89,6 +89,23 @@ std::wstring_view WithoutComment(std::wstring_view text) {
   return text;
 }
 
+// A value as it counts: one in double quotes is the text between them, ";"
+// and "#" included, when only blanks or a comment follow the closing quote;
+// any other value ends at a comment, blanks trimmed.
+std::wstring_view SettingValue(std::wstring_view raw) {
+  const std::wstring_view value = TrimBlanks(raw);
+  if (value.size() >= 2 && value.front() == L'"') {
+    const std::size_t close = value.find(L'"', 1);
+    if (close != std::wstring_view::npos) {
+      const std::wstring_view after = TrimBlanks(value.substr(close + 1));
+      const bool commentFollows =
+          after.empty() || ((after[0] == L';' || after[0] == L'#') && IsBlank(value[close + 1]));
+      if (commentFollows) return value.substr(1, close - 1);
+    }
+  }
+  return TrimBlanks(WithoutComment(raw));
+}
+
 std::wstring KeyName(int keyNumber) { return L"F" + std::to_wstring(keyNumber); }
 
 // How a program's name is kept and looked up.
@@ -144,11 +161,11 @@ class Parser {
       case Section::kProgram:
         return TypingLine(name, value);
       case Section::kPrivacy:
-        return PrivacyLine(name, TrimBlanks(WithoutComment(value)));
+        return PrivacyLine(name, SettingValue(value));
       case Section::kSite:
-        return SiteLine(name, TrimBlanks(WithoutComment(value)));
+        return SiteLine(name, TrimBlanks(SettingValue(value)));
       case Section::kChecks:
-        return ChecksLine(name, TrimBlanks(WithoutComment(value)));
+        return ChecksLine(name, SettingValue(value));
       case Section::kNone:
       case Section::kIgnored:
         break;
@@ -262,7 +279,7 @@ class Parser {
       if (onRead) out_.programOnRead[program_] = std::move(*onRead);
       return;
     }
-    const std::wstring_view value = TrimBlanks(WithoutComment(rawValue));
+    const std::wstring_view value = SettingValue(rawValue);
     const int setting = FindSetting(name, kTypingNames);
     if (setting < 0) {
       return Problem(Substitute(
@@ -349,13 +366,10 @@ class Parser {
     firstLine = number_;
   }
 
-  // 共享设置 = a full path, in double quotes or not.
+  // 共享设置 = a full path, in double quotes or not (see SettingValue).
   void SiteLine(std::wstring_view name, std::wstring_view value) {
     if (!NameIs(name, kSharedPathName)) {
       return Problem(Substitute(kIniUnknownName, {name, title_, kIniSiteNames}));
-    }
-    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
-      value = TrimBlanks(value.substr(1, value.size() - 2));
     }
     if (value.empty()) return Problem(kIniNoValue);
     if (!FirstTime(sharedPathLine_, name)) return;

@@ -32,9 +32,11 @@
 // CR LF, LF or CR. Names, section names and the words of values are matched
 // without regard to ASCII case; blanks (space, tab, U+3000) around "=" and at
 // the ends of a line do not count. Lines starting with ";" or "#" are
-// comments. After a section header, and after a number, a mode or a yes/no,
-// ";" or "#" after a blank starts a comment; a template takes the rest of its
-// line. A line that is wrong is reported and left out; the rest still applies.
+// comments. After a section header, and after a number, a mode, a yes/no or
+// a path, ";" or "#" after a blank starts a comment; a template takes the
+// rest of its line. Such a value in double quotes is taken whole, ";" and
+// "#" included, and the quotes are removed (a comment may follow the closing
+// quote after a blank). A line that is wrong is reported and left out; the rest still applies.
 #include <cstdint>
 #include <map>
 #include <optional>

@@ -331,6 +331,18 @@ inline constexpr const wchar_t* kStatusReaderReconnecting = L"读卡器未连接
 // The port search ended because the helper crashed or did not answer.
 inline constexpr const wchar_t* kStatusSearchFailed =
     L"读卡器无响应，未能打开端口。请检查读卡器后再点击“开始读卡”。";
+// Who may change the program folder, from its access list.
+inline constexpr const wchar_t* kCheckFolderAccess = L"文件夹权限：";
+inline constexpr const wchar_t* kCheckFolderAccessSafe =
+    L"别的用户不能修改程序文件夹（只有管理员、系统或您本人可以）";
+// %1 who, %2 what they may change.
+inline constexpr const wchar_t* kCheckFolderAccessOpen =
+    L"警告：%1 可以修改%2，别的用户能借此替换您运行的程序；请安装到 Program Files，"
+    L"或由管理员只给用户“读取和执行”权限";
+inline constexpr const wchar_t* kCheckFolderAccessFolder = L"程序文件夹";
+inline constexpr const wchar_t* kCheckFolderAccessFiles = L"其中的文件";
+inline constexpr const wchar_t* kCheckFolderAccessBoth = L"程序文件夹及其中的文件";
+inline constexpr const wchar_t* kCheckFolderAccessUnknown = L"无法读取程序文件夹的权限";
 inline constexpr const wchar_t* kCheckReaderProcess = L"读卡进程：";
 inline constexpr const wchar_t* kReaderHelperName = L"KeyEntryReader.exe ";
 // %1 how often it was restarted, %2 the last reason.

@@ -36,8 +36,17 @@ n=0
     [ "$name" = KeyEntry.exe ] && keypath=' KeyPath="yes"'
     echo "  <File Id=\"$id\" Name=\"$shown\" Source=\"files/$name\"$keypath/>"
   done < <(find "$staging" -maxdepth 1 -type f -print0 | sort -z)
+  # Empty card files for a vendor library that writes them beside itself:
+  # the only files of the program folder the users may write into
+  # (MsiLockPermissionsEx.idt).
+  for card in wz.txt zp.bmp; do
+    echo "  <File Id=\"$card\" Name=\"$card\" Source=\"card-files/$card\"/>"
+  done
   echo '</Include>'
 } > "$work/program-files.wxi"
+mkdir -p "$work/card-files"
+: > "$work/card-files/wz.txt"
+: > "$work/card-files/zp.bmp"
 
 # wixl takes sources relative to the .wxs file.
 cp "$here/KeyEntry.wxs" "$work/"
@@ -55,11 +64,17 @@ done
 # earlier installation had it).
 msibuild "$output" -q "UPDATE Component SET Condition='AUTOSTART=\"1\"' WHERE Component='StartupShortcut'"
 # The site's properties pass from the client to the installation service.
-msibuild "$output" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLFOLDER;SHAREDSETTINGS;AUTOSTART;READERFOLDER' WHERE Property='SecureCustomProperties'"
+msibuild "$output" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLFOLDER;SHAREDSETTINGS;AUTOSTART;READERFOLDER;OLDFOLDER' WHERE Property='SecureCustomProperties'"
 # READERFOLDER: every file of that folder is copied into the program folder
 # (copies are never removed again by Windows Installer).
+# From an installation into the old default C:\KeyEntry (OLDFOLDER), the
+# operator's SetKey.txt and KeyEntry.ini are copied into the new program
+# folder and the originals removed: copies made before the program folder
+# gets its access list, never a file moved with the old folder's rights.
 msibuild "$output" -i "$here/MoveFile.idt"
-msibuild "$output" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('MoveFiles', 3800)"
-# The program folder: modify rights for the PC's users (BU), full control for
-# the system and administrators, inherited by the files in it.
+msibuild "$output" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('MoveFiles', 3460)"
+msibuild "$output" -i "$here/RemoveFile.idt"
+# The program folder: full control for the system and the administrators,
+# read and execute for the PC's users, inherited by the files in it, and
+# nothing inherited from the folder above (protected), wherever it is.
 msibuild "$output" -i "$here/MsiLockPermissionsEx.idt"

@@ -178,6 +178,15 @@ std::optional<std::int64_t> Win32FileStore::ModifiedTime(const std::wstring& pat
   return UnixSeconds(data.ftLastWriteTime);
 }
 
+bool Win32FileStore::Empty(const std::wstring& path) {
+  // A read-only file is left as it is, as Remove and Replace leave it.
+  const std::wstring target = ExtendedLengthPath(path);
+  if (RefusedTarget(::GetFileAttributesW(target.c_str()))) return false;
+  const UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file);
+}
+
 int Win32FileStore::RemoveOrphanedScratchFiles(const std::wstring& folder) {
   const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
   int removed = 0;

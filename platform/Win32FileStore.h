@@ -21,6 +21,7 @@ class Win32FileStore : public FileStore {
   // A read-only file is never deleted (a process with backup rights, or
   // Wine run as root, could delete it otherwise).
   bool Remove(const std::wstring& path) override;
+  bool Empty(const std::wstring& path) override;
   std::optional<std::int64_t> ModifiedTime(const std::wstring& path) override;
 
   // Removes the scratch files that processes which have ended left in the

@@ -1,6 +1,7 @@
 #include "reader/Reading.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "core/CardChecks.h"
@@ -71,8 +72,8 @@ void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
 // beside the rest of the card before would be two people's data).
 bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t atMs) {
   WipedCard taken;
-  auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
-                                      kCardTextMaxBytes);
+  const std::wstring folder = CardFilesFolder(ports);
+  auto bytes = ports.files.ReadPrefix(PathInFolder(folder, kCardTextFileName), kCardTextMaxBytes);
   if (!bytes) return false;
   taken.bytes = std::move(*bytes);
   taken.card = ParseCardText(taken.bytes, ports.codec);
@@ -88,18 +89,50 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
   maths.CheckCard(view.Today());
   maths.PublishHookTable();
   const bool newCard = maths.CardTaken(atMs);
-  view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  view.ShowPhoto(PathInFolder(folder, kCardPhotoFileName));
   ShowCardChecks(maths, view, newCard);
   return true;
 }
 
+// Deletes a card file; one that may be written but not deleted (the
+// installation's card files beside the library) is emptied when it holds
+// anything; else it stays, without a word.
+void DeleteCardFile(const ReadingPorts& ports, const std::wstring& folder, const wchar_t* name) {
+  const std::wstring path = PathInFolder(folder, name);
+  if (ports.files.Remove(path)) return;
+  auto start = ports.files.ReadPrefix(path, 1);
+  const bool holds = start && !start->empty();
+  WipeText(start);
+  if (holds) ports.files.Empty(path);
+}
+
 void DeleteCardFiles(const ReadingPorts& ports) {
-  // A file that cannot be deleted stays, without a word.
-  ports.files.Remove(PathInFolder(ports.programFolder, kCardTextFileName));
-  ports.files.Remove(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  DeleteCardFile(ports, ports.programFolder, kCardTextFileName);
+  DeleteCardFile(ports, ports.programFolder, kCardPhotoFileName);
+  if (ports.dataFolder.empty() || ports.dataFolder == ports.programFolder) return;
+  DeleteCardFile(ports, ports.dataFolder, kCardTextFileName);
+  DeleteCardFile(ports, ports.dataFolder, kCardPhotoFileName);
 }
 
 }  // namespace
+
+std::wstring CardFilesFolder(const ReadingPorts& ports) {
+  if (ports.dataFolder.empty() || ports.dataFolder == ports.programFolder) {
+    return ports.programFolder;
+  }
+  // An empty file (the installation's, or one emptied after a read) holds no card.
+  const auto written = [&](const std::wstring& folder) -> std::optional<std::int64_t> {
+    const std::wstring path = PathInFolder(folder, kCardTextFileName);
+    auto start = ports.files.ReadPrefix(path, 1);  // a byte of card data: wiped
+    const bool holds = start && !start->empty();
+    WipeText(start);
+    if (!holds) return std::nullopt;
+    return ports.files.ModifiedTime(path);
+  };
+  const auto inProgram = written(ports.programFolder);
+  const auto inData = written(ports.dataFolder);
+  return inData && (!inProgram || *inData > *inProgram) ? ports.dataFolder : ports.programFolder;
+}
 
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   view.SetPollTimerEnabled(false);

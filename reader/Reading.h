@@ -15,13 +15,20 @@
 namespace keyentry {
 
 // What the poll reads a card through: the reader library, which writes the
-// card's text and photo into the program's folder, and the files there.
+// card's text and photo into its own folder (the program's) or into the
+// reader helper's current folder (the data folder), and the files there.
 struct ReadingPorts {
   ReaderLibrary& reader;
   FileStore& files;
   const TextCodec& codec;
   std::wstring programFolder;  // without a trailing separator
+  std::wstring dataFolder;     // empty: the program folder
 };
+
+// The folder of the card files the library has just written: the one whose
+// wz.txt is the newest of those that hold anything (the program folder when
+// they are as new, or neither holds anything).
+std::wstring CardFilesFolder(const ReadingPorts& ports);
 
 // Reloads keys and searches the reader (always), then switches reading on
 // (when it was off and a reader answered) or off (when it was on). The read

@@ -14,6 +14,7 @@
 
 #include "core/ReaderCall.h"
 #include "core/ReaderProtocol.h"
+#include "platform/DataFolder.h"
 #include "platform/LibraryLoader.h"
 #include "platform/PipeMessages.h"
 #include "platform/ReaderDll.h"
@@ -96,9 +97,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   ::SetUnhandledExceptionFilter(&EndAtOnce);
   // The card files land in the current folder for libraries that write them
-  // by relative names: it is the program folder, as it was in KeyEntry.
+  // by relative names: the program folder of a zip copy, as it was in
+  // KeyEntry; the user's data folder of the installed copy.
   const std::wstring folder = ProgramFolder();
-  MakeCurrentFolder(folder);
+  MakeCurrentFolder(UserDataFolder(folder));
   HardenLibrarySearch();
 
   if (::WaitForSingleObject(parent, 0) != WAIT_TIMEOUT) return 2;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/Texts.h"
+#include "platform/DataFolder.h"
 #include "platform/MessagePump.h"
 #include "ui/Controls.h"
 #include "ui/Form1.h"
@@ -31,6 +32,7 @@ class ReaderElsewhere : public ReaderLibrary {
 App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
     : instance_(instance),
       folder_(ProgramFolder()),
+      dataFolder_(UserDataFolder(folder_)),
       readerElsewhere_(std::make_unique<ReaderElsewhere>()),
       reader_(readerOverride ? *readerOverride : *readerElsewhere_),
       readerService_(readerOverride
@@ -40,7 +42,9 @@ App::App(HINSTANCE instance, ReaderLibrary* readerOverride)
       hook_(tables_, sender_),
       maths_(CorePorts{reader_, hook_, files_, codec_, messages_, settingsCodec_}, folder_,
              tables_),
-      reading_{reader_, files_, codec_, folder_} {}
+      reading_{reader_, files_, codec_, folder_, dataFolder_} {
+  maths_.SetDataFolder(dataFolder_);
+}
 
 App::~App() {
   selfCheck_.reset();
@@ -61,6 +65,7 @@ HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
 
 bool App::Start(int showCommand) {
   Win32FileStore::RemoveOrphanedScratchFiles(folder_);
+  if (dataFolder_ != folder_) Win32FileStore::RemoveOrphanedScratchFiles(dataFolder_);
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),

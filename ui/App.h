@@ -74,6 +74,9 @@ class App final : public WindowHost {
 
   HINSTANCE instance_;
   std::wstring folder_;
+  // Where the user's SetKey.txt, shared copy and card files go
+  // (platform/DataFolder.h): the program folder for a zip copy.
+  std::wstring dataFolder_;
   AnsiCodePage codec_;
   CodePage936 settingsCodec_;
   Win32FileStore files_;

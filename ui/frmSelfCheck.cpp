@@ -7,6 +7,7 @@
 #include "core/Texts.h"
 #include "core/Wipe.h"
 #include "platform/Clipboard.h"
+#include "platform/FolderSecurity.h"
 #include "platform/HookTyping.h"
 #include "platform/Win32FileStore.h"
 #include "ui/res/resource.h"
@@ -155,6 +156,11 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   facts.version = kVersion;
   facts.folder = app_.Folder();
   facts.folderWritable = Win32FileStore::FolderWritable(app_.Folder());
+  if (const auto security = ReadFolderSecurity(app_.Folder())) {
+    facts.folderOpenTo = WhoCanChange(*security, CurrentUserSid());
+  } else {
+    facts.folderAccessRead = false;
+  }
   facts.reader = app_.ReaderFacts();
   const ReaderHelperFacts helper = app_.ReaderHelper();
   facts.readerProcess =

@@ -55,8 +55,14 @@ class FakeFiles : public FileStore {
   }
   bool Remove(const std::wstring& path) override {
     removeCalls.push_back(path);
-    if (readOnly.count(path)) return false;
+    if (readOnly.count(path) || undeletable.count(path)) return false;
     return files.erase(path) > 0;
+  }
+  std::set<std::wstring> undeletable;  // may be written, not deleted
+  bool Empty(const std::wstring& path) override {
+    if (readOnly.count(path) || !files.count(path)) return false;
+    files[path].clear();
+    return true;
   }
   std::vector<std::wstring> removeCalls;       // every path asked to be removed
   std::map<std::wstring, std::int64_t> times;  // when each file was written
@@ -233,7 +239,7 @@ struct CoreRig {
   HookTableStore tables;
   Maths maths{CorePorts{reader, hook, files, codec, messages, settingsCodec}, L"C:\\app", tables};
   CoreRig() { hook.tables = &tables; }
-  ReadingPorts reading{reader, files, codec, L"C:\\app"};
+  ReadingPorts reading{reader, files, codec, L"C:\\app", L""};
 
   static constexpr const wchar_t* kKeyFile = L"C:\\app\\SetKey.txt";
   static constexpr const wchar_t* kIniFile = L"C:\\app\\KeyEntry.ini";

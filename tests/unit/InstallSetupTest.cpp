@@ -4,6 +4,7 @@
 
 #include "Fakes.h"
 #include "core/InstallSetup.h"
+#include "core/SettingsFile.h"
 
 namespace keyentry::test {
 namespace {
@@ -115,6 +116,23 @@ TEST(InstallSetup, WritesKeyEntryIniFromTheExampleWhenMissing) {
   EXPECT_FALSE(WriteSharedSettingsLine(files, L"C:\\KeyEntry", kShare, Cp936Codec(), example));
   EXPECT_EQ(files.files[L"C:\\KeyEntry\\KeyEntry.ini"],
             example + "[站点]\r\n共享设置 = Z:\\s.ini\r\n");
+}
+
+// What the package writes is what the program reads back, whatever the path holds.
+TEST(InstallSetup, SharedSettingsPathIsReadBackAsWritten) {
+  const wchar_t* paths[] = {
+      L"\\\\srv\\Site #2\\KeyEntry.ini",
+      L"\\\\srv\\a ;b\\KeyEntry.ini",
+      L"Z:\\#1;x\\KeyEntry.ini",
+      L"\\\\srv\\共享 目录\\KeyEntry.ini",
+  };
+  for (const wchar_t* path : paths) {
+    const auto bytes = SetSharedSettingsLine("[模板]\r\nF9 = a\r\n", path, Cp936Codec());
+    ASSERT_TRUE(bytes) << U8(path);
+    const SettingsContent s = ParseSettingsFile(*bytes, Cp936Codec());
+    EXPECT_EQ(s.sharedPath, path) << *bytes;
+    EXPECT_TRUE(s.problems.empty()) << *bytes;
+  }
 }
 
 }  // namespace

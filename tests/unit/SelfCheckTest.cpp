@@ -196,6 +196,33 @@ TEST(SelfCheckLines, ASharedSettingsFileGetsATenthLineWithItsState) {
   }
 }
 
+// The zip copy unpacked anywhere: the last line says who else may change the
+// program folder (the access list as the system would give it).
+TEST(SelfCheckLines, WarnsWhenOrdinaryUsersCanChangeTheProgramFolder) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)",
+       L"文件夹权限：别的用户不能修改程序文件夹（只有管理员、系统或您本人可以）"},
+      {L"D:(A;OICIIO;SDGXGWGR;;;AU)(A;;0x1301bf;;;AU)(A;OICI;0x1301bf;;;BU)",
+       L"文件夹权限：警告：Authenticated Users、Users 可以修改程序文件夹及其中的文件，"
+       L"别的用户能借此替换您运行的程序；请安装到 Program "
+       L"Files，或由管理员只给用户“读取和执行”权限"},
+      {L"D:P(A;OICI;FA;;;BA)(A;OIIO;FW;;;WD)",
+       L"文件夹权限：警告：Everyone 可以修改其中的文件，"
+       L"别的用户能借此替换您运行的程序；请安装到 Program "
+       L"Files，或由管理员只给用户“读取和执行”权限"},
+  };
+  for (const auto& [sddl, line] : cases) {
+    SelfCheckFacts facts = Working();
+    facts.folderOpenTo = WhoCanChange(*ParseSddlDacl(sddl));
+    const std::vector<std::wstring> lines = SelfCheckLines(facts);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[9], line);
+  }
+  SelfCheckFacts unread = Working();
+  unread.folderAccessRead = false;
+  EXPECT_EQ(SelfCheckLines(unread).back(), L"文件夹权限：无法读取程序文件夹的权限");
+}
+
 TEST(SelfCheckLines, TheChecksSwitchedOnGetALineOfTheirOwn) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
       {L"[核验]\n过期 = 否\n", nullptr},

@@ -76,6 +76,31 @@ TEST(SettingsSyntax, BlanksCommentsAndLineEnds) {
   EXPECT_FALSE(s.privacy.deleteCardFiles);
 }
 
+TEST(SettingsSyntax, QuotedValuesAreTakenWholeUnquotedOnesEndAtAComment) {
+  struct Case {
+    const wchar_t* line;  // in [隐私]
+    int clearAfterSeconds;
+    bool deleteCardFiles;
+    std::size_t problems;
+  };
+  const Case cases[] = {
+      {L"清除秒数 = \"30\"", 30, false, 0},
+      {L"清除秒数 = \"30\" ; half a minute", 30, false, 0},
+      {L"清除秒数 = 30 # half a minute", 30, false, 0},
+      {L"清除秒数 = 30#x", 0, false, 1},              // no blank before "#": part of the value
+      {L"清除秒数 = \"30 # x\"", 0, false, 1},        // the quotes hold all of it
+      {L"清除秒数 = \"30\"x", 0, false, 1},           // text after the closing quote
+      {L"读后删除卡片文件 = \"是\"#x", 0, false, 1},  // a comment needs a blank
+      {L"读后删除卡片文件 = \"是\"\t#yes", 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    const auto s = Parse(std::wstring(L"[隐私]\n") + c.line + L"\n");
+    EXPECT_EQ(s.privacy.clearAfterSeconds, c.clearAfterSeconds) << U8(c.line);
+    EXPECT_EQ(s.privacy.deleteCardFiles, c.deleteCardFiles) << U8(c.line);
+    EXPECT_EQ(s.problems.size(), c.problems) << U8(c.line);
+  }
+}
+
 TEST(SettingsNames, ChineseAndEnglishAliasesInAnyCase) {
   const auto chinese = Parse(
       L"[输入]\n字段间隔=100\n方式=按键\n字符间隔=5\n"

@@ -139,6 +139,17 @@ TEST(SiteSection, OnlyTheLocalFileNamesTheSharedFileByItsFullPath) {
        L"z:/b.ini",
        {2, 3, 4, 5, 6, 8}},
       {SettingsOrigin::kShared, L"[站点]\n共享设置 = \\\\other\\k.ini\n[模板]\nF9 = a\n", L"", {1}},
+      // In double quotes the path is taken whole, " #" and " ;" included.
+      {SettingsOrigin::kLocal,
+       L"[站点]\n共享设置 = \"\\\\srv\\Site #2\\KeyEntry.ini\"\n",
+       L"\\\\srv\\Site #2\\KeyEntry.ini",
+       {}},
+      {SettingsOrigin::kLocal,
+       L"[站点]\n共享设置 = \"Z:\\a ;b #c\\k.ini\"  ; the share\n",
+       L"Z:\\a ;b #c\\k.ini",
+       {}},
+      // Without its closing quote the old rule cuts the comment off.
+      {SettingsOrigin::kLocal, L"[站点]\n共享设置 = \"Z:\\a #b\\k.ini\n", L"", {2}},
   };
   for (const auto& c : cases) {
     const SettingsContent s = Parse(c.text, c.origin);
