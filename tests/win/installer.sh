@@ -33,8 +33,10 @@ wine="${KEYENTRY_WINE:-wine}"
 . "$repo/tests/win/msi-steps.sh"
 old_app="$prefix/drive_c/KeyEntry"
 status=0
-# The earlier installer files, whose package installed into C:\KeyEntry.
-old_installer_commit=1938ad9
+# The earlier installer files (as released before the program folder was
+# locked), whose package installed into C:\KeyEntry: kept in the repository
+# so that a shallow clone tests the upgrade as well.
+old_installer="$repo/tests/win/earlier-package/installer"
 fail() { echo "FAILED: $*"; status=1; }
 msiexec() { msiexec_quiet "$@"; }
 # The program folder as the installed program knows it: on drive C:.
@@ -56,10 +58,7 @@ same_as_kept() {  # <step>
 
 # 0. The package of the earlier installer files, into C:\KeyEntry, with the
 # operator's keys and a file of the operator's beside them.
-mkdir -p "$work/old"
-git -C "$repo" archive "$old_installer_commit" installer | tar -x -C "$work/old" ||
-  { echo "FAILED: the earlier installer files ($old_installer_commit) are not in the repository"; exit 1; }
-"$work/old/installer/build-msi.sh" 1.0.0 "$staging" "$work/KeyEntry-1.0.0.msi" ||
+"$old_installer/build-msi.sh" 1.0.0 "$staging" "$work/KeyEntry-1.0.0.msi" ||
   fail "the earlier package could not be built"
 msiexec /i "$(winpath "$work/KeyEntry-1.0.0.msi")" /qn 'SHAREDSETTINGS=\\fileserver\keyentry\KeyEntry.ini' \
   /l*v "$(winpath "$work/old-install.log")" || fail "earlier installation: msiexec returned $?"
