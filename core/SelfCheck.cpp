@@ -274,6 +274,12 @@ std::wstring RenderSteps(const std::vector<TypingStep>& steps) {
       case StepKind::kPause:
         out += kPreviewPause + Number(step.ms);
         break;
+      case StepKind::kPhoto:
+        out += kPreviewPhoto;
+        break;
+      case StepKind::kPhotoFile:
+        out += kPreviewPhotoFile;
+        break;
     }
   }
   return out;
@@ -282,7 +288,8 @@ std::wstring RenderSteps(const std::vector<TypingStep>& steps) {
 std::optional<std::wstring> BoxTextOf(const std::vector<TypingStep>& steps) {
   std::wstring text;
   for (const TypingStep& step : steps) {
-    if (step.kind == StepKind::kKey) {
+    if (step.kind == StepKind::kKey || step.kind == StepKind::kPhoto ||
+        step.kind == StepKind::kPhotoFile) {
       WipeText(text);
       return std::nullopt;
     }

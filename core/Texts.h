@@ -132,6 +132,15 @@ inline constexpr const wchar_t* kIniProgramNames =
 inline constexpr const wchar_t* kIniPrivacyNames =
     L"清除秒数、读后删除卡片文件、身份证号遮挡（或 ClearAfterSeconds、DeleteCardFiles、"
     L"MaskIdNumber）";
+inline constexpr const wchar_t* kIniPhotoNames =
+    L"格式、文件夹、文件名（或 Format、Folder、FileName）";
+// %1 setting name.
+inline constexpr const wchar_t* kIniBadPhotoFormat = L"“%1”的值应为 jpg、png 或 bmp。";
+// %1 setting name.
+inline constexpr const wchar_t* kIniPhotoFolderNotFull =
+    L"“%1”应为完整路径，例如 D:\\照片 或 \\\\服务器\\共享\\照片。";
+inline constexpr const wchar_t* kIniPhotoNameNotText =
+    L"文件名只能由卡片信息、日期和文字组成，不能含按键、延时或照片。";
 // %1 the key name as written.
 inline constexpr const wchar_t* kIniBadTemplateKey =
     L"“%1”不是模板可用的按键；模板的按键为 F1 到 F24。";
@@ -290,6 +299,8 @@ inline constexpr const wchar_t* kPreviewTab = L"⇥";
 inline constexpr const wchar_t* kPreviewShiftTab = L"⇤";
 inline constexpr const wchar_t* kPreviewEnter = L"↵";
 inline constexpr const wchar_t* kPreviewPause = L"⏱";
+inline constexpr const wchar_t* kPreviewPhoto = L"[照片]";
+inline constexpr const wchar_t* kPreviewPhotoFile = L"[照片文件路径]";
 // The sample card: invented, obviously not a real person's (the region code
 // 000000 exists nowhere).
 inline constexpr std::array<const wchar_t*, kCardFieldCount> kSampleCard = {
