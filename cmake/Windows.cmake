@@ -11,6 +11,8 @@ target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 
 add_library(keyentry_platform STATIC
   platform/Clipboard.cpp
+  platform/ImageCodec.cpp
+  platform/PhotoStore.cpp
   platform/ForegroundProgram.cpp
   platform/HookTyping.cpp
   platform/KeyInput.cpp

@@ -121,6 +121,9 @@ class Maths {
   // templates type nothing for it, as before the first card), and the hook
   // gets the table without it.
   void ClearCardFields();
+  // The photo file of the card (as the reader wrote it), for {照片} and
+  // {照片文件} from the next published table on; null: none.
+  void SetPhoto(std::shared_ptr<const std::string> file);
   // Hands the current keys, card values and settings to the keyboard hook as
   // one table. The card texts of a table are wiped when the last user of the
   // table lets go of it.
@@ -155,6 +158,7 @@ class Maths {
   std::wstring portName_;
   HotKeyTable hotKeys_;
   CardFieldValues cardFields_;
+  std::shared_ptr<const std::string> photo_;
   std::shared_ptr<const SettingsContent> settings_;
   bool settingsFound_ = false;
   bool settingsLoaded_ = false;             // KeyEntry.ini has been loaded since start

@@ -1,6 +1,7 @@
 #include "core/PhotoFiles.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/TextTools.h"
 
@@ -130,6 +131,17 @@ std::wstring PhotoFileName(const Template* nameTemplate, const CardFieldValues& 
   }
   if (name.empty()) name = kFallbackPhotoName;
   return name + PhotoExtension(format);
+}
+
+PhotoJob PhotoJobFor(std::shared_ptr<const std::string> file, const PhotoSettings& settings,
+                     const CardFieldValues& card, const Date& today) {
+  PhotoJob job;
+  job.file = std::move(file);
+  job.format = settings.format;
+  job.folder = settings.folder;
+  job.fileName = PhotoFileName(settings.nameTemplate ? &*settings.nameTemplate : nullptr, card,
+                               today, settings.format);
+  return job;
 }
 
 void WrittenPhotos::Written(const std::wstring& path) {

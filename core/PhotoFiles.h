@@ -7,6 +7,7 @@
 // operator saves from the photo box are the operator's and are never listed
 // here.
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,6 +53,24 @@ bool NamesFileOnly(const Template& nameTemplate);
 // result falls back to the default name, then to kFallbackPhotoName.
 std::wstring PhotoFileName(const Template* nameTemplate, const CardFieldValues& card,
                            const Date& today, PhotoFormat format);
+
+// [照片]: the files {照片文件} writes.
+struct PhotoSettings {
+  PhotoFormat format = PhotoFormat::kJpeg;
+  std::wstring folder;                   // a full path; empty: the operator's own default
+  std::optional<Template> nameTemplate;  // none: {身份证号}
+};
+
+// What an entry that uses the photo carries: the photo file as the reader
+// wrote it (null: no photo), and where and how {照片文件} writes it.
+struct PhotoJob {
+  std::shared_ptr<const std::string> file;
+  PhotoFormat format = PhotoFormat::kJpeg;
+  std::wstring folder;    // empty: the operator's own default
+  std::wstring fileName;  // with its extension
+};
+PhotoJob PhotoJobFor(std::shared_ptr<const std::string> file, const PhotoSettings& settings,
+                     const CardFieldValues& card, const Date& today);
 
 // The files written for {照片文件} that still exist (full paths, each once).
 // Thread-safe: files are written on the typing thread, the events come from

@@ -93,13 +93,6 @@ struct PrivacyNamesSet {
   bool maskIdNumber = false;
 };
 
-// [照片]: the files {照片文件} writes.
-struct PhotoSettings {
-  PhotoFormat format = PhotoFormat::kJpeg;
-  std::wstring folder;                   // a full path; empty: the operator's own default
-  std::optional<Template> nameTemplate;  // none: {身份证号}
-};
-
 struct KeyTemplate {
   int keyNumber = 0;        // 1..24 for F1..F24
   std::int16_t vkCode = 0;  // its virtual-key code (F1 = 112 .. F24 = 135)

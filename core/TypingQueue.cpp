@@ -12,6 +12,7 @@ namespace keyentry {
 TypingEntry::~TypingEntry() {
   Wipe(steps);
   for (auto& text : libraryTexts) WipeText(text);
+  WipeText(photo.fileName);
 }
 
 std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction& action,
@@ -41,6 +42,9 @@ std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction
         table.settings ? table.settings->FindTemplate(action.templateKey) : nullptr;
     if (!found || !HoldsCard(table)) return std::nullopt;
     entry.steps = found->parsed.Expand(table.values, today, typing.fieldDelayMs);
+    if (HasPhoto(entry.steps)) {
+      entry.photo = PhotoJobFor(table.photo, table.settings->photo, table.values, today);
+    }
   }
   if (entry.steps.empty()) return std::nullopt;
   press.canTypeNow = CanTypeInHook(entry.steps, typing);
@@ -58,6 +62,8 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
   TypingEntry entry;
   entry.settings = settings->TypingFor(program);
   entry.steps = onRead->Expand(table.values, today, entry.settings.fieldDelayMs);
+  if (HasPhoto(entry.steps))
+    entry.photo = PhotoJobFor(table.photo, settings->photo, table.values, today);
   if (entry.steps.empty()) return std::nullopt;
   return entry;
 }

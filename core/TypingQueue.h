@@ -29,6 +29,7 @@
 //   - Entries still waiting at exit are dropped.
 // Thread-safe: entries come from the hook thread and the interface thread,
 // and are taken by the typing thread.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -39,6 +40,7 @@
 
 #include "core/HookTable.h"
 #include "core/KeyboardHook.h"
+#include "core/PhotoFiles.h"
 #include "core/SettingsFile.h"
 #include "core/Template.h"
 
@@ -53,6 +55,7 @@ struct TypingEntry {
   std::vector<TypingStep> steps;                         // kSteps
   std::vector<std::optional<std::string>> libraryTexts;  // kLibrary: ANSI; none: never filled
   TypingSettings settings;
+  PhotoJob photo;  // kSteps with a photo step
   // The platform's handles of the moment, as numbers: the foreground window
   // (the rest of an entry is typed only while it keeps the focus) and, in
   // keys mode, its keyboard layout.
@@ -71,7 +74,12 @@ struct TypingEntry {
   TypingEntry(const TypingEntry&) = delete;
   TypingEntry& operator=(const TypingEntry&) = delete;
 
-  bool Pastes() const { return kind == Kind::kSteps && settings.mode == TypingMode::kPaste; }
+  bool Pastes() const {
+    return kind == Kind::kSteps &&
+           (settings.mode == TypingMode::kPaste ||
+            std::any_of(steps.begin(), steps.end(),
+                        [](const TypingStep& s) { return s.kind == StepKind::kPhoto; }));
+  }
 };
 
 // The entry of one press of an assigned key, made from the table and the

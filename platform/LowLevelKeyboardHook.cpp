@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/PhotoStore.h"
+
 // How a dropped hook is found and brought back.
 //
 // Windows removes a low-level keyboard hook whose procedure once answers too
@@ -354,5 +356,11 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   if (decision.callNextHook) return ::CallNextHookEx(self->hook_.get(), code, wParam, lParam);
   return decision.result;
 }
+
+}  // namespace keyentry
+
+namespace keyentry {
+
+void LowLevelKeyboardHook::NewCard() { PhotoStore::Instance().DeleteAll(); }
 
 }  // namespace keyentry

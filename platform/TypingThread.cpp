@@ -5,6 +5,7 @@
 
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
+#include "platform/PhotoStore.h"
 #include "platform/Win32KeyLayout.h"
 
 namespace keyentry {
@@ -177,7 +178,11 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
       WarningBeep();
       return;
     }
-    if (chunk.kind == ChunkKind::kPaste) {
+    if (chunk.kind == ChunkKind::kPhotoFile) {
+      TypePhotoFile(entry);
+    } else if (chunk.kind == ChunkKind::kPhoto) {
+      TypePhoto(entry);
+    } else if (chunk.kind == ChunkKind::kPaste) {
       // Ctrl+V goes out the settle time after the check above: the focus is
       // checked once more right before it.
       bool focusLost = false;
@@ -212,5 +217,38 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
     }
   }
 }
+
+}  // namespace keyentry
+
+namespace keyentry {
+
+void TypingThread::TypePhotoFile(const TypingEntry& entry) {
+  std::optional<std::wstring> path = PhotoStore::Instance().Write(entry.photo);
+  if (!path) {
+    WarningBeep();
+    return;
+  }
+  TypingSettings settings = entry.settings;
+  if (settings.mode == TypingMode::kPaste) settings.mode = TypingMode::kUnicode;
+  std::vector<TypingStep> steps(1);
+  steps[0].text = std::move(*path);
+  const WipeAtExit<std::vector<TypingStep>> wipeSteps(steps);
+  bool capsLockPressed = false;
+  const input::KeyboardState keyboard =
+      settings.mode == TypingMode::kKeys
+          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window), capsLockPressed)
+          : input::KeyboardState{};
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
+  TypingPlan plan = PlanTyping(steps, settings, {}, layout, keyboard);
+  const WipeAtExit<TypingPlan> wipePlan(plan);
+  for (const TypingChunk& chunk : plan) {
+    if (Stopping() || !StillFocused(entry)) break;
+    input_.Send(chunk.events);
+    if (chunk.pauseAfterMs > 0) ::Sleep(static_cast<DWORD>(chunk.pauseAfterMs));
+  }
+  if (capsLockPressed) PressCapsLock();
+}
+
+void TypingThread::TypePhoto(const TypingEntry&) { WarningBeep(); }
 
 }  // namespace keyentry

@@ -61,6 +61,12 @@ class TypingThread {
  private:
   void Run();
   void TypeEntry(TypingEntry& entry, ClipboardPaster& paster);
+  // {照片文件}: writes the photo file and types its full path in the entry's
+  // mode (a paste mode types it as Unicode events); a missing or damaged
+  // photo or a folder that cannot be written types nothing, with one beep.
+  void TypePhotoFile(const TypingEntry& entry);
+  // {照片}: not yet pasted as an image; types nothing, with one beep.
+  void TypePhoto(const TypingEntry& entry);
   // Waits, serving sent messages, until the time is up or Stop is called;
   // the clipboard goes back meanwhile when its time comes (pasteFollows: the
   // entry pastes again after the pause).

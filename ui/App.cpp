@@ -4,6 +4,7 @@
 
 #include "core/Texts.h"
 #include "platform/MessagePump.h"
+#include "platform/PhotoStore.h"
 #include "ui/Controls.h"
 #include "ui/Form1.h"
 #include "ui/frmOptions.h"
@@ -54,6 +55,7 @@ App::~App() {
 int App::Run(int showCommand) {
   if (!Start(showCommand)) return 1;
   RunMessageLoop([this](MSG& msg) { return IsDialogMessageForOurWindows(msg); });
+  PhotoStore::Instance().DeleteAll();
   return 0;
 }
 
@@ -61,6 +63,8 @@ HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
 
 bool App::Start(int showCommand) {
   Win32FileStore::RemoveOrphanedScratchFiles(folder_);
+  // Photo files an earlier run left behind (a crash) are card data.
+  PhotoStore::Instance().DeleteLeftovers();
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),

@@ -13,6 +13,7 @@
 #include "core/Wipe.h"
 #include "platform/HookTyping.h"
 #include "platform/Notepad.h"
+#include "platform/PhotoStore.h"
 #include "platform/TypingThread.h"
 #include "platform/Win32Text.h"
 #include "reader/Reading.h"
@@ -71,6 +72,15 @@ constexpr TwipRect kComSetRect{3000, 7080, 1695, 615};
 constexpr TwipRect kComExitRect{5520, 7080, 1695, 615};
 constexpr TwipRect kLblInitRect{120, 7920, 4575, 495};
 constexpr TwipRect kLblTimeRect{4800, 7920, 2895, 495};
+
+// A copy of the photo file for the typing tables, wiped when the last
+// table lets it go.
+std::shared_ptr<const std::string> SharedPhotoFile(const std::string& bytes) {
+  return std::shared_ptr<const std::string>(new std::string(bytes), [](const std::string* p) {
+    WipeText(*const_cast<std::string*>(p));
+    delete p;
+  });
+}
 
 // The photo as a bitmap of our own, from the file's bytes; nothing when the
 // file is no bitmap that can be shown. bits: where its pixels lie, bitsSize
@@ -342,6 +352,8 @@ void Form1::Form_Unload() {
   app_.maths().SaveAndUnhook();
   ForgetCardAtExit(app_.CardReading(), app_.maths());
   ForgetPhoto();
+  // The typing has stopped with the hook: no photo file comes after this.
+  PhotoStore::Instance().DeleteAll();
 }
 
 void Form1::ComRead_Click() {
@@ -642,9 +654,12 @@ void Form1::ShowCardField(int field, const std::wstring& text) {
 
 void Form1::ShowPhoto(const std::wstring& path) {
   auto bytes = app_.Files().ReadPrefix(path, kMaxPhotoFileBytes);
-  if (!bytes) return;
+  // A card without a photo of its own never shows the one of the card before.
+  if (!bytes) return ClearPhoto();
   if (photo_ && *bytes == photoBytes_) {  // the same photo again
     WipeText(*bytes);
+    app_.maths().SetPhoto(SharedPhotoFile(photoBytes_));
+    app_.maths().PublishHookTable();
     ::UpdateWindow(hwnd_);
     return;
   }
@@ -654,7 +669,7 @@ void Form1::ShowPhoto(const std::wstring& path) {
   UniqueBitmap loaded = LoadPhoto(*bytes, size, bits, bitsSize);
   if (!loaded) {
     WipeText(*bytes);
-    return;
+    return ClearPhoto();
   }
   ForgetPhoto();
   photo_ = std::move(loaded);
@@ -662,6 +677,8 @@ void Form1::ShowPhoto(const std::wstring& path) {
   photoBitsSize_ = bitsSize;
   photoSize_ = size;
   photoBytes_ = std::move(*bytes);
+  app_.maths().SetPhoto(SharedPhotoFile(photoBytes_));
+  app_.maths().PublishHookTable();
   RECT r{0, 0, photoSize_.cx, photoSize_.cy};
   ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));
@@ -697,6 +714,8 @@ void Form1::ForgetPhoto() {
 
 void Form1::ClearPhoto() {
   ForgetPhoto();
+  app_.maths().SetPhoto(nullptr);
+  PhotoStore::Instance().DeleteAll();
   // The box as it is before the first card, empty.
   RECT now{};
   ::GetWindowRect(ImagPer_, &now);

@@ -1,0 +1,120 @@
+#include "platform/PhotoStore.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "core/FileStore.h"
+#include "core/UnicodeText.h"
+#include "core/Wipe.h"
+#include "platform/ImageCodec.h"
+#include "platform/Win32FileStore.h"
+
+namespace keyentry {
+
+namespace {
+
+// FOLDERID_LocalAppData, defined here as in platform/StartupShortcut.cpp.
+constexpr GUID kLocalAppDataFolder = {
+    0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+
+constexpr const wchar_t* kLedgerName = L"照片文件.txt";
+
+std::wstring LedgerPath() {
+  const std::wstring own = OwnDataFolder();
+  return own.empty() ? std::wstring() : PathInFolder(own, kLedgerName);
+}
+
+bool MakeFolder(const std::wstring& folder) {
+  const int result = ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS;
+}
+
+bool DeleteOrGone(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
+         ::GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+std::wstring OwnDataFolder() {
+  PWSTR folder = nullptr;
+  std::wstring path;
+  if (SUCCEEDED(::SHGetKnownFolderPath(kLocalAppDataFolder, 0, nullptr, &folder)) && folder) {
+    path = PathInFolder(std::wstring(folder), L"KeyEntry");
+  }
+  ::CoTaskMemFree(folder);
+  return path;
+}
+
+std::wstring DefaultPhotoFolder() {
+  const std::wstring own = OwnDataFolder();
+  return own.empty() ? std::wstring() : PathInFolder(own, L"照片");
+}
+
+PhotoStore& PhotoStore::Instance() {
+  static PhotoStore store;
+  return store;
+}
+
+std::optional<std::wstring> PhotoStore::Write(const PhotoJob& job, Failure* why) {
+  const auto fail = [&](Failure failure) -> std::optional<std::wstring> {
+    if (why) *why = failure;
+    return std::nullopt;
+  };
+  if (!job.file) return fail(Failure::kNoPhoto);
+  const ComApartment com;
+  std::optional<EncodedImage> image = ConvertImage(*job.file, job.format);
+  if (!image) return fail(Failure::kNoPhoto);
+  const WipeAtExit<std::string> wipe(image->bytes);
+  const std::wstring folder = job.folder.empty() ? DefaultPhotoFolder() : job.folder;
+  if (folder.empty() || !MakeFolder(folder)) return fail(Failure::kFolder);
+  const std::wstring path = PathInFolder(folder, job.fileName.c_str());
+  // Listed before it is written: a crash in between leaves a record.
+  written_.Written(path);
+  SaveLedger();
+  Win32FileStore files;
+  if (!files.Replace(path, image->bytes)) {
+    written_.Deleted(path);
+    SaveLedger();
+    return fail(Failure::kFolder);
+  }
+  return path;
+}
+
+void PhotoStore::DeleteAll() {
+  if (written_.Empty()) return;
+  for (const std::wstring& path : written_.Due()) {
+    if (DeleteOrGone(path)) written_.Deleted(path);
+  }
+  SaveLedger();
+}
+
+void PhotoStore::DeleteLeftovers() {
+  const std::wstring ledger = LedgerPath();
+  if (ledger.empty()) return;
+  Win32FileStore files;
+  const auto bytes = files.ReadAll(ledger);
+  if (!bytes) return;
+  for (const std::wstring& path :
+       ParsePhotoLedger(DecodeUtf8Strict(*bytes).value_or(std::wstring()))) {
+    if (!DeleteOrGone(path)) written_.Written(path);  // tried again later
+  }
+  SaveLedger();
+}
+
+void PhotoStore::SaveLedger() {
+  const std::wstring ledger = LedgerPath();
+  if (ledger.empty()) return;
+  if (written_.Empty()) {
+    ::DeleteFileW(ledger.c_str());
+    return;
+  }
+  if (!MakeFolder(OwnDataFolder())) return;
+  Win32FileStore files;
+  std::string bytes = EncodeUtf8(written_.LedgerText());
+  files.Replace(ledger, bytes);
+  WipeText(bytes);
+}
+
+}  // namespace keyentry
