@@ -11,9 +11,6 @@ namespace keyentry {
 namespace {
 
 constexpr std::size_t kIdNumberLength = 18;
-constexpr int kBirthField = 3;
-constexpr int kSexField = 1;
-constexpr int kValidityField = 7;
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 

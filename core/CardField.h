@@ -11,8 +11,15 @@
 namespace keyentry {
 
 constexpr int kCardFieldCount = 8;
-// The identity number's place in that order.
+// Each field's place in that order.
+constexpr int kNameField = 0;
+constexpr int kSexField = 1;
+constexpr int kNationField = 2;
+constexpr int kBirthField = 3;
+constexpr int kAddressField = 4;
 constexpr int kIdNumberField = 5;
+constexpr int kAuthorityField = 6;
+constexpr int kValidityField = 7;
 
 // Key name per card field ("F1".."F12", or whatever the operator stored).
 using HotKeyTable = std::array<std::wstring, kCardFieldCount>;

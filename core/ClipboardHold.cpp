@@ -14,7 +14,7 @@ ClipboardDecision WaitUntil(std::uint32_t t) { return {ClipboardAction::kWaitUnt
 void ClipboardHold::On(ClipboardEvent event, std::uint32_t now) {
   switch (event) {
     case ClipboardEvent::kSaved:
-      pending_ = Pending::kRestore;
+      pending_ = What::kRestore;
       break;
     case ClipboardEvent::kOffered:
       text_ = OfferedText::kOffered;
@@ -38,7 +38,7 @@ void ClipboardHold::On(ClipboardEvent event, std::uint32_t now) {
       if (Ours()) text_ = OfferedText::kGone;
       break;
     case ClipboardEvent::kRestored:
-      pending_ = Pending::kNothing;
+      pending_ = What::kNothing;
       text_ = OfferedText::kNone;
       failing_ = false;
       break;
@@ -48,7 +48,7 @@ void ClipboardHold::On(ClipboardEvent event, std::uint32_t now) {
       lastAttemptAt_ = now;
       break;
     case ClipboardEvent::kGaveUp:
-      pending_ = Pending::kEmptyOurs;
+      pending_ = What::kEmptyOurs;
       break;
     case ClipboardEvent::kEntryStarted:
       inEntry_ = true;
@@ -77,13 +77,13 @@ ClipboardDecision ClipboardHold::BeforeOffer(std::uint32_t now) const {
 }
 
 ClipboardDecision ClipboardHold::Decide(std::uint32_t now) const {
-  if (pending_ == Pending::kNothing) return {};
+  if (pending_ == What::kNothing) return {};
   const ClipboardAction attempt =
-      pending_ == Pending::kRestore ? ClipboardAction::kRestoreNow : ClipboardAction::kGiveUp;
+      pending_ == What::kRestore ? ClipboardAction::kRestoreNow : ClipboardAction::kGiveUp;
   if (failing_) {
     // Tried again only between entries with nothing more to type.
     if (inEntry_ || ahead_ != ClipboardEvent::kNothingAhead) return {ClipboardAction::kKeepHolding};
-    if (pending_ == Pending::kRestore && !Before(now, firstFailureAt_ + times_.giveUpMs)) {
+    if (pending_ == What::kRestore && !Before(now, firstFailureAt_ + times_.giveUpMs)) {
       return {ClipboardAction::kGiveUp};
     }
     if (Before(now, lastAttemptAt_ + times_.retryMs))

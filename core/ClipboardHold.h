@@ -93,6 +93,20 @@ enum class OfferedText {
   kGone,         // another program emptied the clipboard
 };
 
+// What became of one paste, as the paster (platform/Clipboard.*) tells the
+// entry's run (core/EntryRun.h). The names after Ctrl+V are those of the
+// offered text's state they come from.
+enum class PasteOutcome {
+  kOffered,      // the text is on the clipboard and the settle time is over: Ctrl+V may go
+  kBusy,         // the clipboard stayed busy or refused the text: nothing offered
+  kTooLarge,     // what it holds could not be saved (too large, out of memory): left alone
+  kTaken,        // Ctrl+V sent; the target asked for the text (OfferedText::kTaken)
+  kUnconfirmed,  // Ctrl+V sent; read, but not by the target after Ctrl+V: it
+                 // stays on the clipboard for the grace time (OfferedText::kUnconfirmed)
+  kNotTaken,     // Ctrl+V sent; nobody asked for it within the grace time
+  kStopped,      // the stop event came first
+};
+
 class ClipboardHold {
  public:
   explicit ClipboardHold(const ClipboardHoldTimes& times = {}) : times_(times) {}
@@ -109,16 +123,17 @@ class ClipboardHold {
   // Our text (offered, read or taken) may be on the clipboard.
   bool Ours() const { return text_ != OfferedText::kNone && text_ != OfferedText::kGone; }
   // Something waits to go: the old content, or our text after giving up.
-  bool Waiting() const { return pending_ != Pending::kNothing; }
+  bool Pending() const { return pending_ != What::kNothing; }
+  const ClipboardHoldTimes& Times() const { return times_; }
 
  private:
-  enum class Pending { kNothing, kRestore, kEmptyOurs };
+  enum class What { kNothing, kRestore, kEmptyOurs };
   // The grace time of a text not known to be taken: the time it ends, if
   // it has not yet.
   bool HeldUntil(std::uint32_t now, std::uint32_t& until) const;
 
   ClipboardHoldTimes times_;
-  Pending pending_ = Pending::kNothing;
+  What pending_ = What::kNothing;
   OfferedText text_ = OfferedText::kNone;
   std::uint32_t ctrlVAt_ = 0;
   std::uint32_t lastPasteAt_ = 0;  // Ctrl+V, or the target's take after it

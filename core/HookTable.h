@@ -28,6 +28,9 @@ struct HookTable {
   std::shared_ptr<const std::string> photo;
   // The settings loaded last; null is the same as no settings file.
   std::shared_ptr<const SettingsContent> settings;
+  // Typing on read waits for the operator's keys: 提醒时不自动录入 is on and
+  // the checks of the card's read (Maths::CheckCard) warn of it.
+  bool holdOnRead = false;
 };
 
 class HookTableStore {

@@ -203,6 +203,8 @@ void Maths::ApplySettings(bool reportLocal) {
   }
   const std::wstring report = FormatSettingsReport(reported);
   settings_ = std::move(content);
+  // The checks may have changed; the card keeps the date of its read.
+  findings_ = keyentry::CheckCard(cardFields_, settings_->checks, checkedOn_);
   PublishHookTable();
   if (!report.empty()) ports_.messages.ShowMessage(report);
 }
@@ -222,8 +224,13 @@ void Maths::SetCardField(int field, std::wstring text) {
 void Maths::ClearCardFields() {
   WipeCardValues(cardFields_);
   photo_.reset();
-  newCard_.Forget();
+  findings_ = CardFindings{};
   PublishHookTable();
+}
+
+void Maths::CheckCard(const Date& today) {
+  checkedOn_ = today;
+  findings_ = keyentry::CheckCard(cardFields_, settings_->checks, checkedOn_);
 }
 
 void Maths::ReadingSwitchedOn() { newCard_.Forget(); }
@@ -261,6 +268,7 @@ void Maths::PublishHookTable() {
   table->values = cardFields_;
   table->photo = photo_;
   table->settings = settings_;
+  table->holdOnRead = settings_ && settings_->checks.holdOnRead && findings_.Any();
   hookTables_.Publish(std::move(table));
 }
 

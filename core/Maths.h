@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/CardChecks.h"
 #include "core/CardField.h"
 #include "core/FileStore.h"
 #include "core/HookTable.h"
@@ -119,8 +120,18 @@ class Maths {
   void SetCardField(int field, std::wstring text);
   // Forgets the card: every value is wiped and left never filled (keys and
   // templates type nothing for it, as before the first card), and the hook
-  // gets the table without it.
+  // gets the table without it. Which card was handled last is still known
+  // (NewCardRule): a card still lying on the reader is not typed on read
+  // again.
   void ClearCardFields();
+  // The checks of [核验] of the card held, worked out once per read, with
+  // the one date given here (the poll's "today"), after the card's values
+  // are set and before its table is published; again with the same date
+  // when the settings change. The window's warning line shows them and the
+  // hook holds typing on read for a warned card by them (HookTable::
+  // holdOnRead), so that both agree also around midnight.
+  void CheckCard(const Date& today);
+  const CardFindings& CardChecks() const { return findings_; }
   // The photo file of the card (as the reader wrote it), for {照片} and
   // {照片文件} from the next published table on; null: none.
   void SetPhoto(std::shared_ptr<const std::string> file);
@@ -169,6 +180,8 @@ class Maths {
   // The shared version and the report of its problems shown last.
   std::optional<std::pair<std::string, std::wstring>> sharedReported_;
   NewCardRule newCard_;
+  Date checkedOn_{};       // the date the checks of the card held were worked out with
+  CardFindings findings_;  // what they found
 };
 
 }  // namespace keyentry

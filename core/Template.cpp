@@ -32,12 +32,6 @@ struct FieldName {
   int field;
 };
 
-// The card fields by their number (see core/CardField.h).
-constexpr int kSexField = 1;
-constexpr int kNationField = 2;
-constexpr int kBirthField = 3;
-constexpr int kValidityField = 7;
-
 constexpr FieldName kFieldNames[] = {
     {L"姓名", L"Name", 0},          {L"性别", L"Sex", 1},
     {L"民族", L"Nation", 2},        {L"出生日期", L"Birth", kBirthField},

@@ -13,7 +13,10 @@
 //   delay_ms.txt  milliseconds each call sleeps before answering (default 0):
 //                 one number for every call, or lines "Read_Content=2000"
 //                 (InitComm, Authenticate, Read_Content, CloseComm) and
-//                 "*=ms" for the calls not named
+//                 "*=ms" for the calls not named; "Read_Content=1000-1300":
+//                 each read sleeps a time drawn anew in that range, as a
+//                 real reader's read of text and photo takes (only that call
+//                 sleeps: Authenticate stays quick)
 //   answers.txt   "success=N" / "failure=N": the integers returned (1 / 0);
 //                 "force_read=1": a card whose folder lacks wz.txt or zp.bmp
 //                 still counts as lying on the reader, and Read_Content
@@ -188,7 +191,11 @@ class Script {
   unsigned delayMs(sim::Call call) const {
     const std::optional<std::string> text = Text(L"delay_ms.txt");
     const std::optional<sim::Delays> delays = text ? sim::ParseDelays(*text) : std::nullopt;
-    return delays ? delays->of(call) : 0u;
+    if (!delays) return 0u;
+    // A draw of its own for each call: a simple generator of this process.
+    static unsigned state = GetTickCount() | 1u;
+    state = state * 1103515245u + 12345u;
+    return delays->pick(call, state >> 8);
   }
 
   sim::Faults faults() const {

@@ -222,18 +222,41 @@ std::optional<unsigned> ParseDelay(std::string_view text) {
   return *value > kMaxDelayMs ? kMaxDelayMs : *value;
 }
 
+namespace {
+
+// "ms" or "lo-hi" (lo at most hi): the least and the spread above it.
+std::optional<std::pair<unsigned, unsigned>> ParseDelayRange(std::string_view text) {
+  const std::size_t dash = text.find('-');
+  if (dash == std::string_view::npos) {
+    const std::optional<unsigned> ms = ParseDelay(text);
+    if (!ms) return std::nullopt;
+    return std::make_pair(*ms, 0u);
+  }
+  const std::optional<unsigned> lo = ParseDelay(text.substr(0, dash));
+  const std::optional<unsigned> hi = ParseDelay(text.substr(dash + 1));
+  if (!lo || !hi || *hi < *lo) return std::nullopt;
+  return std::make_pair(*lo, *hi - *lo);
+}
+
+}  // namespace
+
+unsigned Delays::pick(Call call, unsigned draw) const {
+  const unsigned more = spread[static_cast<int>(call)];
+  return of(call) + (more > 0 ? draw % (more + 1) : 0u);
+}
+
 std::optional<Delays> ParseDelays(std::string_view text) {
   // The old form: one number for every call.
   if (const std::optional<unsigned> all = ParseDelay(text)) {
     return Delays{*all, *all, *all, *all};
   }
   // Lines "name=ms" / "*=ms"; a named line wins over "*" whatever the order.
-  std::optional<unsigned> star;
-  std::optional<unsigned> named[std::size(kAllCalls)];
+  std::optional<std::pair<unsigned, unsigned>> star;
+  std::optional<std::pair<unsigned, unsigned>> named[std::size(kAllCalls)];
   const bool clean = ForEachLine(text, [&](std::string_view line) {
     const auto pair = SplitKeyValue(line);
     if (!pair) return false;
-    const std::optional<unsigned> ms = ParseDelay(pair->second);
+    const auto ms = ParseDelayRange(pair->second);
     if (!ms) return false;
     if (pair->first == "*") {
       star = ms;
@@ -250,7 +273,9 @@ std::optional<Delays> ParseDelays(std::string_view text) {
   if (!clean) return std::nullopt;
   Delays delays;
   for (std::size_t i = 0; i < std::size(kAllCalls); ++i) {
-    DelayOf(delays, kAllCalls[i]) = named[i].value_or(star.value_or(0u));
+    const auto range = named[i] ? *named[i] : star.value_or(std::make_pair(0u, 0u));
+    DelayOf(delays, kAllCalls[i]) = range.first;
+    delays.spread[static_cast<int>(kAllCalls[i])] = range.second;
   }
   return delays;
 }

@@ -59,14 +59,18 @@ constexpr std::size_t kMaxBlinkLength = 64;
 // reader finds it.
 bool BlinkFinds(const std::string& blink, unsigned count);
 
-// How long each of the four functions waits before answering.
+// How long each of the four functions waits before answering: the least,
+// and how much more it may be at most (a range "1000-1300": 1000 and 300).
 struct Delays {
   unsigned initComm = 0;
   unsigned authenticate = 0;
   unsigned readContent = 0;
   unsigned closeComm = 0;
+  unsigned spread[4] = {0, 0, 0, 0};
 
   unsigned of(Call call) const;
+  // The wait of one call: of(call) plus draw spread over 0..spread.
+  unsigned pick(Call call, unsigned draw) const;
 };
 
 // Faults a script can switch on (faults.txt), per call.
@@ -97,7 +101,9 @@ std::optional<std::string> ParseCardName(std::string_view text);
 std::optional<unsigned> ParseDelay(std::string_view text);
 
 // delay_ms.txt: either one number as ParseDelay, for every call, or lines
-// "name=ms" with name InitComm, Authenticate, Read_Content or CloseComm (case
+// "name=ms" or "name=lo-hi" (each call waits a time drawn anew between lo
+// and hi, both included, e.g. "Read_Content=1000-1300" for a real reader's
+// read of text and photo) with name InitComm, Authenticate, Read_Content or CloseComm (case
 // ignored), or "*=ms" for every call not named on a line of its own; blank
 // lines and lines starting with '#' ignored, a later line for the same name
 // wins. Calls not given wait 0 ms. Any other line makes the file garbled.

@@ -361,14 +361,6 @@ void WipeRenderedText() {
   if (locked) ::SecureZeroMemory(locked.get(), ::GlobalSize(data));
 }
 
-DWORD Now() { return ::GetTickCount(); }
-
-// Milliseconds from now until the tick count t (0 when it has passed).
-DWORD MsUntil(std::uint32_t t) {
-  const auto left = static_cast<std::int32_t>(t - Now());
-  return left > 0 ? static_cast<DWORD>(left) : 0;
-}
-
 DWORD ProcessOf(HWND window) {
   DWORD process = 0;
   if (window) ::GetWindowThreadProcessId(window, &process);
@@ -378,11 +370,7 @@ DWORD ProcessOf(HWND window) {
 }  // namespace
 
 ClipboardPaster::ClipboardPaster(const PasteTimings& timings, HANDLE stopEvent)
-    : timings_(timings), stop_(stopEvent), hold_([&] {
-        ClipboardHoldTimes times;
-        times.graceMs = timings.takeWaitMs;
-        return times;
-      }()) {
+    : timings_(timings), stop_(stopEvent) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &WindowProc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -400,7 +388,7 @@ ClipboardPaster::~ClipboardPaster() {
     WaitUntil([this] { return hold_.BeforeOffer(Now()).action != ClipboardAction::kWaitUntil; },
               MsUntil(held.until), false);
   }
-  if (hold_.Waiting()) PutBack(timings_.finalRestoreWaitMs);
+  if (hold_.Pending()) PutBack(timings_.finalRestoreWaitMs);
   WipeText(text_);
   if (window_) {
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -461,22 +449,8 @@ void ClipboardPaster::Render() {
   hold_.On(target ? ClipboardEvent::kTaken : ClipboardEvent::kRendered, renderedTick_);
 }
 
-bool ClipboardPaster::Stopped() const {
-  return stop_ && ::WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0;
-}
-
 bool ClipboardPaster::WaitUntil(const std::function<bool()>& done, DWORD ms, bool stoppable) {
-  const DWORD start = Now();
-  const HANDLE stop = stoppable ? stop_ : nullptr;
-  for (;;) {
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (stoppable && Stopped()) return false;
-    if (done()) return true;
-    const DWORD elapsed = Now() - start;
-    if (elapsed >= ms) return true;
-    ::MsgWaitForMultipleObjectsEx(stop ? 1 : 0, &stop, ms - elapsed, QS_SENDMESSAGE, 0);
-  }
+  return ServeSentMessagesUntil(ms, stoppable ? stop_ : nullptr, done);
 }
 
 void ClipboardPaster::EmptyAsOwner() {
@@ -502,7 +476,7 @@ bool ClipboardPaster::OursRendered() const {
                                text == OfferedText::kUnconfirmed || text == OfferedText::kTaken);
 }
 
-std::optional<PasteOutcome> ClipboardPaster::Offer(const std::wstring& text) {
+std::optional<PasteOutcome> ClipboardPaster::Place(const std::wstring& text) {
   try {
     std::wstring next(text);  // every copy is made before anything changes
     const WipeAtExit<std::wstring> wipeNext(next);
@@ -550,8 +524,7 @@ std::optional<PasteOutcome> ClipboardPaster::Offer(const std::wstring& text) {
   }
 }
 
-PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
-                                    const std::function<void()>& sendCtrlV, DWORD targetProcess) {
+PasteOutcome ClipboardPaster::Offer(const std::wstring& text) {
   if (!window_) return PasteOutcome::kBusy;
   // The text before may still be read by its target: a later one never
   // replaces it before it is taken or its grace time is over.
@@ -563,7 +536,7 @@ PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
       !WaitUntil([&] { return !earlierHeld(); }, MsUntil(before.until))) {
     return PasteOutcome::kStopped;
   }
-  if (const std::optional<PasteOutcome> refused = Offer(text)) return *refused;
+  if (const std::optional<PasteOutcome> refused = Place(text)) return *refused;
 
   // A program that reads every new content at once does so now; Ctrl+V
   // follows its read by the settle time at least.
@@ -575,27 +548,46 @@ PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
       return PasteOutcome::kStopped;
     }
   }
+  return PasteOutcome::kOffered;
+}
+
+bool ClipboardPaster::StillOffered() {
+  // A program that emptied the clipboard has told us so by now (its
+  // WM_DESTROYCLIPBOARD is served here).
+  WaitUntil([] { return true; }, 0, false);
+  const OfferedText text = hold_.Text();
+  return ::GetClipboardOwner() == window_ &&
+         (text == OfferedText::kOffered || text == OfferedText::kReadEarly);
+}
+
+PasteOutcome ClipboardPaster::SendCtrlV(const std::function<void()>& sendCtrlV,
+                                        DWORD targetProcess) {
   targetProcess_ = targetProcess ? targetProcess : ProcessOf(::GetForegroundWindow());
   hold_.On(ClipboardEvent::kCtrlVSent, Now());
   if (sendCtrlV) sendCtrlV();
-  if (!WaitUntil([this] { return hold_.Text() != OfferedText::kAwaited; }, timings_.takeWaitMs)) {
+  if (!WaitUntil([this] { return hold_.Text() != OfferedText::kAwaited; }, hold_.Times().graceMs)) {
     return PasteOutcome::kStopped;
   }
   switch (hold_.Text()) {
     case OfferedText::kTaken:
       return PasteOutcome::kTaken;
     case OfferedText::kUnconfirmed:
-      return PasteOutcome::kReadEarly;
+      return PasteOutcome::kUnconfirmed;
     default:
       return PasteOutcome::kNotTaken;
   }
 }
 
-ClipboardRestore ClipboardPaster::Restore() { return PutBack(timings_.restoreWaitMs); }
-ClipboardRestore ClipboardPaster::Restore(DWORD waitMs) { return PutBack(waitMs); }
+PasteOutcome ClipboardPaster::Paste(const std::wstring& text,
+                                    const std::function<void()>& sendCtrlV, DWORD targetProcess) {
+  const PasteOutcome offered = Offer(text);
+  if (offered != PasteOutcome::kOffered) return offered;
+  if (!StillOffered()) return PasteOutcome::kBusy;
+  return SendCtrlV(sendCtrlV, targetProcess);
+}
 
-ClipboardRestore ClipboardPaster::GiveUp(DWORD waitMs) {
-  if (saved_) {
+ClipboardRestore ClipboardPaster::Restore(ClipboardAction what, DWORD waitMs) {
+  if (what == ClipboardAction::kGiveUp && saved_) {
     saved_.reset();
     hold_.On(ClipboardEvent::kGaveUp, Now());
   }
@@ -603,7 +595,7 @@ ClipboardRestore ClipboardPaster::GiveUp(DWORD waitMs) {
 }
 
 ClipboardRestore ClipboardPaster::PutBack(DWORD waitMs) {
-  if (!saved_ && !hold_.Waiting()) return ClipboardRestore::Restored;
+  if (!saved_ && !hold_.Pending()) return ClipboardRestore::Restored;
   const OpenedClipboard clipboard(window_, waitMs);
   if (!clipboard) {
     hold_.On(ClipboardEvent::kRestoreFailed, Now());
@@ -645,7 +637,7 @@ ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
   ClipboardPaster paster(timings);
   ClipboardPasteResult result;
   result.outcome = paster.Paste(text, sendCtrlV, ::GetCurrentProcessId());
-  result.restore = paster.Restore();
+  result.restore = paster.Restore(ClipboardAction::kRestoreNow, timings.restoreWaitMs);
   return result;
 }
 

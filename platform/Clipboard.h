@@ -105,10 +105,6 @@ struct PasteTimings {
   // far side) has read it by then, and Ctrl+V comes at least this long after
   // such a read. See docs/benchmarks.md for how long such a read takes.
   DWORD settleMs = 30;
-  // After Ctrl+V, for the target to ask for the text; and how long a text
-  // not known to be taken stays on the clipboard after Ctrl+V (see
-  // ClipboardHoldTimes::graceMs for why 3 s).
-  DWORD takeWaitMs = ClipboardHoldTimes{}.graceMs;
   DWORD restoreWaitMs = 500;  // for the clipboard, when putting back what it held
   // ... at the end, when nothing else waits any more (the program's window
   // is gone by then).
@@ -122,17 +118,6 @@ struct PasteTimings {
   std::size_t saveCapBytes = std::size_t{64} << 20;
 };
 
-enum class PasteOutcome {
-  kTaken,      // the target asked for the text after Ctrl+V
-  kReadEarly,  // another program, or any before Ctrl+V, read it: the target
-               // reads it from the clipboard, where it stays for a while
-  kNotTaken,   // Ctrl+V went out but nobody asked for the text within takeWaitMs
-  kBusy,       // the clipboard stayed busy or refused the text: Ctrl+V was not sent
-  kTooLarge,   // what it holds could not be saved (too large, out of memory):
-               // left alone, Ctrl+V was not sent
-  kStopped,    // the stop event came first
-};
-
 enum class ClipboardRestore {
   Restored,    // what the clipboard held before is back
   Superseded,  // another program put something newer on it meanwhile; that stays
@@ -142,7 +127,7 @@ enum class ClipboardRestore {
 // The clipboard of a thread that types by pasting, one text after the other
 // (a burst): what the clipboard held is saved at the first paste and put back
 // once, when core/ClipboardHold.h decides (the caller asks Hold() and calls
-// Restore or GiveUp), by the destructor at the latest.
+// Restore), by the destructor at the latest.
 //
 // Each text is offered with delayed rendering: the clipboard holds only the
 // promise of Unicode text (marked to stay out of clipboard history, the cloud
@@ -166,43 +151,51 @@ class ClipboardPaster {
   ClipboardPaster(const ClipboardPaster&) = delete;
   ClipboardPaster& operator=(const ClipboardPaster&) = delete;
 
-  // Waits while the text before may still be read by its target, offers the
-  // text, waits the settle time, calls sendCtrlV (the caller's input path)
-  // and waits until the text has been taken. targetProcess: the process
-  // whose request counts as the target's (0: that of the foreground window).
+  // A paste in two halves, so that the entry's run (core/EntryRun.h) checks
+  // the focus and the clipboard in between. Offer: waits while the text
+  // before may still be read by its target, offers the text and waits the
+  // settle time (kOffered, kBusy, kTooLarge or kStopped).
+  PasteOutcome Offer(const std::wstring& text);
+  // Whether the text offered last is still on the clipboard, ours: another
+  // program may have replaced it meanwhile.
+  bool StillOffered();
+  // Calls sendCtrlV (the caller's input path) and waits until the text has
+  // been taken, at most the grace time (kTaken, kUnconfirmed, kNotTaken or
+  // kStopped). targetProcess: the process whose request counts as the
+  // target's (0: that of the foreground window).
+  PasteOutcome SendCtrlV(const std::function<void()>& sendCtrlV, DWORD targetProcess = 0);
+  // Both halves at once, for tests of the clipboard alone: Ctrl+V only while
+  // the text is still ours (else kBusy).
   PasteOutcome Paste(const std::wstring& text, const std::function<void()>& sendCtrlV,
                      DWORD targetProcess = 0);
 
   // The decision of when the old content goes back, fed with the paster's
-  // events; the caller adds its own (entries, what is ahead).
+  // events; the caller adds its own (entries, what is ahead), and asks
+  // Hold().Pending() whether anything waits to go.
   ClipboardHold& Hold() { return hold_; }
   const PasteTimings& Timings() const { return timings_; }
-  // Whether the clipboard's old content (or, given up, our text) waits to go.
-  bool Holding() const { return hold_.Waiting(); }
 
-  // Puts back what the clipboard held before the burst, unless another
-  // program has put something newer there since (that stays; a program that
-  // merely put the pasted text there again does not count). Decided once the
-  // clipboard is open. Failed: the clipboard stayed busy for waitMs (default
-  // restoreWaitMs); the old content still waits.
-  ClipboardRestore Restore();
-  ClipboardRestore Restore(DWORD waitMs);
-  // Forgets the old content, and empties the clipboard if it still holds our
-  // text (Failed: it stayed busy; our text may still be there).
-  ClipboardRestore GiveUp(DWORD waitMs);
+  // The one way the old content goes: does what the hold decided (`what`),
+  // waiting up to waitMs for a busy clipboard.
+  //   kRestoreNow: puts back what the clipboard held before the burst, unless
+  //     another program has put something newer there since (that stays; a
+  //     program that merely put the pasted text there again does not count);
+  //   kGiveUp: forgets the old content, and empties the clipboard if it still
+  //     holds our text.
+  // Failed: the clipboard stayed busy; what was to go still waits.
+  ClipboardRestore Restore(ClipboardAction what, DWORD waitMs);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  // Saves the old content if need be and offers the text; nothing when it is
-  // offered, else why not.
-  std::optional<PasteOutcome> Offer(const std::wstring& text);
+  // Saves the old content if need be and puts the text on the clipboard;
+  // nothing when it is there, else why not.
+  std::optional<PasteOutcome> Place(const std::wstring& text);
   void Render();
   ClipboardRestore PutBack(DWORD waitMs);
   // Serves sent messages until done() holds, ms pass or (if stoppable) the
   // stop event comes; false when stopped.
   bool WaitUntil(const std::function<bool()>& done, DWORD ms, bool stoppable = true);
-  bool Stopped() const;
   bool SupersededMeanwhile() const;
   bool OursOnClipboard() const;
   bool OursRendered() const;

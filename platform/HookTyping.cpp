@@ -1,7 +1,9 @@
 #include "platform/HookTyping.h"
 
+#include <optional>
 #include <utility>
 
+#include "core/EntryRun.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
 #include "platform/Win32KeyLayout.h"
@@ -44,9 +46,6 @@ void AddTarget(TypingEntry& entry, const Target& target) {
 }  // namespace
 
 bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
-  if (action.kind != HookActionKind::kTypeFields && action.kind != HookActionKind::kRunTemplate) {
-    return true;
-  }
   const SettingsContent* settings = table.settings.get();
   const Target target = FindTarget(settings, names_);
   const TypingSettings typing = settings ? settings->TypingFor(target.program) : TypingSettings{};
@@ -55,14 +54,7 @@ bool HookTyping::Carry(const HookTable& table, const HookAction& action) {
   AddTarget(press->entry, target);
   // Recorded before it is typed, so that what arrives never comes first.
   const bool recorded = presses_.Watching(press->entry.window);
-  if (recorded) {
-    TypingEntry& entry = press->entry;
-    std::vector<TypingStep> steps = entry.kind == TypingEntry::Kind::kLibrary
-                                        ? FieldSteps(table.values, action.fields)
-                                        : entry.steps;
-    presses_.Record(steps, entry.settings);
-    Wipe(steps);
-  }
+  if (recorded) presses_.Record(press->entry.steps, press->entry.settings);
   const TypingQueue::Admission admission = Admit(press->entry, press->canTypeNow);
   if (recorded && (admission == TypingQueue::Admission::kRefused ||
                    admission == TypingQueue::Admission::kDropped)) {
@@ -116,14 +108,29 @@ TypingQueue::Admission HookTyping::Admit(TypingEntry& entry, bool canTypeNow) {
 }
 
 void HookTyping::TypeNow(TypingEntry& entry) {
-  if (entry.kind == TypingEntry::Kind::kLibrary) {
-    for (const auto& text : entry.libraryTexts) sender_.SendStr(text ? text->c_str() : nullptr);
-    return;
-  }
-  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
-  TypingPlan plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+  // Inside the hook callback: a plan of at most one chunk of events, or the
+  // library's texts; nothing waits, nothing pastes.
+  TypingPlan plan;
   const WipeAtExit<TypingPlan> wipe(plan);
-  for (const TypingChunk& chunk : plan) input_.Send(chunk.events);
+  std::optional<EntryRun> run;
+  if (entry.kind == TypingEntry::Kind::kLibrary) {
+    run.emplace(entry.libraryTexts, EntryRun::Start::kTypedAtOnce);
+  } else {
+    const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
+    plan = PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout);
+    run.emplace(plan, EntryRun::Start::kTypedAtOnce);
+  }
+  for (;;) {
+    const EntryAction action = run->Next();
+    if (action.kind == EntryActionKind::kSendEvents) {
+      input_.Send(*action.events);
+    } else if (action.kind == EntryActionKind::kSendLibrary) {
+      sender_.SendStr(action.library->has_value() ? (*action.library)->c_str() : nullptr);
+    } else {
+      return;  // done: Admit lets nothing else be typed at once
+    }
+    run->On(EntryEvent::kChunkSent, 0);
+  }
 }
 
 }  // namespace keyentry

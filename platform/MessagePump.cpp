@@ -1,5 +1,7 @@
 #include "platform/MessagePump.h"
 
+#include <cstdint>
+
 namespace keyentry {
 
 namespace {
@@ -28,15 +30,24 @@ void PumpMessagesFor(DWORD ms) {
   }
 }
 
-void WaitServingSentMessages(DWORD ms) {
-  const DWORD start = ::GetTickCount();
+void WaitServingSentMessages(DWORD ms) { ServeSentMessagesUntil(ms, nullptr, nullptr); }
+
+bool ServeSentMessagesUntil(DWORD ms, HANDLE stop, const std::function<bool()>& done) {
+  const DWORD start = Now();
   for (;;) {
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= ms) return;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, ms - elapsed, QS_SENDMESSAGE, 0);
+    if (stop && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return false;
+    if (done && done()) return true;
+    const DWORD elapsed = Now() - start;
+    if (elapsed >= ms) return true;
+    ::MsgWaitForMultipleObjectsEx(stop ? 1 : 0, &stop, ms - elapsed, QS_SENDMESSAGE, 0);
   }
+}
+
+DWORD MsUntil(DWORD t) {
+  const auto left = static_cast<std::int32_t>(t - Now());
+  return left > 0 ? static_cast<DWORD>(left) : 0;
 }
 
 }  // namespace keyentry

@@ -24,4 +24,14 @@ void PumpMessagesFor(DWORD ms);
 // plain Sleep.
 void WaitServingSentMessages(DWORD ms);
 
+// The one such wait: serves sent messages until done() holds (may be
+// empty: never), `ms` pass, or the event `stop` (may be null) is set; false
+// when stopped.
+bool ServeSentMessagesUntil(DWORD ms, HANDLE stop, const std::function<bool()>& done);
+
+// The tick count now, and the milliseconds from now until the tick count t
+// (0 when it has passed; tick counts may wrap around).
+inline DWORD Now() { return ::GetTickCount(); }
+DWORD MsUntil(DWORD t);
+
 }  // namespace keyentry

@@ -1,10 +1,13 @@
 #include "platform/TypingThread.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
+#include "core/EntryRun.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
+#include "platform/MessagePump.h"
 #include "platform/PhotoStore.h"
 #include "platform/Win32KeyLayout.h"
 
@@ -13,14 +16,6 @@ namespace keyentry {
 namespace {
 
 std::atomic<unsigned> beeps{0};
-
-DWORD Now() { return ::GetTickCount(); }
-
-// Milliseconds from now until the tick count t (0 when it has passed).
-DWORD MsUntil(std::uint32_t t) {
-  const auto left = static_cast<std::int32_t>(t - Now());
-  return left > 0 ? static_cast<DWORD>(left) : 0;
-}
 
 bool StillFocused(const TypingEntry& entry) {
   return entry.window != 0 && ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
@@ -64,24 +59,16 @@ void TypingThread::Wake() {
   if (wake_) ::SetEvent(wake_.get());
 }
 
-void TypingThread::Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows) {
-  const DWORD start = Now();
-  const HANDLE stop = stop_.get();
-  for (;;) {
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    DWORD elapsed = Now() - start;
-    if (elapsed >= ms || Stopping()) return;
+void TypingThread::Pause(std::uint32_t until, ClipboardPaster& paster, bool pasteFollows) {
+  while (!Stopping() && MsUntil(until) > 0) {
     // An attempt to put the clipboard back waits no longer than the pause.
     const ClipboardDecision decision = RestoreWhenDue(
-        paster, pasteFollows, std::min<DWORD>(ms - elapsed, paster.Timings().restoreWaitMs));
-    elapsed = Now() - start;
-    if (elapsed >= ms || Stopping()) return;
-    DWORD wait = ms - elapsed;
+        paster, pasteFollows, std::min<DWORD>(MsUntil(until), paster.Timings().restoreWaitMs));
+    DWORD wait = MsUntil(until);
     if (decision.action == ClipboardAction::kWaitUntil) {
       wait = std::min(wait, MsUntil(decision.until));
     }
-    ::MsgWaitForMultipleObjectsEx(1, &stop, wait, QS_SENDMESSAGE, 0);
+    ServeSentMessagesUntil(wait, stop_.get(), nullptr);
   }
 }
 
@@ -95,13 +82,11 @@ ClipboardDecision TypingThread::RestoreWhenDue(ClipboardPaster& paster, bool pas
             Now());
   }
   const ClipboardDecision decision = hold.Decide(Now());
-  if (decision.action == ClipboardAction::kRestoreNow) {
-    paster.Restore(waitMs);
-  } else if (decision.action == ClipboardAction::kGiveUp) {
-    paster.GiveUp(waitMs);
-  } else {
+  if (decision.action != ClipboardAction::kRestoreNow &&
+      decision.action != ClipboardAction::kGiveUp) {
     return decision;
   }
+  paster.Restore(decision.action, waitMs);
   return hold.Decide(Now());
 }
 
@@ -143,21 +128,15 @@ void TypingThread::Run() {
 }
 
 void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
-  if (!StillFocused(entry)) {
-    WarningBeep();
-    return;
-  }
   if (entry.kind == TypingEntry::Kind::kLibrary) {
-    for (const auto& text : entry.libraryTexts) library_.SendStr(text ? text->c_str() : nullptr);
-    return;
+    EntryRun run(entry.libraryTexts, EntryRun::Start::kCheckFocus);
+    return Carry(run, entry, paster);
   }
-  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
-  // Modifiers still held now are released behind the masking key, as
-  // SendStr.dll does; the plan never presses them again.
-  // Keys mode: Caps Lock as the target has it now, for the whole entry.
+  // Keys mode: Caps Lock as the target has it now, for the whole entry (only
+  // while it still has the focus: nothing goes to another window).
   bool capsLockPressed = false;
   const input::KeyboardState keyboard =
-      entry.settings.mode == TypingMode::kKeys
+      entry.settings.mode == TypingMode::kKeys && StillFocused(entry)
           ? TargetKeyboard(reinterpret_cast<HWND>(entry.window), capsLockPressed)
           : input::KeyboardState{};
   // Caps Lock as the operator left it, however the entry ends.
@@ -167,88 +146,88 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
       if (owed) PressCapsLock();
     }
   } const capsLockBack{capsLockPressed};
+  // Modifiers still held now are released behind the masking key, as
+  // SendStr.dll does; the plan never presses them again.
+  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
   TypingPlan plan =
       PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout, keyboard);
   const WipeAtExit<TypingPlan> wipePlan(plan);
-  bool clipboardRefused = false;  // then the rest goes as Unicode events, without waiting again
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    const TypingChunk& chunk = plan[i];
-    if (Stopping()) return;
-    if (i > 0 && !StillFocused(entry)) {
-      WarningBeep();
-      return;
+  // {照片文件}: the file's path typed as the entry types text (a paste mode
+  // types it as Unicode events), in one go.
+  const auto planPath = [&](const std::wstring& path) {
+    TypingSettings settings = entry.settings;
+    if (settings.mode == TypingMode::kPaste) settings.mode = TypingMode::kUnicode;
+    std::vector<TypingStep> steps(1);
+    steps[0].text = path;
+    const WipeAtExit<std::vector<TypingStep>> wipeSteps(steps);
+    TypingPlan pathPlan = PlanTyping(steps, settings, {}, layout, keyboard);
+    const WipeAtExit<TypingPlan> wipePathPlan(pathPlan);
+    std::vector<input::KeyEvent> events;
+    for (const TypingChunk& chunk : pathPlan) {
+      events.insert(events.end(), chunk.events.begin(), chunk.events.end());
     }
-    if (chunk.kind == ChunkKind::kPhotoFile) {
-      TypePhotoFile(entry);
-    } else if (chunk.kind == ChunkKind::kPhoto) {
-      TypePhoto(entry);
-    } else if (chunk.kind == ChunkKind::kPaste) {
-      // Ctrl+V goes out the settle time after the check above: the focus is
-      // checked once more right before it.
-      bool focusLost = false;
-      const auto sendCtrlV = [&] {
-        focusLost = !StillFocused(entry);
-        if (!focusLost) input_.Send(chunk.events);
-      };
-      const PasteOutcome outcome =
-          clipboardRefused ? PasteOutcome::kBusy : paster.Paste(chunk.pasteText, sendCtrlV);
-      if (outcome == PasteOutcome::kStopped) return;
-      if (focusLost) {
+    return events;
+  };
+  EntryRun run(plan, EntryRun::Start::kCheckFocus);
+  Carry(run, entry, paster, planPath);
+}
+
+void TypingThread::Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster,
+                         const PathPlanner& planPath) {
+  for (;;) {
+    if (Stopping()) run.On(EntryEvent::kStop, Now());
+    const EntryAction action = run.Next();
+    switch (action.kind) {
+      case EntryActionKind::kSendEvents:
+        input_.Send(*action.events);
+        run.On(EntryEvent::kChunkSent, Now());
+        break;
+      case EntryActionKind::kSendLibrary:
+        library_.SendStr(action.library->has_value() ? (*action.library)->c_str() : nullptr);
+        run.On(EntryEvent::kChunkSent, Now());
+        break;
+      case EntryActionKind::kPaste:
+        if (action.paste.kind == PastePayload::Kind::kImage) {
+          run.On(EntryEvent::kPhotoMissing, Now());  // not yet pasted as an image
+        } else {
+          run.On(paster.Offer(std::wstring(action.paste.text)), Now());
+        }
+        break;
+      case EntryActionKind::kWritePhotoFile: {
+        std::optional<std::wstring> path = PhotoStore::Instance().Write(entry.photo);
+        if (!path || !planPath) {
+          run.On(EntryEvent::kPhotoMissing, Now());
+        } else {
+          run.PhotoFileWritten(planPath(*path));
+          WipeText(*path);
+        }
+        break;
+      }
+      case EntryActionKind::kBeep:
+        WarningBeep();
+        run.On(EntryEvent::kBeeped, Now());
+        break;
+      case EntryActionKind::kCtrlV:
+        run.On(paster.SendCtrlV([&] { input_.Send(*action.events); }), Now());
+        break;
+      case EntryActionKind::kCheckFocus:
+        run.On(StillFocused(entry) ? EntryEvent::kFocusKept : EntryEvent::kFocusLost, Now());
+        break;
+      case EntryActionKind::kCheckClipboard:
+        run.On(paster.StillOffered() ? EntryEvent::kClipboardOurs : EntryEvent::kClipboardNotOurs,
+               Now());
+        break;
+      case EntryActionKind::kWaitUntil:
+        Pause(action.until, paster, action.pasteFollows);
+        run.On(EntryEvent::kTimePassed, Now());
+        break;
+      case EntryActionKind::kBeepAndDrop:
         WarningBeep();
         return;
-      }
-      if (outcome == PasteOutcome::kBusy || outcome == PasteOutcome::kTooLarge) {
-        clipboardRefused = true;
-        input_.Send(chunk.fallback);
-      } else if (outcome == PasteOutcome::kNotTaken) {
-        // The target never asked for the text: what follows (a Tab, an
-        // Enter that submits) would go on without it.
-        WarningBeep();
+      case EntryActionKind::kDone:
         return;
-      }
-    } else {
-      input_.Send(chunk.events);
-    }
-    if (chunk.pauseAfterMs > 0) {
-      const bool pasteFollows =
-          std::any_of(plan.begin() + static_cast<std::ptrdiff_t>(i) + 1, plan.end(),
-                      [](const TypingChunk& c) { return c.kind == ChunkKind::kPaste; });
-      Pause(static_cast<DWORD>(chunk.pauseAfterMs), paster, pasteFollows);
     }
   }
 }
-
-}  // namespace keyentry
-
-namespace keyentry {
-
-void TypingThread::TypePhotoFile(const TypingEntry& entry) {
-  std::optional<std::wstring> path = PhotoStore::Instance().Write(entry.photo);
-  if (!path) {
-    WarningBeep();
-    return;
-  }
-  TypingSettings settings = entry.settings;
-  if (settings.mode == TypingMode::kPaste) settings.mode = TypingMode::kUnicode;
-  std::vector<TypingStep> steps(1);
-  steps[0].text = std::move(*path);
-  const WipeAtExit<std::vector<TypingStep>> wipeSteps(steps);
-  bool capsLockPressed = false;
-  const input::KeyboardState keyboard =
-      settings.mode == TypingMode::kKeys
-          ? TargetKeyboard(reinterpret_cast<HWND>(entry.window), capsLockPressed)
-          : input::KeyboardState{};
-  const Win32KeyLayout layout(reinterpret_cast<HKL>(entry.layout));
-  TypingPlan plan = PlanTyping(steps, settings, {}, layout, keyboard);
-  const WipeAtExit<TypingPlan> wipePlan(plan);
-  for (const TypingChunk& chunk : plan) {
-    if (Stopping() || !StillFocused(entry)) break;
-    input_.Send(chunk.events);
-    if (chunk.pauseAfterMs > 0) ::Sleep(static_cast<DWORD>(chunk.pauseAfterMs));
-  }
-  if (capsLockPressed) PressCapsLock();
-}
-
-void TypingThread::TypePhoto(const TypingEntry&) { WarningBeep(); }
 
 }  // namespace keyentry

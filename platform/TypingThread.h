@@ -14,13 +14,16 @@
 // is decided by core/ClipboardHold.h; this thread tells it when entries start
 // and end and what is still to type, and tries to put the old content back
 // where it says so: after an entry, or inside a pause of one (never making
-// the pause longer). A paste nobody took drops the rest of its entry with a
-// beep.
+// the pause longer). What comes next within an entry (focus checks, pastes,
+// the fallback to Unicode events, beeps) is decided by core/EntryRun.h; this
+// thread only carries it out.
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
+#include "core/EntryRun.h"
 #include "core/KeyboardHook.h"
 #include "core/TypingQueue.h"
 #include "platform/Clipboard.h"
@@ -61,16 +64,15 @@ class TypingThread {
  private:
   void Run();
   void TypeEntry(TypingEntry& entry, ClipboardPaster& paster);
-  // {照片文件}: writes the photo file and types its full path in the entry's
-  // mode (a paste mode types it as Unicode events); a missing or damaged
-  // photo or a folder that cannot be written types nothing, with one beep.
-  void TypePhotoFile(const TypingEntry& entry);
-  // {照片}: not yet pasted as an image; types nothing, with one beep.
-  void TypePhoto(const TypingEntry& entry);
-  // Waits, serving sent messages, until the time is up or Stop is called;
-  // the clipboard goes back meanwhile when its time comes (pasteFollows: the
+  // Does what the entry's run says until it is over (core/EntryRun.h).
+  // planPath: the events that type a photo file's path (none: no photo file).
+  using PathPlanner = std::function<std::vector<input::KeyEvent>(const std::wstring&)>;
+  void Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster,
+             const PathPlanner& planPath = nullptr);
+  // Waits, serving sent messages, until the tick count `until` or Stop; the
+  // clipboard goes back meanwhile when its time comes (pasteFollows: the
   // entry pastes again after the pause).
-  void Pause(DWORD ms, ClipboardPaster& paster, bool pasteFollows);
+  void Pause(std::uint32_t until, ClipboardPaster& paster, bool pasteFollows);
   // Tells the hold what is ahead and does what it decides, waiting at most
   // waitMs for a busy clipboard; returns the decision that then stands.
   ClipboardDecision RestoreWhenDue(ClipboardPaster& paster, bool pasteFollows, DWORD waitMs);

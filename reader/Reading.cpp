@@ -57,11 +57,11 @@ struct WipedCard {
   }
 };
 
-// The warning line for the card held now, by the checks of [核验]; with a
-// beep when it is a new card with a warning.
+// The warning line for the card held now, by the checks of [核验] worked
+// out at its read (Maths::CheckCard); with a beep when it is a new card with
+// a warning.
 void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
-  const std::wstring warning =
-      WarningText(CheckCard(maths.CardFields(), maths.Settings().checks, view.Today()));
+  const std::wstring warning = WarningText(maths.CardChecks());
   view.ShowCardWarning(warning, newCard && !warning.empty());
 }
 
@@ -69,7 +69,7 @@ void ShowCardChecks(const Maths& maths, MainWindowView& view, bool newCard) {
 // file, or one with fewer than eight lines, is a failed read: nothing of it
 // is shown or stored, so the card before stays whole (a part of a text
 // beside the rest of the card before would be two people's data).
-bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
+bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t atMs) {
   WipedCard taken;
   auto bytes = ports.files.ReadPrefix(PathInFolder(ports.programFolder, kCardTextFileName),
                                       kCardTextMaxBytes);
@@ -84,8 +84,10 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
     WipeText(shown);
     maths.SetCardField(k, std::move(taken.card.fields[k]));
   }
+  // Once per read, with one date, for the warning line and the hook alike.
+  maths.CheckCard(view.Today());
   maths.PublishHookTable();
-  const bool newCard = maths.CardTaken(nowMs);
+  const bool newCard = maths.CardTaken(atMs);
   view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
   ShowCardChecks(maths, view, newCard);
   return true;
@@ -101,15 +103,17 @@ void DeleteCardFiles(const ReadingPorts& ports) {
 
 bool PollCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std::uint64_t nowMs) {
   view.SetPollTimerEnabled(false);
-  const bool taken = TakePollAnswer(ports, maths, view, CallReaderForPoll(ports.reader), nowMs);
+  const bool taken = TakePollAnswer(ports, maths, view,
+                                    CallReaderForPoll(ports.reader, [nowMs] { return nowMs; }));
   view.SetPollTimerEnabled(true);
   return taken;
 }
 
-PollAnswer CallReaderForPoll(ReaderLibrary& reader) {
+PollAnswer CallReaderForPoll(ReaderLibrary& reader, const std::function<std::uint64_t()>& nowMs) {
   PollAnswer answer;
   try {
     answer.cardFound = ReaderSucceeded(reader.Authenticate());
+    answer.atMs = nowMs();
     answer.answered = true;
     answer.cardRead =
         answer.cardFound && ReaderSucceeded(reader.ReadContent(kReadModeTextAndPhoto));
@@ -122,17 +126,17 @@ PollAnswer CallReaderForPoll(ReaderLibrary& reader) {
 }
 
 bool TakePollAnswer(const ReadingPorts& ports, Maths& maths, MainWindowView& view,
-                    const PollAnswer& answer, std::uint64_t nowMs) {
+                    const PollAnswer& answer) {
   bool taken = false;
   // Without an answer nothing is known of the card on the reader.
-  if (answer.answered && !answer.cardFound) maths.NoCardOnReader(nowMs);
+  if (answer.answered && !answer.cardFound) maths.NoCardOnReader(answer.atMs);
   try {
-    if (answer.cardRead) taken = TakeCard(ports, maths, view, nowMs);
+    if (answer.cardRead) taken = TakeCard(ports, maths, view, answer.atMs);
   } catch (const std::exception&) {
     // The card could not be taken (out of memory, for one): like a failed
     // read, nothing more this time.
   }
-  if (answer.cardFound && !taken) maths.CardReadFailed(nowMs);
+  if (answer.cardFound && !taken) maths.CardReadFailed(answer.atMs);
   try {
     if (answer.cardRead && maths.Settings().privacy.deleteCardFiles) DeleteCardFiles(ports);
   } catch (const std::exception&) {
@@ -194,6 +198,7 @@ void ApplyPrivacySettings(const ReadingPorts& ports, Maths& maths, MainWindowVie
     WipeText(shown);
   }
   if (privacy.deleteCardFiles) DeleteCardFiles(ports);
+  // Maths worked the checks out again with the new settings.
   ShowCardChecks(maths, view, false);
 }
 

@@ -2,6 +2,7 @@
 // Switching card reading on and off, the poll that reads a card, and what
 // the privacy settings of KeyEntry.ini do with the card read.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/FileStore.h"
@@ -32,7 +33,8 @@ void ToggleReading(Maths& maths, MainWindowView& view);
 void BeginToggle(Maths& maths);
 void FinishToggle(Maths& maths, MainWindowView& view, const PortSearchResult& found);
 
-// One tick of the poll timer at nowMs (the system's tick count): when a card
+// One tick of the poll timer at nowMs (the system's tick count, taken as the
+// moment KLV_Authenticate answered): when a card
 // lies on the reader, reads it, shows and stores its eight fields and shows
 // its photo. A failed read ends the tick quietly, and so does any exception
 // while reading or showing the card; the timer always starts again. A read
@@ -53,17 +55,22 @@ struct PollAnswer {
   bool answered = false;   // KLV_Authenticate gave an answer
   bool cardFound = false;  // KLV_Authenticate gave 1
   bool cardRead = false;   // and then KLV_Read_Content (mode 4) gave 1
+  // When KLV_Authenticate answered (the clock of the new-card rule), taken
+  // where the reader is called, before the read.
+  std::uint64_t atMs = 0;
   // The helper crashed, missed a deadline, is being restarted, ...
   ReaderTrouble trouble = ReaderTrouble::kNone;
 };
 // The calls of one poll: KLV_Authenticate, and when it gives 1
 // KLV_Read_Content with 4. A library that cannot be called counts as no card.
-PollAnswer CallReaderForPoll(ReaderLibrary& reader);
+// nowMs: the clock (milliseconds that never go back), read right after
+// KLV_Authenticate answers.
+PollAnswer CallReaderForPoll(ReaderLibrary& reader, const std::function<std::uint64_t()>& nowMs);
 // The rest of the poll with that answer: the card taken, shown and stored
-// (see PollCard). The poll timer is left alone. True when card fields were
-// taken.
+// (see PollCard), the new-card rule told of it at answer.atMs. The poll
+// timer is left alone. True when card fields were taken.
 bool TakePollAnswer(const ReadingPorts& ports, Maths& maths, MainWindowView& view,
-                    const PollAnswer& answer, std::uint64_t nowMs);
+                    const PollAnswer& answer);
 // The status line after a poll: what happened to the reader's helper, in
 // plain words, while it is in trouble (a pause keeps the text shown); the
 // port text of reading on again once a poll is answered. troubled: whether

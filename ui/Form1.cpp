@@ -336,35 +336,57 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void Form1::Form_Load() {
   SizeAndCentre(hwnd_, kClientWidth, kClientHeight, app_.Dpi());
-  StartToggle();
+  Carry(ReaderEvent::kToggleClicked);
 }
 
 void Form1::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  Carry(ReaderEvent::kExit);
   ::KillTimer(hwnd_, kTimer1);
   ::KillTimer(hwnd_, kTimerLoadSettings);
   ::KillTimer(hwnd_, kTimerSharedAnswer);
   settingsWatch_.reset();
   sharedWatch_.reset();
+  // The keys are saved and the hook removed first: a helper that hangs in
+  // the reader's driver must not keep SetKey.txt from being written.
+  app_.maths().SaveAndUnhook();
   // KLV_CloseComm with a short deadline; a helper that hangs is ended.
   app_.Reader().Shutdown();
-  app_.maths().SaveAndUnhook();
   ForgetCardAtExit(app_.CardReading(), app_.maths());
   ForgetPhoto();
   // The typing has stopped with the hook: no photo file comes after this.
   PhotoStore::Instance().DeleteAll();
 }
 
-void Form1::ComRead_Click() {
-  if (asked_ != Asked::kNothing) {
-    ++togglesWaiting_;
-    return;
+void Form1::ComRead_Click() { Carry(ReaderEvent::kToggleClicked); }
+
+void Form1::Carry(ReaderEvent event, std::uint32_t request) { Do(requests_.On(event, request)); }
+
+void Form1::Do(const ReaderActions& actions) {
+  for (const ReaderAction action : actions.list) {
+    switch (action) {
+      case ReaderAction::kStopPollTimer:
+        ::KillTimer(hwnd_, kTimer1);
+        break;
+      case ReaderAction::kStartPollTimer:
+        ::SetTimer(hwnd_, kTimer1, kPollPeriodMs, nullptr);
+        break;
+      case ReaderAction::kSubmitSearch:
+      case ReaderAction::kSubmitPoll:
+        Ask(action, actions.request);
+        break;
+      case ReaderAction::kBeginToggle:
+        BeginToggleNow();
+        break;
+      case ReaderAction::kTakeAnswer:
+      case ReaderAction::kDropAnswer:
+        break;  // for the caller, which holds the answer
+    }
   }
-  StartToggle();
 }
 
-void Form1::StartToggle() {
+void Form1::BeginToggleNow() {
   {
     const LoadingSettings loading(loadingSettings_);
     NoteSettingsFile();
@@ -372,57 +394,63 @@ void Form1::StartToggle() {
     ApplyPrivacySettings(app_.CardReading(), app_.maths(), *this);
     FollowSharedFile();
   }
-  // Closed while a message box of the settings was open.
+  // Closed while a message box of the settings was open: the exit has
+  // told the requests already.
   if (unloaded_) return;
-  SetStatusText(kStatusSearching);
-  asked_ = Asked::kSearch;
-  auto found = std::make_shared<PortSearchResult>();
-  app_.Reader().Submit([found](ReaderLibrary& reader) { *found = SearchReaderPorts(reader); },
-                       [this, found] { SearchAnswered(*found); });
+  Carry(ReaderEvent::kToggleBegun);
 }
 
-void Form1::SearchAnswered(const PortSearchResult& found) {
-  asked_ = Asked::kNothing;
-  if (unloaded_) return;
+// A request and, once the reader has run it, its answer.
+struct Form1::ReaderReply {
+  ReaderAction what = ReaderAction::kSubmitPoll;
+  std::uint32_t request = 0;
+  PortSearchResult found;
+  PollAnswer poll;
+};
+
+void Form1::Ask(ReaderAction what, std::uint32_t request) {
+  if (what == ReaderAction::kSubmitSearch) SetStatusText(kStatusSearching);
+  auto reply = std::make_shared<ReaderReply>();
+  reply->what = what;
+  reply->request = request;
+  app_.Reader().Submit(
+      [reply](ReaderLibrary& reader) {
+        if (reply->what == ReaderAction::kSubmitSearch) {
+          reply->found = SearchReaderPorts(reader);
+        } else {
+          reply->poll = CallReaderForPoll(reader, [] { return ::GetTickCount64(); });
+        }
+      },
+      [this, reply] { ReaderAnswered(*reply); });
+}
+
+void Form1::ReaderAnswered(const ReaderReply& reply) {
+  const bool search = reply.what == ReaderAction::kSubmitSearch;
+  const ReaderActions actions = requests_.On(
+      search ? ReaderEvent::kSearchAnswered : ReaderEvent::kPollAnswered, reply.request);
+  if (unloaded_ || !actions.Has(ReaderAction::kTakeAnswer)) {
+    Do(actions);
+    return;
+  }
   ++readerAnswers_;
-  readerTroubled_ = false;
-  FinishToggle(app_.maths(), *this, found);
-  NextRequest();
-}
-
-void Form1::NextRequest() {
-  if (unloaded_ || asked_ != Asked::kNothing || togglesWaiting_ == 0) return;
-  --togglesWaiting_;
-  StartToggle();
+  if (search) {
+    readerTroubled_ = false;
+    FinishToggle(app_.maths(), *this, reply.found);
+  } else {
+    if (TakePollAnswer(app_.CardReading(), app_.maths(), *this, reply.poll)) {
+      retention_.CardRead(::GetTickCount64());
+    }
+    readerTroubled_ = ShowReaderTrouble(app_.maths(), *this, reply.poll.trouble, readerTroubled_);
+    CheckCardRetention();
+  }
+  Carry(ReaderEvent::kAnswerTaken);
 }
 
 void Form1::ComSet_Click() { app_.ShowOptions(); }
 
 void Form1::ComExit_Click() { ::SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-void Form1::Timer1_Timer() {
-  // The poll under way (or the search) answers first; the period counts
-  // from the end of the poll.
-  if (asked_ != Asked::kNothing || unloaded_) return;
-  SetPollTimerEnabled(false);
-  asked_ = Asked::kPoll;
-  auto answer = std::make_shared<PollAnswer>();
-  app_.Reader().Submit([answer](ReaderLibrary& reader) { *answer = CallReaderForPoll(reader); },
-                       [this, answer] { PollAnswered(*answer); });
-}
-
-void Form1::PollAnswered(const PollAnswer& answer) {
-  asked_ = Asked::kNothing;
-  if (unloaded_) return;
-  ++readerAnswers_;
-  if (TakePollAnswer(app_.CardReading(), app_.maths(), *this, answer, ::GetTickCount64())) {
-    retention_.CardRead(::GetTickCount64());
-  }
-  readerTroubled_ = ShowReaderTrouble(app_.maths(), *this, answer.trouble, readerTroubled_);
-  SetPollTimerEnabled(true);
-  CheckCardRetention();
-  NextRequest();
-}
+void Form1::Timer1_Timer() { Carry(ReaderEvent::kPollTick); }
 
 void Form1::Timer2_Timer() {
   SYSTEMTIME now{};
@@ -640,11 +668,8 @@ void Form1::SetReadButtonCaption(const std::wstring& caption) {
 void Form1::SetStatusText(const std::wstring& text) { SetLabelText(LblInit_, text); }
 
 void Form1::SetPollTimerEnabled(bool enabled) {
-  if (enabled) {
-    ::SetTimer(hwnd_, kTimer1, kPollPeriodMs, nullptr);
-  } else {
-    ::KillTimer(hwnd_, kTimer1);
-  }
+  // The toggle's outcome; the requests decide when the timer runs.
+  Carry(enabled ? ReaderEvent::kPollingWanted : ReaderEvent::kPollingStopped);
 }
 
 void Form1::ShowCardField(int field, const std::wstring& text) {

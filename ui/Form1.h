@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/CardField.h"
+#include "core/ReaderRequests.h"
 #include "platform/FileChangeWatch.h"
 #include "platform/Handles.h"
 #include "platform/SharedFileWatch.h"
@@ -75,12 +76,14 @@ class Form1 : public MainWindowView {
   void ComExit_Click();
   void Timer1_Timer();
   // The reader is asked without waiting: the toggle's port search and the
-  // poll each send their request and take the answer later. One request at
-  // a time; clicks of the read button meanwhile wait their turn.
-  void StartToggle();
-  void SearchAnswered(const PortSearchResult& found);
-  void PollAnswered(const PollAnswer& answer);
-  void NextRequest();
+  // poll each send their request and take the answer later, in the order
+  // that ReaderRequests gives.
+  struct ReaderReply;
+  void Carry(ReaderEvent event, std::uint32_t request = 0);
+  void Do(const ReaderActions& actions);
+  void BeginToggleNow();
+  void Ask(ReaderAction what, std::uint32_t request);
+  void ReaderAnswered(const ReaderReply& reply);
   void Timer2_Timer();
   // The program's items of the system menu.
   void AddSystemMenuItems();
@@ -143,10 +146,8 @@ class Form1 : public MainWindowView {
   std::unique_ptr<SharedFileWatch> sharedWatch_;
   DWORD sharedPeriodMs_ = SharedFileWatch::kDefaultPeriodMs;
   UINT sharedPeriodMessage_ = 0;  // the test seam, when switched on
-  enum class Asked { kNothing, kSearch, kPoll };
-  Asked asked_ = Asked::kNothing;  // the request to the reader under way
-  int togglesWaiting_ = 0;         // clicks of the read button meanwhile
-  bool readerTroubled_ = false;    // the status line tells of the reader's helper
+  ReaderRequests requests_;
+  bool readerTroubled_ = false;  // the status line tells of the reader's helper
   unsigned readerAnswers_ = 0;
   UINT readerAnswersMessage_ = 0;  // the test seam, when switched on
 };

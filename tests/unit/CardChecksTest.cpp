@@ -181,23 +181,62 @@ TEST(ChecksSettings, TheSectionItsNamesAndItsProblems) {
   EXPECT_EQ(merged.checks.underAge, 16);
 }
 
-TEST(ChecksOnRead, AWarnedCardIsNotTypedOnReadWhenTheSettingHoldsIt) {
-  Cp936Codec codec;
-  const auto table = [&](const wchar_t* ini, const CardFieldValues& card) {
-    HookTable t;
-    t.values = card;
-    t.settings = std::make_shared<SettingsContent>(ParseSettingsFile(U8(ini), codec));
-    return t;
-  };
-  const wchar_t* hold = L"[模板]\n读卡后 = {姓名}\n[核验]\n号码 = 是\n提醒时不自动录入 = 是\n";
+// A card read on one day and typed on read (by the hook thread) on the
+// next, a moment after midnight: the warning line and the hold both follow
+// the checks of the read, with the read's date.
+TEST(ChecksOnRead, AWarnedCardIsHeldByTheChecksOfItsReadAlsoAcrossMidnight) {
+  const wchar_t* hold =
+      L"[模板]\n读卡后 = {姓名}\n[核验]\n号码 = 是\n过期 = 是\n未满 = 18\n"
+      L"提醒时不自动录入 = 是\n";
   const wchar_t* warnOnly = L"[模板]\n读卡后 = {姓名}\n[核验]\n号码 = 是\n";
-  const CardFieldValues good = Card(L"99010119880315049X");
-  const CardFieldValues wrong = Card(L"990101198803150491");
-  EXPECT_TRUE(EntryForCardRead(table(hold, good), L"a.exe", kToday));
-  EXPECT_FALSE(EntryForCardRead(table(hold, wrong), L"a.exe", kToday));
-  EXPECT_TRUE(EntryForCardRead(table(warnOnly, wrong), L"a.exe", kToday));
-  // The template keys still type it: the operator decides.
-  HookTable keys = table(L"[模板]\nF9 = {姓名}\n[核验]\n号码 = 是\n提醒时不自动录入 = 是\n", wrong);
+  const Date kTomorrow{2024, 5, 21};
+  const struct {
+    const wchar_t* ini;
+    const wchar_t* number;
+    const wchar_t* birth;
+    const wchar_t* validity;
+    const wchar_t* warning;  // shown at the read on kToday
+    bool typed;              // typed on read at kTomorrow
+  } cases[] = {
+      {hold, L"99010119880315049X", L"19880315", L"2016.03.15-2036.03.15", L"", true},
+      {hold, L"990101198803150491", L"19880315", L"2016.03.15-2036.03.15",
+       L"注意：身份证号校验位不符", false},
+      {warnOnly, L"990101198803150491", L"19880315", L"2016.03.15-2036.03.15",
+       L"注意：身份证号校验位不符", true},
+      // Valid through its last day, the day of the read: not held the
+      // minute after midnight either.
+      {hold, L"99010119880315049X", L"19880315", L"2014.05.20-2024.05.20", L"", true},
+      // Seventeen at the read, eighteen a moment later: still held, as warned.
+      {hold, L"990101200605210017", L"20060521", L"2016.03.15-2036.03.15",
+       L"注意：未满18岁（17岁）", false},
+  };
+  for (const auto& c : cases) {
+    CoreRig rig;
+    FakeView view;
+    view.today = kToday;
+    rig.files.files[CoreRig::kKeyFile] = kKeyFileF1ToF8;
+    rig.files.files[CoreRig::kIniFile] = U8(c.ini);
+    rig.reader.readerPorts = {1001};
+    ToggleReading(rig.maths, view);
+    rig.reader.onRead = [&] {
+      rig.files.files[CoreRig::kCardFile] =
+          U8(std::wstring(L"林示范\r\n男\r\n汉\r\n") + c.birth + L"\r\n青岚市\r\n" + c.number +
+             L"\r\n青岚市公安局\r\n" + c.validity + L"\r\n");
+    };
+    rig.reader.cardPresent = true;
+    PollCard(rig.reading, rig.maths, view, 1000);
+    EXPECT_EQ(view.warning, c.warning) << c.number;
+    EXPECT_EQ(EntryForCardRead(*rig.tables.Current(), L"a.exe", kTomorrow).has_value(), c.typed)
+        << c.number << " " << c.validity;
+  }
+  // The template keys still type a held card: the operator decides.
+  Cp936Codec codec;
+  HookTable keys;
+  keys.values = Card(L"990101198803150491");
+  keys.settings = std::make_shared<SettingsContent>(ParseSettingsFile(
+      U8(L"[模板]\nF9 = {姓名}\n[核验]\n号码 = 是\n提醒时不自动录入 = 是\n"), codec));
+  keys.holdOnRead = true;
+  EXPECT_FALSE(EntryForCardRead(keys, L"a.exe", kToday));
   HookAction f9;
   f9.kind = HookActionKind::kRunTemplate;
   f9.templateKey = 120;

@@ -148,6 +148,8 @@ class FakeReader : public ReaderLibrary {
   std::vector<std::string> calls;
   // Run by a successful read, to write the card files.
   std::function<void()> onRead;
+  // Run at every call of ReadContent, before it answers (the read's time).
+  std::function<void()> reading;
 
   std::int32_t InitComm(std::int32_t port) override {
     calls.push_back("InitComm " + std::to_string(port));
@@ -162,6 +164,7 @@ class FakeReader : public ReaderLibrary {
   std::int32_t ReadContent(std::int32_t mode) override {
     calls.push_back("ReadContent " + std::to_string(mode));
     Check();
+    if (reading) reading();
     if (!readSucceeds || mode != 4) return failure;
     if (onRead) onRead();
     return success;

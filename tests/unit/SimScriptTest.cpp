@@ -135,11 +135,27 @@ TEST(SimScriptDelay, LinesPerCallAndStarForTheRest) {
   EXPECT_EQ(quiet->initComm + quiet->authenticate + quiet->readContent + quiet->closeComm, 0u);
 }
 
+TEST(SimScriptDelay, ARangeGivesEachCallATimeOfItsOwnWithinIt) {
+  const auto read = sim::ParseDelays("Read_Content=1000-1300\n*=5-5\n");
+  ASSERT_TRUE(read.has_value());
+  const struct {
+    sim::Call call;
+    unsigned draw;
+    unsigned ms;
+  } cases[] = {
+      {sim::Call::ReadContent, 0, 1000},   {sim::Call::ReadContent, 300, 1300},
+      {sim::Call::ReadContent, 301, 1000}, {sim::Call::ReadContent, 123456, 1046},
+      {sim::Call::Authenticate, 77, 5},    {sim::Call::CloseComm, 0, 5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(read->pick(c.call, c.draw), c.ms) << c.draw;
+}
+
 TEST(SimScriptDelay, UnknownLinesMakeTheDelayFileGarbled) {
   for (const char* garbled :
        {"soon", "-5", "10 20", "Read_Content", "Read_Content=", "Read_Content=fast",
         "Read_Content=-1", "ReadContent=5", "KLV_Read_Content=5", "Sleep=5", "**=5", "=5",
-        "*=5\n250", "Read_Content=5\nbogus", "InitComm=1=2"}) {
+        "*=5\n250", "Read_Content=5\nbogus", "InitComm=1=2", "Read_Content=1300-1000",
+        "Read_Content=1000-", "Read_Content=1-2-3"}) {
     EXPECT_EQ(sim::ParseDelays(garbled), std::nullopt) << garbled;
   }
 }

@@ -238,44 +238,64 @@ struct PollRig {
     };
   }
   std::uint64_t nowMs = 100000;
-  // One poll, 300 ms after the one before: "-" no card, "x" a read that
-  // fails, "s" a good read of a text with two lines, else a good read of
-  // that card.
+  unsigned readMs = 0;  // how long each call of KLV_Read_Content takes
+  // One poll, 300 ms after the end of the one before: "-" no card, "x" a
+  // read that fails, "s" a good read of a text with two lines, else a good
+  // read of that card. The clock goes on during the read; the window takes
+  // the answer after it.
   void Poll(const std::string& polled) {
     rig.reader.cardPresent = polled != "-";
     rig.reader.readSucceeds = polled != "x";
+    rig.reader.reading = [this] { nowMs += readMs; };
     card = polled;
-    PollCard(rig.reading, rig.maths, view, nowMs += 300);
+    nowMs += 300;
+    const PollAnswer answer = CallReaderForPoll(rig.reader, [this] { return nowMs; });
+    TakePollAnswer(rig.reading, rig.maths, view, answer);
   }
 };
 
-// Polls 300 ms apart, one letter each: "-" no card, "x" a read that fails,
-// "s" a short card text, "A".."C" a good read of that card; "on" switches reading off and on,
-// "clear" clears the card (privacy). What is typed on read: the cards, in
+// Polls 300 ms after the end of the one before, one letter each: "-" no
+// card, "x" a read that fails, "s" a short card text, "A".."C" a good read of
+// that card; "on" switches reading off and on, "clear" clears the card
+// (privacy). Each read takes readMs. What is typed on read: the cards, in
 // order.
 TEST(NewCards, ACardIsTypedOnReadOncePerPlacementAndOnlyWithTheSetting) {
   const struct {
     const char* polls;
+    unsigned readMs;
     const char* typed;
   } cases[] = {
-      {"on A A A A", "A"},                  // stays on the reader: once
-      {"on A - A - - A - A", "A"},          // found at every second or third poll
-      {"on A A - A A A - - - A A", "A"},    // missed now and then
-      {"on A - - - - A", "A"},              // four polls missed: 1.2 s
-      {"on A - - - - - A", "A A"},          // five: 1.5 s, lifted
-      {"on A - - - - - - A - - A", "A A"},  // placed again after 2 s away
-      {"on A - - - x - - - A", "A"},        // a card found in the middle
-      {"on A - - - - - - x A", "A A"},      // lifted; the first read fails
-      {"on A B A", "A B A"},                // another card right after, no gap
-      {"on A - B - - A", "A B A"},          // at once on a blinking reader
-      {"on A x A x A", "A"},                // failed reads in between change nothing
-      {"on s A - - - - - - s A", "A A"},    // a short text: a failed read
-      {"on A on A", "A A"},                 // reading switched off and on
-      {"on A clear A", "A A"},              // cleared by the privacy setting
-      {"A A", "A"},                         // reading on from the start
+      {"on A A A A", 0, "A"},                  // stays on the reader: once
+      {"on A - A - - A - A", 0, "A"},          // found at every second or third poll
+      {"on A A - A A A - - - A A", 0, "A"},    // missed now and then
+      {"on A - - - - A", 0, "A"},              // four polls missed: 1.2 s
+      {"on A - - - - - A", 0, "A A"},          // five: 1.5 s, lifted
+      {"on A - - - - - - A - - A", 0, "A A"},  // placed again after 2 s away
+      {"on A - - - x - - - A", 0, "A"},        // a card found in the middle
+      {"on A - - - - - - x A", 0, "A A"},      // lifted; the first read fails
+      {"on A B A", 0, "A B A"},                // another card right after, no gap
+      {"on A - B - - A", 0, "A B A"},          // at once on a blinking reader
+      {"on A x A x A", 0, "A"},                // failed reads in between change nothing
+      {"on s A - - - - - - s A", 0, "A A"},    // a short text: a failed read
+      {"on A on A", 0, "A A"},                 // reading switched off and on
+      {"A A", 0, "A"},                         // reading on from the start
+      // Real reads of 1 to 1.3 s: the read is no time without a card.
+      {"on A - A - A - A - A - A - A", 1200, "A"},  // blinks at every second poll
+      {"on A - - A - - A - - A", 1000, "A"},        // at every third
+      {"on A - - A x - A - - - A", 1300, "A"},      // a failed read among them
+      {"on A - - - - A", 1300, "A"},                // four missed: 1.2 s
+      {"on A - - - - - A", 1200, "A A"},            // five: 1.5 s, lifted
+      {"on A - B - A", 1200, "A B A"},              // another card at once
+      // Clearing (清除秒数) forgets the data, not which card was handled.
+      {"on A clear A A", 0, "A"},
+      {"on A clear - A", 1200, "A"},
+      {"on A clear - - - - - A", 0, "A A"},  // lifted meanwhile
+      {"on A clear B", 0, "A B"},
+      {"on A clear on A", 0, "A A"},  // reading switched off and on
   };
   for (const auto& c : cases) {
     PollRig poll(L"[模板]\n读卡后 = {姓名}\n");
+    poll.readMs = c.readMs;
     std::istringstream in(c.polls);
     std::string t;
     while (in >> t) {
@@ -292,7 +312,7 @@ TEST(NewCards, ACardIsTypedOnReadOncePerPlacementAndOnlyWithTheSetting) {
     for (const std::wstring& name : poll.rig.hook.typedOnRead) {
       typed += (typed.empty() ? "" : " ") + std::string(name.begin(), name.end());
     }
-    EXPECT_EQ(typed, c.typed) << c.polls;
+    EXPECT_EQ(typed, c.typed) << c.polls << " read " << c.readMs << " ms";
   }
 }
 

@@ -289,15 +289,15 @@ TEST(Clipboard, PuttingBackWaitsForABusyClipboardAndLeavesNewerContentAlone) {
     ClipboardPaster paster(impatient);
     EXPECT_EQ(paster.Paste(L"x", takeAndHoldForASecond, ::GetCurrentProcessId()),
               PasteOutcome::kTaken);
-    EXPECT_EQ(paster.Restore(), ClipboardRestore::Failed);
-    EXPECT_TRUE(paster.Holding());
+    EXPECT_EQ(paster.Restore(ClipboardAction::kRestoreNow, 500), ClipboardRestore::Failed);
+    EXPECT_TRUE(paster.Hold().Pending());
     holder.reset();
     if (copiedMeanwhile) {
       ASSERT_TRUE(AnotherProgramCopies(L"新复制的"));
     }
-    EXPECT_EQ(paster.Restore(),
+    EXPECT_EQ(paster.Restore(ClipboardAction::kRestoreNow, 500),
               copiedMeanwhile ? ClipboardRestore::Superseded : ClipboardRestore::Restored);
-    EXPECT_FALSE(paster.Holding());
+    EXPECT_FALSE(paster.Hold().Pending());
     EXPECT_EQ(Text(), copiedMeanwhile ? L"新复制的" : L"旧的");
     ASSERT_TRUE(Put({{CF_UNICODETEXT, WideBytes(L"旧的")}}));
   }
@@ -346,11 +346,11 @@ TEST(Clipboard, GivingUpTheOldContentLeavesNoPastedTextBehind) {
   {
     Holder holder(1000);
     ASSERT_TRUE(holder.Holding());
-    EXPECT_EQ(paster.GiveUp(100), ClipboardRestore::Failed);
-    EXPECT_TRUE(paster.Holding());  // our text is still to go
+    EXPECT_EQ(paster.Restore(ClipboardAction::kGiveUp, 100), ClipboardRestore::Failed);
+    EXPECT_TRUE(paster.Hold().Pending());  // our text is still to go
   }
-  EXPECT_EQ(paster.GiveUp(100), ClipboardRestore::Restored);
-  EXPECT_FALSE(paster.Holding());
+  EXPECT_EQ(paster.Restore(ClipboardAction::kGiveUp, 100), ClipboardRestore::Restored);
+  EXPECT_FALSE(paster.Hold().Pending());
   EXPECT_EQ(Text(), L"");
   EXPECT_FALSE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
 }

@@ -2,6 +2,7 @@
 // that come while the program still types wait their turn, pasting knows
 // when the target has taken the text, and card data goes only to the window
 // that had the focus when the key was pressed.
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -292,6 +293,82 @@ TEST_F(PressOrder, ClosingDuringAPasteDoesNotWaitForTheClipboardYetPutsItBack) {
   EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"原有内容"; }, 8000)) << ClipboardText();
   EXPECT_TRUE(program->WaitForExit());
 }
+
+// The clipboard held open by this test until the scope ends, as a program
+// that keeps it busy.
+struct BusyClipboard {
+  explicit BusyClipboard(HWND window) : open(::OpenClipboard(window) != FALSE) {}
+  ~BusyClipboard() {
+    if (open) ::CloseClipboard();
+  }
+  const bool open;
+};
+
+TEST_F(PressOrder, APasteTheClipboardRefusesFallsBackOnlyIntoTheWindowThatStillHasTheFocus) {
+  Start(L"[输入]\n方式 = 粘贴\n");
+  ASSERT_TRUE(CopyText(L"操作员复制的文字"));
+  ClipboardReaderAtOnce history(box);  // F1's text stays for the grace time: F5 waits
+  ASSERT_TRUE(history.Listening());
+  RemoteLikeWindow remote;
+  FormWindow form;
+  ASSERT_TRUE(remote.Focus());
+  PressApart({VK_F1, VK_F5}, 20);
+  ASSERT_TRUE(WaitFor([&] { return remote.pastes == 1; }, 5000)) << remote.text;
+  // While F5 waits, the clipboard stays busy and the operator moves on.
+  const BusyClipboard busy(form.Frame());
+  ASSERT_TRUE(busy.open);
+  ASSERT_TRUE(form.Focus());
+  EXPECT_TRUE(WaitFor([&] { return Beeps() == 1; }, 8000)) << Beeps();
+  PumpMessagesFor(300);
+  EXPECT_EQ(form.Texts(), (std::vector<std::wstring>{L"", L"", L""}));
+  EXPECT_EQ(remote.text, kCard[0]);
+}
+
+TEST_F(PressOrder, ATextReplacedBeforeCtrlVIsOfferedOnceMoreAndAnotherProgramsTextNeverPasted) {
+  Start(L"[输入]\n方式 = 粘贴\n");
+  ASSERT_TRUE(CopyText(L"操作员复制的文字"));
+  ClipboardReaderAtOnce other(box, ClipboardReaderAtOnce::Replace::kOtherOnce);
+  ASSERT_TRUE(other.Listening());
+  RemoteLikeWindow remote;
+  ASSERT_TRUE(remote.Focus());
+  PressKey(VK_F1);
+  ASSERT_TRUE(WaitFor([&] { return remote.pastes == 1; }, 8000)) << remote.text;
+  EXPECT_EQ(remote.text, kCard[0]);
+  EXPECT_EQ(Beeps(), 0);
+}
+
+// A clipboard history tool: one that reads each text, or one that also puts
+// each back as its own. F5 then F1, 50 ms apart, into a target that reads
+// the clipboard 80 ms after Ctrl+V.
+class HistoryTool : public TypingProgram,
+                    public ::testing::WithParamInterface<ClipboardReaderAtOnce::Replace> {};
+
+TEST_P(HistoryTool, EachFieldArrivesOrBeepsAndTheOperatorsClipboardComesBack) {
+  Start(L"[输入]\n方式 = 粘贴\n");
+  ASSERT_TRUE(CopyText(L"操作员复制的文字"));
+  ClipboardReaderAtOnce tool(box, GetParam());
+  ASSERT_TRUE(tool.Listening());
+  RemoteLikeWindow remote;
+  remote.pasteAfterMs = 80;
+  ASSERT_TRUE(remote.Focus());
+  PressApart({VK_F5, VK_F1}, 50);
+  EXPECT_TRUE(WaitFor([&] { return remote.pastes + Beeps() >= 2; }, 15000));
+  // Card data stays no longer than the grace time after the last Ctrl+V.
+  EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"操作员复制的文字"; }, 4000))
+      << ClipboardText();
+  PumpMessagesFor(300);
+  EXPECT_EQ(remote.pastes + Beeps(), 2);
+  // What arrived is the fields pasted, whole and in order, nothing else.
+  const std::vector<std::wstring> whole = {L"", kCard[4], kCard[0], kCard[4] + kCard[0]};
+  EXPECT_NE(std::find(whole.begin(), whole.end(), remote.text), whole.end()) << remote.text;
+  if (remote.pastes == 2) {
+    EXPECT_EQ(remote.text, kCard[4] + kCard[0]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadingOrCopying, HistoryTool,
+                         ::testing::Values(ClipboardReaderAtOnce::Replace::kNever,
+                                           ClipboardReaderAtOnce::Replace::kCopyEach));
 
 }  // namespace
 }  // namespace keyentry::wintest

@@ -78,7 +78,11 @@ class RemoteLikeWindow {
 // clipboard format listener, which writes each text it read to a file there.
 class ClipboardReaderAtOnce {
  public:
-  explicit ClipboardReaderAtOnce(const Sandbox& box);
+  // What it does with a text once it has read it: nothing; replace the first
+  // one with kOtherText; put a copy of each back as its own content.
+  enum class Replace { kNever, kOtherOnce, kCopyEach };
+  static constexpr const wchar_t* kOtherText = L"别的程序的内容";
+  explicit ClipboardReaderAtOnce(const Sandbox& box, Replace replace = Replace::kNever);
   bool Listening() const { return listening_; }
   // The texts it read, in order.
   std::vector<std::wstring> Read() const;
