@@ -18,16 +18,26 @@ namespace {
 constexpr GUID kLocalAppDataFolder = {
     0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
 
-constexpr const wchar_t* kLedgerName = L"照片文件.txt";
+// ASCII names: a system whose file names take no Chinese (Wine under a
+// locale without it, for one) still keeps the ledger and the photos.
+constexpr const wchar_t* kLedgerName = L"photo-files.txt";
 
 std::wstring LedgerPath() {
   const std::wstring own = OwnDataFolder();
   return own.empty() ? std::wstring() : PathInFolder(own, kLedgerName);
 }
 
+// The folder and any of its parents that are missing, one level at a time;
+// false when it cannot be made, or a file has its name.
 bool MakeFolder(const std::wstring& folder) {
-  const int result = ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-  return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS;
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (::CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  if (::GetLastError() != ERROR_PATH_NOT_FOUND) return false;
+  const std::size_t slash = folder.find_last_of(L"\\/");
+  // A drive or a share's root that is not there is not made.
+  if (slash == std::wstring::npos || slash < 3) return false;
+  return MakeFolder(folder.substr(0, slash)) && ::CreateDirectoryW(folder.c_str(), nullptr);
 }
 
 bool DeleteOrGone(const std::wstring& path) {
@@ -49,7 +59,7 @@ std::wstring OwnDataFolder() {
 
 std::wstring DefaultPhotoFolder() {
   const std::wstring own = OwnDataFolder();
-  return own.empty() ? std::wstring() : PathInFolder(own, L"照片");
+  return own.empty() ? std::wstring() : PathInFolder(own, L"Photos");
 }
 
 PhotoStore& PhotoStore::Instance() {

@@ -2,7 +2,7 @@
 // The photo files written for {照片文件} (see core/PhotoFiles.h): written on
 // the typing thread, deleted from the interface thread when the card is
 // cleared, the next card is read and at exit, and at start for any a crash
-// left behind. A ledger of the files written (照片文件.txt in the program's
+// left behind. A ledger of the files written (photo-files.txt in the program's
 // folder of the operator's own) records them until they are gone.
 #include <optional>
 #include <string>
@@ -14,7 +14,7 @@ namespace keyentry {
 // %LOCALAPPDATA%\KeyEntry: the program's folder of the operator's own, not
 // shared with other users; empty when the system does not say.
 std::wstring OwnDataFolder();
-// %LOCALAPPDATA%\KeyEntry\照片, the default folder of the photo files.
+// %LOCALAPPDATA%\KeyEntry\Photos, the default folder of the photo files.
 std::wstring DefaultPhotoFolder();
 
 class PhotoStore {

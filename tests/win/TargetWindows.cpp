@@ -58,8 +58,11 @@ FormWindow::FormWindow(UINT focusDelayMs) : delayMs_(focusDelayMs) {
   frame_ = ::CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30, 30, 420,
                              160, nullptr, nullptr, Instance(), nullptr);
   for (int i = 0; i < 3; ++i) {
-    boxes_[i] = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5 + 35 * i,
-                                  390, 28, frame_, nullptr, Instance(), nullptr);
+    // Scrolling as a form's field does: a text wider than the box (a full
+    // path) is taken whole.
+    boxes_[i] =
+        ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 5,
+                          5 + 35 * i, 390, 28, frame_, nullptr, Instance(), nullptr);
     ::SetWindowLongPtrW(boxes_[i], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     editProc_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(boxes_[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BoxProc)));
@@ -220,7 +223,32 @@ constexpr const wchar_t* kTargetVariable = L"KEYENTRY_TEST_REMOTE_TARGET";
 // reads every new clipboard text at once and adds it to that file (UTF-16, a
 // line each); the file is made once it listens.
 constexpr const wchar_t* kReaderVariable = L"KEYENTRY_TEST_CLIPBOARD_READER";
+// ... and, with KEYENTRY_TEST_CLIPBOARD_REPLACE set, replaces the text it read
+// at once: "other-once" with a text of its own, the first text only;
+// "copy-each" with a copy of it, as its own content, every time.
+constexpr const wchar_t* kReplaceVariable = L"KEYENTRY_TEST_CLIPBOARD_REPLACE";
 std::wstring readerFile;
+ClipboardReaderAtOnce::Replace replaceMode = ClipboardReaderAtOnce::Replace::kNever;
+
+void ReplaceRead(HWND hwnd, const std::wstring& text) {
+  static bool replacedOnce = false;
+  const bool other = replaceMode == ClipboardReaderAtOnce::Replace::kOtherOnce;
+  if (replaceMode == ClipboardReaderAtOnce::Replace::kNever || text.empty() ||
+      text == ClipboardReaderAtOnce::kOtherText || (other && replacedOnce)) {
+    return;
+  }
+  replacedOnce = true;
+  const std::wstring put = other ? std::wstring(ClipboardReaderAtOnce::kOtherText) : text;
+  if (!::OpenClipboard(hwnd)) return;
+  ::EmptyClipboard();
+  const std::size_t size = (put.size() + 1) * sizeof(wchar_t);
+  if (const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size)) {
+    std::memcpy(::GlobalLock(memory), put.c_str(), size);
+    ::GlobalUnlock(memory);
+    if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);
+  }
+  ::CloseClipboard();
+}
 
 LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_CLIPBOARDUPDATE || !::OpenClipboard(hwnd)) {
@@ -232,6 +260,7 @@ LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ::GlobalUnlock(data);
   }
   ::CloseClipboard();
+  ReplaceRead(hwnd, text);
   text += L'\n';
   const HANDLE file = ::CreateFileW(readerFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                     OPEN_ALWAYS, 0, nullptr);
@@ -246,6 +275,10 @@ LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   wchar_t path[MAX_PATH] = {};
   if (::GetEnvironmentVariableW(kReaderVariable, path, MAX_PATH) == 0) return false;
   readerFile = path;
+  wchar_t mode[32] = {};
+  ::GetEnvironmentVariableW(kReplaceVariable, mode, 32);
+  if (std::wstring(mode) == L"other-once") replaceMode = ClipboardReaderAtOnce::Replace::kOtherOnce;
+  if (std::wstring(mode) == L"copy-each") replaceMode = ClipboardReaderAtOnce::Replace::kCopyEach;
   Register(L"KeyEntryTestReaderAtOnce", &ReaderProc);
   const HWND window = ::CreateWindowExW(0, L"KeyEntryTestReaderAtOnce", L"", 0, 0, 0, 0, 0,
                                         HWND_MESSAGE, nullptr, Instance(), nullptr);
@@ -256,11 +289,15 @@ LRESULT CALLBACK ReaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   ::ExitProcess(0);
 }();
 
-ClipboardReaderAtOnce::ClipboardReaderAtOnce(const Sandbox& box) : file_(box.Path(L"read.txt")) {
+ClipboardReaderAtOnce::ClipboardReaderAtOnce(const Sandbox& box, Replace replace)
+    : file_(box.Path(L"read.txt")) {
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   ::CopyFileW(self, box.Path(L"history-tool.exe").c_str(), FALSE);
   const ScopedEnvironment helper(kReaderVariable, file_.c_str());
+  const ScopedEnvironment mode(kReplaceVariable, replace == Replace::kOtherOnce  ? L"other-once"
+                                                 : replace == Replace::kCopyEach ? L"copy-each"
+                                                                                 : nullptr);
   program_ = std::make_unique<Program>(box, L"", L"history-tool.exe");
   listening_ = WaitFor(
       [&] { return ::GetFileAttributesW(file_.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
