@@ -1,6 +1,7 @@
 #include "reader/Reading.h"
 
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "core/CardChecks.h"
@@ -86,9 +87,15 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
   }
   // Once per read, with one date, for the warning line and the hook alike.
   maths.CheckCard(view.Today());
+  // The photo first, so that typing on read finds it in the card's table; a
+  // photo that cannot be shown (out of memory) leaves the fields taken.
+  try {
+    view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
+  } catch (const std::bad_alloc&) {
+    view.ClearPhoto();
+  }
   maths.PublishHookTable();
   const bool newCard = maths.CardTaken(atMs);
-  view.ShowPhoto(PathInFolder(ports.programFolder, kCardPhotoFileName));
   ShowCardChecks(maths, view, newCard);
   return true;
 }

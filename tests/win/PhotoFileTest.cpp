@@ -96,5 +96,20 @@ TEST_F(PhotoFile, GoneAfterTheClearingSecondsAndADamagedPhotoTypesOnlyTheRest) {
   EXPECT_FALSE(Exists(folder + L"\\" + kSecondCard[5] + L".png"));
 }
 
+// Typing on read finds the photo of the card just read.
+TEST_F(PhotoFile, TypingOnReadTypesThePathOfTheCardJustRead) {
+  box.MakeCardWithPhoto("test", kCard, 20, 24, RGB(9, 9, 9));
+  box.RemoveCard();
+  const std::wstring folder = box.Path(L"read");
+  Start(L"[模板]\n读卡后 = {照片文件}{Tab}{姓名}\n[照片]\n格式 = bmp\n文件夹 = " + folder + L"\n",
+        false);
+  FormWindow form;
+  ASSERT_TRUE(form.Focus());
+  box.PlaceCard("test");
+  ASSERT_TRUE(WaitFor([&] { return form.Texts()[1] == kCard[0]; }, 8000));
+  EXPECT_EQ(form.Texts()[0], folder + L"\\" + kCard[5] + L".bmp");
+  EXPECT_EQ(Beeps(), 0);
+}
+
 }  // namespace
 }  // namespace keyentry::wintest
