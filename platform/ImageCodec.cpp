@@ -72,30 +72,33 @@ ComApartment::~ComApartment() {
   if (initialised_) ::CoUninitialize();
 }
 
-std::optional<EncodedImage> ConvertImage(std::string_view file, PhotoFormat format) {
-  if (file.empty() || file.size() > 0x7FFFFFFF) return std::nullopt;
-  ComPtr<IWICImagingFactory> factory;
+namespace {
+
+// The image file decoded whole into 24-bit pixels: a damaged file fails
+// here, before anything is written or offered.
+bool Decode(std::string_view file, ComPtr<IWICImagingFactory>& factory, ComPtr<IWICBitmap>& pixels,
+            UINT& width, UINT& height) {
+  if (file.empty() || file.size() > 0x7FFFFFFF) return false;
   if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(factory.out())))) {
-    return std::nullopt;
+    return false;
   }
   ComPtr<IWICStream> input;
   if (FAILED(factory->CreateStream(input.out())) ||
       FAILED(input->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(file.data())),
                                          static_cast<DWORD>(file.size())))) {
-    return std::nullopt;
+    return false;
   }
   ComPtr<IWICBitmapDecoder> decoder;
   if (FAILED(factory->CreateDecoderFromStream(input.get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                               decoder.out()))) {
-    return std::nullopt;
+    return false;
   }
   ComPtr<IWICBitmapFrameDecode> frame;
-  if (FAILED(decoder->GetFrame(0, frame.out()))) return std::nullopt;
-  EncodedImage image;
-  if (FAILED(frame->GetSize(&image.width, &image.height)) || image.width == 0 ||
-      image.height == 0) {
-    return std::nullopt;
+  if (FAILED(decoder->GetFrame(0, frame.out()))) return false;
+  if (FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 || width > 0x4000 ||
+      height > 0x4000) {
+    return false;
   }
   // 24-bit colour suits every format here (JPEG takes no alpha).
   ComPtr<IWICFormatConverter> converted;
@@ -103,14 +106,46 @@ std::optional<EncodedImage> ConvertImage(std::string_view file, PhotoFormat form
       FAILED(converted->Initialize(frame.get(), GUID_WICPixelFormat24bppBGR,
                                    WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom))) {
-    return std::nullopt;
+    return false;
   }
-  // Decoded whole first: a damaged file fails here, before anything is written.
+  return SUCCEEDED(
+      factory->CreateBitmapFromSource(converted.get(), WICBitmapCacheOnLoad, pixels.out()));
+}
+
+}  // namespace
+
+std::optional<std::string> ImageAsPackedDib(std::string_view file) {
+  ComPtr<IWICImagingFactory> factory;
   ComPtr<IWICBitmap> pixels;
-  if (FAILED(
-          factory->CreateBitmapFromSource(converted.get(), WICBitmapCacheOnLoad, pixels.out()))) {
+  UINT width = 0;
+  UINT height = 0;
+  if (!Decode(file, factory, pixels, width, height)) return std::nullopt;
+  const UINT stride = (width * 3 + 3) / 4 * 4;
+  std::string rows(static_cast<std::size_t>(stride) * height, '\0');
+  const WipeAtExit<std::string> wipeRows(rows);
+  if (FAILED(pixels->CopyPixels(nullptr, stride, static_cast<UINT>(rows.size()),
+                                reinterpret_cast<BYTE*>(&rows[0])))) {
     return std::nullopt;
   }
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = static_cast<LONG>(width);
+  header.biHeight = static_cast<LONG>(height);  // bottom-up, as most programs expect
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  header.biSizeImage = static_cast<DWORD>(rows.size());
+  std::string dib(reinterpret_cast<const char*>(&header), sizeof header);
+  dib.reserve(sizeof header + rows.size());
+  for (UINT y = height; y-- > 0;) dib.append(rows, static_cast<std::size_t>(y) * stride, stride);
+  return dib;
+}
+
+std::optional<EncodedImage> ConvertImage(std::string_view file, PhotoFormat format) {
+  ComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICBitmap> pixels;
+  EncodedImage image;
+  if (!Decode(file, factory, pixels, image.width, image.height)) return std::nullopt;
   ComPtr<IStream> output;
   if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, output.out()))) return std::nullopt;
   struct Wiped {

@@ -35,4 +35,9 @@ struct EncodedImage {
 // decoded (missing, damaged) or encoded.
 std::optional<EncodedImage> ConvertImage(std::string_view file, PhotoFormat format);
 
+// The image file as a packed device-independent bitmap (a header and 24-bit
+// pixels, bottom-up), as the clipboard's CF_DIB holds one; nothing when it
+// cannot be decoded.
+std::optional<std::string> ImageAsPackedDib(std::string_view file);
+
 }  // namespace keyentry

@@ -7,6 +7,7 @@
 #include "core/EntryRun.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
+#include "platform/ImageCodec.h"
 #include "platform/MessagePump.h"
 #include "platform/PhotoStore.h"
 #include "platform/Win32KeyLayout.h"
@@ -16,6 +17,24 @@ namespace keyentry {
 namespace {
 
 std::atomic<unsigned> beeps{0};
+
+// The entry's photo as the clipboard takes a picture: nothing when there is
+// none or it cannot be decoded.
+std::optional<ClipboardImage> PhotoForClipboard(const PhotoJob& photo) {
+  if (!photo.file) return std::nullopt;
+  const ComApartment com;
+  std::optional<std::string> dib = ImageAsPackedDib(*photo.file);
+  std::optional<EncodedImage> png = ConvertImage(*photo.file, PhotoFormat::kPng);
+  if (!dib || !png) {
+    if (dib) WipeText(*dib);
+    if (png) WipeText(png->bytes);
+    return std::nullopt;
+  }
+  ClipboardImage image;
+  image.dib.swap(*dib);
+  image.png.swap(png->bytes);
+  return image;
+}
 
 bool StillFocused(const TypingEntry& entry) {
   return entry.window != 0 && ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
@@ -188,7 +207,15 @@ void TypingThread::Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaste
         break;
       case EntryActionKind::kPaste:
         if (action.paste.kind == PastePayload::Kind::kImage) {
-          run.On(EntryEvent::kPhotoMissing, Now());  // not yet pasted as an image
+          // None, or one that cannot be decoded: the run beeps once and goes on.
+          std::optional<ClipboardImage> image = PhotoForClipboard(entry.photo);
+          if (!image) {
+            run.On(EntryEvent::kPhotoMissing, Now());
+          } else {
+            run.On(paster.OfferImage(*image), Now());
+            WipeText(image->dib);
+            WipeText(image->png);
+          }
         } else {
           run.On(paster.Offer(std::wstring(action.paste.text)), Now());
         }
