@@ -54,6 +54,7 @@ add_library(keyentry_ui STATIC
   ui/App.cpp
   ui/Controls.cpp
   ui/Form1.cpp
+  ui/PhotoMenu.cpp
   ui/frmOptions.cpp
   ui/frmSelfCheck.cpp
   ui/InstallJobs.cpp

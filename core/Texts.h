@@ -54,6 +54,16 @@ inline constexpr const wchar_t* kMsgStartAtLogonOffFailed =
     L"请检查该文件是否为只读，或是否被其他程序占用。";
 // The main window's system menu: the self-check window.
 inline constexpr const wchar_t* kMenuSelfCheck = L"自检…";
+// The photo box's right-click menu and its save dialog.
+inline constexpr const wchar_t* kMenuCopyPhoto = L"复制照片";
+inline constexpr const wchar_t* kMenuSavePhoto = L"保存照片…";
+inline constexpr const wchar_t* kSavePhotoTitle = L"保存照片";
+// The save dialog's file types: name, NUL, pattern, NUL, ... ending in two NULs.
+inline constexpr wchar_t kSavePhotoFilter[] =
+    L"JPEG 图像 (*.jpg)\0*.jpg\0PNG 图像 (*.png)\0*.png\0BMP 图像 (*.bmp)\0*.bmp\0";
+inline constexpr const wchar_t* kSavePhotoFailed = L"照片未能保存到这个位置，请换一个文件夹再试。";
+inline constexpr const wchar_t* kCopyPhotoFailed =
+    L"照片未能放到剪贴板上（剪贴板正被其他程序占用），请稍后再试。";
 
 // The clock: month and day are followed by these characters.
 inline constexpr wchar_t kClockMonth = L'月';

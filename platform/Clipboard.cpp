@@ -699,6 +699,16 @@ bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs) 
          PutMemory(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
+bool CopyImageToClipboard(HWND owner, const ClipboardImage& image, DWORD timeoutMs) {
+  const OpenedClipboard clipboard(owner, timeoutMs);
+  if (!clipboard || !::EmptyClipboard() || !PutMemory(CF_DIB, image.dib.data(), image.dib.size())) {
+    return false;
+  }
+  // The PNG form is a bonus: the bitmap alone is a picture too.
+  if (PngFormat() != 0) PutMemory(PngFormat(), image.png.data(), image.png.size());
+  return true;
+}
+
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,
                                            const std::function<void()>& sendCtrlV,
                                            const PasteTimings& timings) {

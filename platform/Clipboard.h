@@ -236,6 +236,8 @@ class ClipboardPaster {
 // paste elsewhere (waits up to timeoutMs for another program to let go of
 // the clipboard). False when it could not.
 bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs = 1000);
+// The same for a picture, in both its forms.
+bool CopyImageToClipboard(HWND owner, const ClipboardImage& image, DWORD timeoutMs = 1000);
 
 // One paste on the calling thread, then the old content put back at once:
 // for tests and measurements of the clipboard alone. A request from the

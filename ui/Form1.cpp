@@ -20,6 +20,7 @@
 #include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/InstallJobs.h"
+#include "ui/PhotoMenu.h"
 #include "ui/layout/BitmapFile.h"
 #include "ui/layout/Clock.h"
 #include "ui/layout/Layout.h"
@@ -319,6 +320,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Form_Unload();
       }
       return 0;
+    case WM_CONTEXTMENU:
+      if (PhotoBoxMenu(lParam)) return 0;
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_DESTROY:
       ::KillTimer(hwnd_, kTimer1);
       ::KillTimer(hwnd_, kTimer2);
@@ -728,6 +732,21 @@ void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
 }
 
 Date Form1::Today() const { return LocalToday(); }
+
+bool Form1::PhotoBoxMenu(LPARAM at) {
+  RECT box{};
+  ::GetWindowRect(ImagPer_, &box);
+  POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  if (point.x == -1 && point.y == -1) return false;  // from the keyboard: not the photo's
+  if (!::PtInRect(&box, point)) return false;
+  PhotoMenuContext context;
+  context.photo = photo_ ? &photoBytes_ : nullptr;
+  context.settings = &app_.maths().Settings().photo;
+  context.card = &app_.maths().CardFields();
+  context.today = Today();
+  ShowPhotoMenu(hwnd_, point, context);
+  return true;
+}
 
 void Form1::ForgetPhoto() {
   if (photoBits_) ::SecureZeroMemory(photoBits_, photoBitsSize_);

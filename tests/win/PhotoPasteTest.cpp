@@ -110,5 +110,80 @@ TEST_F(PhotoPaste, ThePictureArrivesBetweenTextAndKeysAndTheOldClipboardComesBac
   EXPECT_EQ(ClipboardText(), L"操作员的文字");
 }
 
+// A real right click at a point of the screen.
+void RightClickAt(POINT p) {
+  ::SetCursorPos(p.x, p.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  ::SendInput(2, in, sizeof(INPUT));
+}
+
+bool MenuShown() {
+  const HWND menu = ::FindWindowW(L"#32768", nullptr);
+  return menu && ::IsWindowVisible(menu);
+}
+
+// The width and height a packed bitmap of the clipboard tells.
+std::pair<LONG, LONG> SizeOf(const std::vector<char>& dib) {
+  if (dib.size() < sizeof(BITMAPINFOHEADER)) return {0, 0};
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
+  return {header->biWidth, header->biHeight};
+}
+
+TEST_F(PhotoPaste, ThePhotoBoxMenuCopiesThePhotoAndSavesItWhereTheOperatorSays) {
+  box.MakeCardWithPhoto("test", kCard, 27, 19, RGB(10, 200, 10));
+  Start(L"");
+  const HWND main = program->MainWindow();
+  const HWND photo = ::GetDlgItem(main, IDC_PHOTO);
+  ASSERT_TRUE(BringForward(main, main));
+  ASSERT_TRUE(CopyText(L"旧"));
+
+  RightClickAt(CentreOf(photo));
+  ASSERT_TRUE(WaitFor(MenuShown, 3000));
+  PressKey(VK_DOWN);
+  PressKey(VK_RETURN);  // 复制照片
+  ASSERT_TRUE(WaitFor([] { return !Held(CF_DIB).empty(); }, 3000));
+  EXPECT_EQ(SizeOf(Held(CF_DIB)), std::make_pair(27L, 19L));
+  EXPECT_FALSE(Held(::RegisterClipboardFormatW(L"PNG")).empty());
+
+  RightClickAt(CentreOf(photo));
+  ASSERT_TRUE(WaitFor(MenuShown, 3000));
+  PressKey(VK_DOWN);
+  PressKey(VK_DOWN);
+  PressKey(VK_RETURN);  // 保存照片…
+  HWND dialog = nullptr;
+  ASSERT_TRUE(
+      WaitFor([&] { return (dialog = ::FindWindowW(L"#32770", L"保存照片")) != nullptr; }, 5000));
+  // The name {照片文件} would use is offered.
+  HWND nameBox = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        nameBox = ::FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+        if (!nameBox) {
+          const HWND combo = ::FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr);
+          const HWND inner =
+              combo ? ::FindWindowExW(combo, nullptr, L"ComboBox", nullptr) : nullptr;
+          nameBox = inner ? ::FindWindowExW(inner, nullptr, L"Edit", nullptr) : nullptr;
+        }
+        return nameBox != nullptr;
+      },
+      3000));
+  EXPECT_EQ(program->Text(nameBox), kCard[5] + L".jpg");
+  const std::wstring saved = box.Path(L"mine.png");
+  ASSERT_TRUE(BringForward(dialog, nameBox));
+  PressKey('A', {VK_CONTROL});
+  TypeText(saved);
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return box.Read(L"mine.png").has_value(); }, 5000));
+  EXPECT_EQ(box.Read(L"mine.png")->substr(0, 4), std::string("\x89PNG"));
+
+  // The operator's file stays, also at exit.
+  program->Close();
+  ASSERT_TRUE(program->WaitForExit());
+  EXPECT_TRUE(box.Read(L"mine.png").has_value());
+}
+
 }  // namespace
 }  // namespace keyentry::wintest
