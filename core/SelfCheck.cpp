@@ -235,6 +235,12 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
   };
   const std::wstring checks = ChecksLine(facts);
   if (!checks.empty()) lines.push_back(kCheckChecks + checks);
+  if (facts.photos) {
+    lines.push_back(
+        kCheckPhotos +
+        Substitute(kCheckPhotoFiles,
+                   {facts.photos->folder, Number(static_cast<long long>(facts.photos->files))}));
+  }
   if (facts.shared && facts.shared->state != SharedSettingsStatus::State::kNotUsed) {
     lines.push_back(kCheckShared + SharedLine(*facts.shared, facts.now));
   }

@@ -212,6 +212,9 @@ inline constexpr const wchar_t* kCheckSettings = L"KeyEntry.ini：";
 inline constexpr const wchar_t* kCheckTyping = L"输入方式：";
 inline constexpr const wchar_t* kCheckPrivacy = L"隐私：";
 inline constexpr const wchar_t* kCheckShared = L"共享设置：";
+// %1 the photo folder, %2 how many photo files are in it.
+inline constexpr const wchar_t* kCheckPhotos = L"照片文件：";
+inline constexpr const wchar_t* kCheckPhotoFiles = L"%1，其中现有 %2 个照片文件";
 // The shared settings file: %1 its path, %2 how long ago.
 inline constexpr const wchar_t* kCheckSharedWaiting = L"%1：服务器尚未应答";
 inline constexpr const wchar_t* kCheckSharedReadOk = L"%1：%2前读取成功";

@@ -62,6 +62,27 @@ std::wstring DefaultPhotoFolder() {
   return own.empty() ? std::wstring() : PathInFolder(own, L"Photos");
 }
 
+std::optional<PhotoFolderFacts> PhotoFolderNow(const std::wstring& configured) {
+  PhotoFolderFacts facts;
+  facts.folder = configured.empty() ? DefaultPhotoFolder() : configured;
+  if (facts.folder.empty()) return std::nullopt;
+  const DWORD attributes = ::GetFileAttributesW(facts.folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(PathInFolder(facts.folder, L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return facts;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::wstring_view name(found.cFileName);
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring_view::npos && ParsePhotoFormat(name.substr(dot))) ++facts.files;
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return facts;
+}
+
 PhotoStore& PhotoStore::Instance() {
   static PhotoStore store;
   return store;

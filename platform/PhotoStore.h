@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/PhotoFiles.h"
+#include "core/SelfCheck.h"
 
 namespace keyentry {
 
@@ -16,6 +17,11 @@ namespace keyentry {
 std::wstring OwnDataFolder();
 // %LOCALAPPDATA%\KeyEntry\Photos, the default folder of the photo files.
 std::wstring DefaultPhotoFolder();
+
+// For the self-check: the folder {照片文件} writes to (configured: that of
+// [照片], empty for the default) and how many photo files (.jpg .png .bmp)
+// are in it; nothing while the folder does not exist.
+std::optional<PhotoFolderFacts> PhotoFolderNow(const std::wstring& configured);
 
 class PhotoStore {
  public:

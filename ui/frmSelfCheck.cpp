@@ -8,6 +8,7 @@
 #include "core/Wipe.h"
 #include "platform/Clipboard.h"
 #include "platform/HookTyping.h"
+#include "platform/PhotoStore.h"
 #include "platform/Win32FileStore.h"
 #include "ui/App.h"
 #include "ui/res/resource.h"
@@ -192,6 +193,7 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   const ReaderHelperFacts helper = app_.ReaderHelper();
   facts.readerProcess =
       ReaderProcessFacts{helper.running, helper.restarts, TroubleReason(helper.lastReason)};
+  facts.photos = PhotoFolderNow(maths.Settings().photo.folder);
   facts.connected = maths.Connected();
   facts.port = maths.PortName();
   facts.readingOn = app_.ReadingOn();
