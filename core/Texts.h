@@ -212,6 +212,9 @@ inline constexpr const wchar_t* kCheckSettings = L"KeyEntry.ini：";
 inline constexpr const wchar_t* kCheckTyping = L"输入方式：";
 inline constexpr const wchar_t* kCheckPrivacy = L"隐私：";
 inline constexpr const wchar_t* kCheckShared = L"共享设置：";
+// The warning line when {照片文件} could not write its file; %1 the folder.
+inline constexpr const wchar_t* kPhotoFolderUnwritable =
+    L"照片文件无法写入“%1”，请检查 KeyEntry.ini 中 [照片] 的文件夹";
 // %1 the photo folder, %2 how many photo files are in it.
 inline constexpr const wchar_t* kCheckPhotos = L"照片文件：";
 inline constexpr const wchar_t* kCheckPhotoFiles = L"%1，其中现有 %2 个照片文件";

@@ -99,7 +99,14 @@ std::optional<std::wstring> PhotoStore::Write(const PhotoJob& job, Failure* why)
   if (!image) return fail(Failure::kNoPhoto);
   const WipeAtExit<std::string> wipe(image->bytes);
   const std::wstring folder = job.folder.empty() ? DefaultPhotoFolder() : job.folder;
-  if (folder.empty() || !MakeFolder(folder)) return fail(Failure::kFolder);
+  const auto folderFailed = [&] {
+    {
+      std::lock_guard<std::mutex> lock(failureMutex_);
+      folderFailure_ = folder;
+    }
+    return fail(Failure::kFolder);
+  };
+  if (folder.empty() || !MakeFolder(folder)) return folderFailed();
   const std::wstring path = PathInFolder(folder, job.fileName.c_str());
   // Listed before it is written: a crash in between leaves a record.
   written_.Written(path);
@@ -108,9 +115,16 @@ std::optional<std::wstring> PhotoStore::Write(const PhotoJob& job, Failure* why)
   if (!files.Replace(path, image->bytes)) {
     written_.Deleted(path);
     SaveLedger();
-    return fail(Failure::kFolder);
+    return folderFailed();
   }
   return path;
+}
+
+std::optional<std::wstring> PhotoStore::TakeFolderFailure() {
+  std::lock_guard<std::mutex> lock(failureMutex_);
+  std::optional<std::wstring> failure;
+  failure.swap(folderFailure_);
+  return failure;
 }
 
 void PhotoStore::DeleteAll() {

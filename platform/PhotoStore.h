@@ -4,6 +4,7 @@
 // cleared, the next card is read and at exit, and at start for any a crash
 // left behind. A ledger of the files written (photo-files.txt in the program's
 // folder of the operator's own) records them until they are gone.
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -38,10 +39,15 @@ class PhotoStore {
   void DeleteAll();
   // At start: deletes the files an earlier run's ledger lists.
   void DeleteLeftovers();
+  // The folder that could not be written since the last call, if any (for
+  // the window's warning line; the typing has beeped already).
+  std::optional<std::wstring> TakeFolderFailure();
 
  private:
   void SaveLedger();
   WrittenPhotos written_;
+  std::mutex failureMutex_;
+  std::optional<std::wstring> folderFailure_;
 };
 
 }  // namespace keyentry

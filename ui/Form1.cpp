@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/CardChecks.h"
 #include "core/CardField.h"
 #include "core/PathNames.h"
 #include "core/SettingsFile.h"
@@ -466,6 +467,7 @@ void Form1::Timer2_Timer() {
                FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, separator));
   // Also while reading is off and the poll timer stands still.
   CheckCardRetention();
+  ShowPhotoFolderTrouble();
   app_.NoteForegroundProgram();
 }
 
@@ -732,6 +734,15 @@ void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
 }
 
 Date Form1::Today() const { return LocalToday(); }
+
+void Form1::ShowPhotoFolderTrouble() {
+  const std::optional<std::wstring> folder = PhotoStore::Instance().TakeFolderFailure();
+  if (!folder) return;
+  std::wstring text = WarningText(app_.maths().CardChecks());
+  if (!text.empty()) text += L"；";
+  text += Substitute(kPhotoFolderUnwritable, {*folder});
+  ShowCardWarning(text, false);  // the typing has beeped already
+}
 
 bool Form1::PhotoBoxMenu(LPARAM at) {
   RECT box{};

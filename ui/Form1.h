@@ -110,6 +110,9 @@ class Form1 : public MainWindowView {
   // `at` (screen coordinates, as WM_CONTEXTMENU gives them); false: the
   // click was not on the photo box.
   bool PhotoBoxMenu(LPARAM at);
+  // A photo folder {照片文件} could not write to since the last look: said on
+  // the warning line (beside the card's warnings) until the next card.
+  void ShowPhotoFolderTrouble();
   // Wipes the photo's bytes and pixels and lets the bitmap go.
   void ForgetPhoto();
   void DrawItem(const DRAWITEMSTRUCT& item);

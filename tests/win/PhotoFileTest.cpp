@@ -96,6 +96,23 @@ TEST_F(PhotoFile, GoneAfterTheClearingSecondsAndADamagedPhotoTypesOnlyTheRest) {
   EXPECT_FALSE(Exists(folder + L"\\" + kSecondCard[5] + L".png"));
 }
 
+// A folder that cannot be made (a file has the name of a folder on its
+// path): one beep, a warning line naming it, the text still typed.
+TEST_F(PhotoFile, AnUnwritableFolderGivesAWarningLineAndTheTextStillTypes) {
+  box.MakeCardWithPhoto("test", kCard, 20, 20, RGB(5, 5, 5));
+  box.Write(L"blocked", "a file, not a folder");
+  const std::wstring folder = box.Path(L"blocked\\photos");
+  Start(L"[模板]\nF9 = {照片文件}{Tab}{姓名}\n[照片]\n文件夹 = " + folder + L"\n");
+  FormWindow form;
+  ASSERT_TRUE(form.Focus());
+  PressKey(VK_F9);
+  ASSERT_TRUE(WaitFor([&] { return form.Texts()[1] == kCard[0]; }, 8000));
+  EXPECT_EQ(form.Texts()[0], L"");
+  EXPECT_EQ(Beeps(), 1);
+  EXPECT_TRUE(WaitFor(
+      [&] { return program->Text(IDC_CARD_WARNING).find(folder) != std::wstring::npos; }, 5000));
+}
+
 // Typing on read finds the photo of the card just read.
 TEST_F(PhotoFile, TypingOnReadTypesThePathOfTheCardJustRead) {
   box.MakeCardWithPhoto("test", kCard, 20, 24, RGB(9, 9, 9));
