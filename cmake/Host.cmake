@@ -34,6 +34,7 @@ add_executable(hook_bench
   ${CMAKE_SOURCE_DIR}/core/SettingsFile.cpp
   ${CMAKE_SOURCE_DIR}/core/FormCodes.cpp
   ${CMAKE_SOURCE_DIR}/core/Template.cpp
+  ${CMAKE_SOURCE_DIR}/core/PhotoFiles.cpp
   ${CMAKE_SOURCE_DIR}/core/TextTools.cpp
   ${CMAKE_SOURCE_DIR}/core/UnicodeText.cpp)
 target_include_directories(hook_bench PRIVATE ${CMAKE_SOURCE_DIR})

@@ -11,6 +11,8 @@ target_link_options(keyentry_core PUBLIC ${KEYENTRY_STATIC_RUNTIME})
 
 add_library(keyentry_platform STATIC
   platform/Clipboard.cpp
+  platform/ImageCodec.cpp
+  platform/PhotoStore.cpp
   platform/ForegroundProgram.cpp
   platform/HookTyping.cpp
   platform/KeyInput.cpp
@@ -55,6 +57,7 @@ add_library(keyentry_ui STATIC
   ui/Controls.cpp
   ui/Form1.cpp
   ui/ModelessWindow.cpp
+  ui/PhotoMenu.cpp
   ui/frmOptions.cpp
   ui/frmSelfCheck.cpp
   ui/InstallJobs.cpp

@@ -1,6 +1,9 @@
 #include "core/EntryRun.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "core/Wipe.h"
 
 namespace keyentry {
 
@@ -14,7 +17,20 @@ bool Before(std::uint32_t now, std::uint32_t t) { return static_cast<std::int32_
 EntryRun::EntryRun(const TypingPlan& plan, Start start) {
   for (const TypingChunk& chunk : plan) {
     Step step;
-    step.kind = chunk.kind == ChunkKind::kPaste ? StepKind::kPaste : StepKind::kEvents;
+    switch (chunk.kind) {
+      case ChunkKind::kPaste:
+        step.kind = StepKind::kPaste;
+        break;
+      case ChunkKind::kPhoto:
+        step.kind = StepKind::kImage;
+        break;
+      case ChunkKind::kPhotoFile:
+        step.kind = StepKind::kPhotoFile;
+        break;
+      case ChunkKind::kEvents:
+        step.kind = StepKind::kEvents;
+        break;
+    }
     step.chunk = &chunk;
     step.pauseMs = chunk.pauseAfterMs > 0 ? static_cast<std::uint32_t>(chunk.pauseAfterMs) : 0;
     steps_.push_back(step);
@@ -33,6 +49,8 @@ EntryRun::EntryRun(const std::vector<std::optional<std::string>>& libraryTexts, 
   Begin(start);
 }
 
+EntryRun::~EntryRun() { Wipe(pathEvents_); }
+
 void EntryRun::Begin(Start start) {
   if (steps_.empty()) return;  // kDone
   steps_.front().checkFocus = start == Start::kCheckFocus;
@@ -43,10 +61,20 @@ void EntryRun::Begin(Start start) {
 void EntryRun::BeginStep() {
   if (phase_ == Phase::kFocusBeforeStep) return;
   offeredAgain_ = false;
-  if (steps_[at_].kind != StepKind::kPaste) {
-    phase_ = Phase::kSending;
-  } else {
-    phase_ = clipboardRefused_ ? Phase::kSendingFallback : Phase::kOffering;
+  switch (steps_[at_].kind) {
+    case StepKind::kPaste:
+      phase_ = clipboardRefused_ ? Phase::kSendingFallback : Phase::kOffering;
+      break;
+    case StepKind::kImage:
+      phase_ = Phase::kOffering;
+      break;
+    case StepKind::kPhotoFile:
+      phase_ = Phase::kWritingPhotoFile;
+      break;
+    case StepKind::kEvents:
+    case StepKind::kLibrary:
+      phase_ = Phase::kSending;
+      break;
   }
 }
 
@@ -60,14 +88,16 @@ void EntryRun::Advance() {
 }
 
 void EntryRun::AfterStep(std::uint32_t now) {
+  Wipe(pathEvents_);
   if (steps_[at_].pauseMs == 0) return Advance();
   phase_ = Phase::kPausing;
   until_ = now + steps_[at_].pauseMs;
 }
 
 bool EntryRun::PasteFollows() const {
-  return std::any_of(steps_.begin() + static_cast<std::ptrdiff_t>(at_) + 1, steps_.end(),
-                     [](const Step& s) { return s.kind == StepKind::kPaste; });
+  return std::any_of(
+      steps_.begin() + static_cast<std::ptrdiff_t>(at_) + 1, steps_.end(),
+      [](const Step& s) { return s.kind == StepKind::kPaste || s.kind == StepKind::kImage; });
 }
 
 EntryAction EntryRun::Next() const {
@@ -77,7 +107,18 @@ EntryAction EntryRun::Next() const {
     case Phase::kFocusBeforeStep:
     case Phase::kFocusBeforeCtrlV:
     case Phase::kFocusBeforeFallback:
+    case Phase::kFocusBeforePath:
       action.kind = EntryActionKind::kCheckFocus;
+      break;
+    case Phase::kWritingPhotoFile:
+      action.kind = EntryActionKind::kWritePhotoFile;
+      break;
+    case Phase::kSendingPath:
+      action.kind = EntryActionKind::kSendEvents;
+      action.events = &pathEvents_;
+      break;
+    case Phase::kBeepingOn:
+      action.kind = EntryActionKind::kBeep;
       break;
     case Phase::kSending:
       if (step->kind == StepKind::kLibrary) {
@@ -90,7 +131,11 @@ EntryAction EntryRun::Next() const {
       break;
     case Phase::kOffering:
       action.kind = EntryActionKind::kPaste;
-      action.paste.text = step->chunk->pasteText;
+      if (step->kind == StepKind::kImage) {
+        action.paste.kind = PastePayload::Kind::kImage;
+      } else {
+        action.paste.text = step->chunk->pasteText;
+      }
       break;
     case Phase::kClipboardBeforeCtrlV:
       action.kind = EntryActionKind::kCheckClipboard;
@@ -128,12 +173,15 @@ void EntryRun::On(EntryEvent event, std::uint32_t now) {
     case Phase::kFocusBeforeStep:
     case Phase::kFocusBeforeCtrlV:
     case Phase::kFocusBeforeFallback:
+    case Phase::kFocusBeforePath:
       if (event == EntryEvent::kFocusLost) {
         phase_ = Phase::kDropped;
       } else if (event == EntryEvent::kFocusKept) {
         if (phase_ == Phase::kFocusBeforeStep) {
           phase_ = Phase::kSending;
           BeginStep();
+        } else if (phase_ == Phase::kFocusBeforePath) {
+          phase_ = Phase::kSendingPath;
         } else {
           phase_ = phase_ == Phase::kFocusBeforeCtrlV ? Phase::kClipboardBeforeCtrlV
                                                       : Phase::kSendingFallback;
@@ -151,7 +199,16 @@ void EntryRun::On(EntryEvent event, std::uint32_t now) {
       break;
     case Phase::kSending:
     case Phase::kSendingFallback:
+    case Phase::kSendingPath:
       if (event == EntryEvent::kChunkSent) AfterStep(now);
+      break;
+    case Phase::kWritingPhotoFile:
+    case Phase::kOffering:
+      // Only the photo can be missing; the rest of the entry goes on.
+      if (event == EntryEvent::kPhotoMissing) phase_ = Phase::kBeepingOn;
+      break;
+    case Phase::kBeepingOn:
+      if (event == EntryEvent::kBeeped) AfterStep(now);
       break;
     case Phase::kPausing:
       if (event == EntryEvent::kTimePassed && !Before(now, until_)) Advance();
@@ -170,6 +227,11 @@ void EntryRun::On(PasteOutcome outcome, std::uint32_t now) {
         break;
       case PasteOutcome::kBusy:
       case PasteOutcome::kTooLarge:
+        // An image has no other way to go: what follows would go on without it.
+        if (steps_[at_].kind == StepKind::kImage) {
+          phase_ = Phase::kDropped;
+          break;
+        }
         clipboardRefused_ = true;
         phase_ = Phase::kFocusBeforeFallback;
         break;
@@ -188,6 +250,17 @@ void EntryRun::On(PasteOutcome outcome, std::uint32_t now) {
         break;
     }
   }
+}
+
+void EntryRun::PhotoFileWritten(std::vector<input::KeyEvent> pathEvents) {
+  if (phase_ != Phase::kWritingPhotoFile) {
+    Wipe(pathEvents);
+    return;
+  }
+  Wipe(pathEvents_);
+  pathEvents_ = std::move(pathEvents);
+  // Writing took a while: the focus is checked again before the path goes.
+  phase_ = Phase::kFocusBeforePath;
 }
 
 }  // namespace keyentry

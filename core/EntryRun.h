@@ -23,6 +23,12 @@
 //   - Ctrl+V that nobody answered (kNotTaken) drops the rest with a beep:
 //     what follows (a Tab, an Enter that submits) would go on without it;
 //   - a pause waits until its end, the time passed being told;
+//   - the photo pasted as an image ({照片}) goes as a paste does, without a
+//     fallback: a clipboard that cannot take it drops the rest with a beep;
+//   - the photo written to a file ({照片文件}) is written first, then the
+//     focus is checked again and the file's path goes as events;
+//   - a photo that cannot be had (none, damaged, its folder not writable)
+//     gives one beep for it, and the rest goes on;
 //   - stop ends the entry at once, without a beep.
 // Times are millisecond tick counts that may wrap around. Portable.
 #include <cstddef>
@@ -41,7 +47,10 @@ namespace keyentry {
 // What a paste puts on the clipboard: a view of the entry's own data, valid
 // while the entry is typed.
 struct PastePayload {
-  enum class Kind { kText };
+  enum class Kind {
+    kText,   // `text`
+    kImage,  // the entry's photo, as a bitmap and as PNG
+  };
   Kind kind = Kind::kText;
   std::wstring_view text;  // kText
 };
@@ -53,6 +62,8 @@ enum class EntryEvent {
   kClipboardOurs,     // the clipboard check: our text is still on it
   kClipboardNotOurs,  // ... another program replaced it
   kTimePassed,        // a wait is over, or was cut short
+  kPhotoMissing,      // the photo could not be had (none, damaged, its folder not writable)
+  kBeeped,            // the beep asked for went out
   kStop,
 };
 
@@ -64,6 +75,9 @@ enum class EntryActionKind {
   kCheckFocus,      // then kFocusKept or kFocusLost
   kCheckClipboard,  // then kClipboardOurs or kClipboardNotOurs
   kWaitUntil,       // wait until `until` (serving the clipboard meanwhile), then kTimePassed
+  kWritePhotoFile,  // write the photo file, then PhotoFileWritten(its path's events) or
+                    // kPhotoMissing
+  kBeep,            // give the warning beep, then kBeeped; the rest goes on
   kBeepAndDrop,     // the rest is dropped: give the warning beep; nothing follows
   kDone,            // the entry is over (typed whole, or stopped)
 };
@@ -92,9 +106,15 @@ class EntryRun {
   EntryAction Next() const;
   void On(EntryEvent event, std::uint32_t now);
   void On(PasteOutcome outcome, std::uint32_t now);
+  // kWritePhotoFile: the file is written; these events type its path. They
+  // are wiped when they have gone out.
+  void PhotoFileWritten(std::vector<input::KeyEvent> pathEvents);
+  ~EntryRun();
+  EntryRun(const EntryRun&) = delete;
+  EntryRun& operator=(const EntryRun&) = delete;
 
  private:
-  enum class StepKind { kEvents, kPaste, kLibrary };
+  enum class StepKind { kEvents, kPaste, kLibrary, kImage, kPhotoFile };
   struct Step {
     StepKind kind = StepKind::kEvents;
     const TypingChunk* chunk = nullptr;                   // kEvents, kPaste
@@ -112,6 +132,10 @@ class EntryRun {
     kFocusBeforeFallback,
     kSendingFallback,
     kPausing,
+    kWritingPhotoFile,
+    kFocusBeforePath,
+    kSendingPath,
+    kBeepingOn,
     kDropped,
     kDone,
   };
@@ -128,6 +152,7 @@ class EntryRun {
   bool offeredAgain_ = false;      // this paste's text was offered a second time
   bool clipboardRefused_ = false;  // a paste could not be made: the rest as Unicode events
   std::uint32_t until_ = 0;
+  std::vector<input::KeyEvent> pathEvents_;  // the photo file's path, while it is typed
 };
 
 }  // namespace keyentry

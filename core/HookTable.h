@@ -23,6 +23,9 @@ struct HookTable {
   std::array<std::optional<std::string>, kCardFieldCount> texts;
   // The same values as they are shown, for templates and typing modes.
   CardFieldValues values;
+  // The photo file of the card as the reader wrote it; null: none, or one
+  // that could not be shown (then {照片} and {照片文件} type nothing).
+  std::shared_ptr<const std::string> photo;
   // The settings loaded last; null is the same as no settings file.
   std::shared_ptr<const SettingsContent> settings;
   // Typing on read waits for the operator's keys: 提醒时不自动录入 is on and

@@ -122,6 +122,9 @@ class KeyboardHook {
   // last, for the program that has the focus, behind whatever is queued.
   // Returns at once. Nothing without an installed hook.
   virtual void TypeOnRead() = 0;
+  // Another card has been read: what was written of the card before for
+  // typing (its photo files) goes.
+  virtual void NewCard() {}
 };
 
 }  // namespace keyentry

@@ -236,12 +236,14 @@ void Maths::SetHotKeys(const HotKeyTable& keys) {
 
 void Maths::SetCardField(int field, std::wstring text) {
   if (field < 0 || field >= kCardFieldCount) return;
+  photo_.reset();  // never the photo of another card beside these fields
   WipeText(cardFields_[field]);
   cardFields_[field] = std::move(text);
 }
 
 void Maths::ClearCardFields() {
   WipeCardValues(cardFields_);
+  photo_.reset();
   findings_ = CardFindings{};
   PublishHookTable();
 }
@@ -257,9 +259,13 @@ void Maths::NoCardOnReader(std::uint64_t nowMs) { newCard_.NoCard(nowMs); }
 
 void Maths::CardReadFailed(std::uint64_t nowMs) { newCard_.ReadFailed(nowMs); }
 
+void Maths::SetPhoto(std::shared_ptr<const std::string> file) { photo_ = std::move(file); }
+
 bool Maths::CardTaken(std::uint64_t nowMs) {
   const auto& number = cardFields_[kIdNumberField];
   if (!newCard_.CardRead(number ? *number : std::wstring(), nowMs)) return false;
+  // The photo files of the card before go before anything of this one is typed.
+  ports_.hook.NewCard();
   if (settings_->OnReadAnywhere()) ports_.hook.TypeOnRead();
   return true;
 }
@@ -280,6 +286,7 @@ void Maths::PublishHookTable() {
     if (cardFields_[k]) table->texts[k] = ports_.codec.ToAnsi(*cardFields_[k]);
   }
   table->values = cardFields_;
+  table->photo = photo_;
   table->settings = settings_;
   table->holdOnRead = settings_ && settings_->checks.holdOnRead && findings_.Any();
   hookTables_.Publish(std::move(table));

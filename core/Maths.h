@@ -153,6 +153,9 @@ class Maths {
   // holdOnRead), so that both agree also around midnight.
   void CheckCard(const Date& today);
   const CardFindings& CardChecks() const { return findings_; }
+  // The photo file of the card (as the reader wrote it), for {照片} and
+  // {照片文件} from the next published table on; null: none.
+  void SetPhoto(std::shared_ptr<const std::string> file);
   // Hands the current keys, card values and settings to the keyboard hook as
   // one table. The card texts of a table are wiped when the last user of the
   // table lets go of it.
@@ -189,6 +192,7 @@ class Maths {
   std::wstring portName_;
   HotKeyTable hotKeys_;
   CardFieldValues cardFields_;
+  std::shared_ptr<const std::string> photo_;
   std::shared_ptr<const SettingsContent> settings_;
   bool settingsFound_ = false;
   bool settingsLoaded_ = false;             // KeyEntry.ini has been loaded since start

@@ -251,6 +251,12 @@ std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts) {
   };
   const std::wstring checks = ChecksLine(facts);
   if (!checks.empty()) lines.push_back(kCheckChecks + checks);
+  if (facts.photos) {
+    lines.push_back(
+        kCheckPhotos +
+        Substitute(kCheckPhotoFiles,
+                   {facts.photos->folder, Number(static_cast<long long>(facts.photos->files))}));
+  }
   if (facts.shared && facts.shared->state != SharedSettingsStatus::State::kNotUsed) {
     lines.push_back(kCheckShared + SharedLine(*facts.shared, facts.now));
   }
@@ -295,6 +301,12 @@ std::wstring RenderSteps(const std::vector<TypingStep>& steps) {
       case StepKind::kPause:
         out += kPreviewPause + Number(step.ms);
         break;
+      case StepKind::kPhoto:
+        out += kPreviewPhoto;
+        break;
+      case StepKind::kPhotoFile:
+        out += kPreviewPhotoFile;
+        break;
     }
   }
   return out;
@@ -303,7 +315,8 @@ std::wstring RenderSteps(const std::vector<TypingStep>& steps) {
 std::optional<std::wstring> BoxTextOf(const std::vector<TypingStep>& steps) {
   std::wstring text;
   for (const TypingStep& step : steps) {
-    if (step.kind == StepKind::kKey) {
+    if (step.kind == StepKind::kKey || step.kind == StepKind::kPhoto ||
+        step.kind == StepKind::kPhotoFile) {
       WipeText(text);
       return std::nullopt;
     }

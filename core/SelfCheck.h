@@ -49,6 +49,12 @@ struct ReaderProcessFacts {
   std::wstring lastReason;  // of the last failure, in words; empty: none
 };
 
+// The folder {照片文件} writes to, and the photo files now in it.
+struct PhotoFolderFacts {
+  std::wstring folder;
+  std::size_t files = 0;
+};
+
 // The program's state, as the self-check shows it.
 struct SelfCheckFacts {
   std::wstring version;
@@ -76,14 +82,17 @@ struct SelfCheckFacts {
   // last line then; nothing: not read.
   std::optional<std::vector<OpenAccess>> folderOpenTo;
   bool folderAccessRead = true;  // false: the access list could not be read
+  // The photo folder, where it exists (a line before the shared file's then).
+  std::optional<PhotoFolderFacts> photos;
 };
 
 // One line per item, each starting with its label (kCheckVersion, ...), in
 // this order: version, folder, reader library, port, hook, SendStr.dll,
 // KeyEntry.ini, typing, privacy; where any check of [核验] is on, the checks
-// switched on; where KeyEntry.ini names a shared settings file, that file;
-// where the library runs in a helper process, that process; and where the
-// program folder's access list was looked at, who may change it. No line
+// switched on; where the photo folder exists, it and its photo files;
+// where KeyEntry.ini names a shared settings file, that file; where the
+// library runs in a helper process, that process; and where the program
+// folder's access list was looked at, who may change it. No line
 // holds card data.
 std::vector<std::wstring> SelfCheckLines(const SelfCheckFacts& facts);
 

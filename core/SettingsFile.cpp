@@ -58,6 +58,10 @@ const SettingName kTemplatesSection{L"模板", L"Templates"};
 const SettingName kTypingSection{L"输入", L"Typing"};
 const SettingName kProgramSection{L"程序", L"App"};
 const SettingName kPrivacySection{L"隐私", L"Privacy"};
+const SettingName kPhotoSection{L"照片", L"Photo"};
+enum PhotoSetting { kPhotoFormat, kPhotoFolder, kPhotoName };
+const SettingName kPhotoNames[] = {
+    {L"格式", L"Format"}, {L"文件夹", L"Folder"}, {L"文件名", L"FileName"}};
 const SettingName kSiteSection{L"站点", L"Site"};
 const SettingName kChecksSection{L"核验", L"Checks"};
 const SettingName kSharedPathName{L"共享设置", L"SharedSettings"};
@@ -135,7 +139,17 @@ bool IsFullPath(std::wstring_view path) {
   return letter && path[1] == L':' && separator(path[2]);
 }
 
-enum class Section { kNone, kTemplates, kTyping, kProgram, kPrivacy, kSite, kChecks, kIgnored };
+enum class Section {
+  kNone,
+  kTemplates,
+  kTyping,
+  kProgram,
+  kPrivacy,
+  kSite,
+  kChecks,
+  kPhoto,
+  kIgnored
+};
 
 class Parser {
  public:
@@ -162,6 +176,8 @@ class Parser {
         return TypingLine(name, value);
       case Section::kPrivacy:
         return PrivacyLine(name, SettingValue(value));
+      case Section::kPhoto:
+        return PhotoLine(name, value);
       case Section::kSite:
         return SiteLine(name, TrimBlanks(SettingValue(value)));
       case Section::kChecks:
@@ -195,6 +211,8 @@ class Parser {
       section_ = Section::kPrivacy;
     } else if (NameIs(name, kChecksSection)) {
       section_ = Section::kChecks;
+    } else if (NameIs(name, kPhotoSection)) {
+      section_ = Section::kPhoto;
     } else if (NameIs(name, kSiteSection)) {
       // A shared file names no further shared file: there are no chains.
       if (origin_ == SettingsOrigin::kShared) return Problem(kIniSiteInSharedFile);
@@ -332,6 +350,33 @@ class Parser {
     firstLine = number_;
   }
 
+  // [照片]: a format, a folder (a full path, in double quotes or not) and a
+  // name template (the rest of its line, as templates are).
+  void PhotoLine(std::wstring_view name, std::wstring_view value) {
+    const int setting = FindSetting(name, kPhotoNames);
+    if (setting < 0) return Problem(Substitute(kIniUnknownName, {name, title_, kIniPhotoNames}));
+    // A quoted value is taken whole, as in every other section.
+    if (setting != kPhotoName) value = SettingValue(value);
+    if (value.empty()) return Problem(kIniNoValue);
+    int& firstLine = photoLines_[static_cast<std::size_t>(setting)];
+    if (!FirstTime(firstLine, name)) return;
+    PhotoSettings& photo = out_.photo;
+    if (setting == kPhotoFormat) {
+      const auto format = ParsePhotoFormat(value);
+      if (!format) return Problem(Substitute(kIniBadPhotoFormat, {name}));
+      photo.format = *format;
+    } else if (setting == kPhotoFolder) {
+      if (!IsFullPath(value)) return Problem(Substitute(kIniPhotoFolderNotFull, {name}));
+      photo.folder = std::wstring(value);
+    } else {
+      ParsedTemplate parsed = ParseTemplate(value);
+      if (parsed.error) return Problem(Substitute(kIniTemplateError, {parsed.error->what}));
+      if (!NamesFileOnly(parsed.value)) return Problem(kIniPhotoNameNotText);
+      photo.nameTemplate = std::move(parsed.value);
+    }
+    firstLine = number_;
+  }
+
   // [核验]: three yes/no switches and an age.
   void ChecksLine(std::wstring_view name, std::wstring_view value) {
     const int setting = FindSetting(name, kCheckNames);
@@ -391,6 +436,7 @@ class Parser {
   std::map<std::wstring, int> onReadLines_;                 // "" for [模板]
   std::array<int, 3> privacyLines_{};
   std::array<int, 4> checkLines_{};
+  std::array<int, 3> photoLines_{};
   int sharedPathLine_ = 0;
 };
 

@@ -21,6 +21,11 @@
 //                                settings file shared by the site's PCs (UNC
 //                                or a drive letter); only in the local file
 //                                (see core/SharedSettings.h)
+//   [照片] / [Photo]           格式 / Format   jpg|png|bmp (for {照片文件})
+//                              文件夹 / Folder  the full path of the folder the
+//                                files go to (default: the operator's own)
+//                              文件名 / FileName  a template of card values
+//                                (see core/PhotoFiles.h), default {身份证号}
 //   [核验] / [Checks]          过期 / Expired              是|否 (yes|no)
 //                              未满 / UnderAge             0..150 (0 = off)
 //                              号码 / IdNumber             是|否 (yes|no)
@@ -46,6 +51,7 @@
 
 #include "core/CardChecks.h"
 #include "core/CardField.h"
+#include "core/PhotoFiles.h"
 #include "core/Template.h"
 #include "core/TextCodec.h"
 
@@ -137,6 +143,7 @@ struct SettingsContent {
   // 共享设置 of [站点]: the full path of the site's shared settings file, as
   // written (empty: none).
   std::wstring sharedPath;
+  PhotoSettings photo;                    // [照片]
   CheckSettings checks;                   // [核验]
   CheckNamesSet checksSet;                // which of them the file sets
   std::vector<SettingsProblem> problems;  // in line order

@@ -132,6 +132,12 @@ bool HasPause(const std::vector<TypingStep>& steps) {
                      [](const TypingStep& s) { return s.kind == StepKind::kPause; });
 }
 
+bool HasPhoto(const std::vector<TypingStep>& steps) {
+  return std::any_of(steps.begin(), steps.end(), [](const TypingStep& s) {
+    return s.kind == StepKind::kPhoto || s.kind == StepKind::kPhotoFile;
+  });
+}
+
 std::vector<TypingStep> Template::Expand(const CardFieldValues& card, const Date& today,
                                          int fieldDelayMs) const {
   std::vector<TypingStep> steps;
@@ -217,6 +223,13 @@ std::vector<TypingStep> Template::Expand(const CardFieldValues& card, const Date
       case ItemKind::kNationFull:
         addText(NationFull(value(kNationField)));
         break;
+      case ItemKind::kPhoto:
+      case ItemKind::kPhotoFile: {
+        TypingStep step;
+        step.kind = item.kind == ItemKind::kPhoto ? StepKind::kPhoto : StepKind::kPhotoFile;
+        steps.push_back(std::move(step));
+        break;
+      }
     }
   }
   return steps;
@@ -281,6 +294,8 @@ struct TemplateParser {
         {L"性别代码", L"SexCode", Kind::kSexCode},
         {L"民族代码", L"NationCode", Kind::kNationCode},
         {L"民族全称", L"NationFull", Kind::kNationFull},
+        {L"照片", L"Photo", Kind::kPhoto},
+        {L"照片文件", L"PhotoFile", Kind::kPhotoFile},
     };
     for (const auto& [chinese, english, kind] : plain) {
       if (!NameIs(name, chinese, english)) continue;

@@ -21,6 +21,9 @@
 //     {右}), {Home} {End} {Space} {Esc} {Backspace} {Delete}, {Ctrl+A}:
 //     real key presses.
 //   {延时:N} ({Delay:N}): a pause of N ms, 0..5000.
+//   {照片} ({Photo}): the holder's photo pasted as an image.
+//   {照片文件} ({PhotoFile}): the photo written to a file, and the file's full
+//     path typed (for an upload dialog).
 //   {{ and }}: literal braces.
 // FORMAT: yyyy (4-digit year), MM/M (month with/without leading zero),
 // dd/d (day with/without leading zero), longest first; anything else literal.
@@ -82,7 +85,13 @@ enum class SpecialKey {
   kCtrlA,
 };
 
-enum class StepKind { kText, kKey, kPause };
+enum class StepKind {
+  kText,
+  kKey,
+  kPause,
+  kPhoto,      // the photo pasted as an image
+  kPhotoFile,  // the photo written to a file, its full path typed
+};
 
 // One thing to do while typing a template.
 struct TypingStep {
@@ -95,6 +104,9 @@ struct TypingStep {
 // True when the steps hold any pause (then they are typed on a thread of
 // their own; without one they can go out in one go).
 bool HasPause(const std::vector<TypingStep>& steps);
+// True when the steps use the photo (typed on the typing thread too: the
+// photo is encoded, written or put on the clipboard first).
+bool HasPhoto(const std::vector<TypingStep>& steps);
 
 class Template {
  public:
@@ -111,6 +123,8 @@ class Template {
     kSexCode,
     kNationCode,
     kNationFull,
+    kPhoto,
+    kPhotoFile,
   };
   struct Item {
     ItemKind kind = ItemKind::kText;

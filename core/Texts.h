@@ -54,6 +54,16 @@ inline constexpr const wchar_t* kMsgStartAtLogonOffFailed =
     L"请检查该文件是否为只读，或是否被其他程序占用。";
 // The main window's system menu: the self-check window.
 inline constexpr const wchar_t* kMenuSelfCheck = L"自检…";
+// The photo box's right-click menu and its save dialog.
+inline constexpr const wchar_t* kMenuCopyPhoto = L"复制照片";
+inline constexpr const wchar_t* kMenuSavePhoto = L"保存照片…";
+inline constexpr const wchar_t* kSavePhotoTitle = L"保存照片";
+// The save dialog's file types: name, NUL, pattern, NUL, ... ending in two NULs.
+inline constexpr wchar_t kSavePhotoFilter[] =
+    L"JPEG 图像 (*.jpg)\0*.jpg\0PNG 图像 (*.png)\0*.png\0BMP 图像 (*.bmp)\0*.bmp\0";
+inline constexpr const wchar_t* kSavePhotoFailed = L"照片未能保存到这个位置，请换一个文件夹再试。";
+inline constexpr const wchar_t* kCopyPhotoFailed =
+    L"照片未能放到剪贴板上（剪贴板正被其他程序占用），请稍后再试。";
 
 // The clock: month and day are followed by these characters.
 inline constexpr wchar_t kClockMonth = L'月';
@@ -132,6 +142,15 @@ inline constexpr const wchar_t* kIniProgramNames =
 inline constexpr const wchar_t* kIniPrivacyNames =
     L"清除秒数、读后删除卡片文件、身份证号遮挡（或 ClearAfterSeconds、DeleteCardFiles、"
     L"MaskIdNumber）";
+inline constexpr const wchar_t* kIniPhotoNames =
+    L"格式、文件夹、文件名（或 Format、Folder、FileName）";
+// %1 setting name.
+inline constexpr const wchar_t* kIniBadPhotoFormat = L"“%1”的值应为 jpg、png 或 bmp。";
+// %1 setting name.
+inline constexpr const wchar_t* kIniPhotoFolderNotFull =
+    L"“%1”应为完整路径，例如 D:\\照片 或 \\\\服务器\\共享\\照片。";
+inline constexpr const wchar_t* kIniPhotoNameNotText =
+    L"文件名只能由卡片信息、日期和文字组成，不能含按键、延时或照片。";
 // %1 the key name as written.
 inline constexpr const wchar_t* kIniBadTemplateKey =
     L"“%1”不是模板可用的按键；模板的按键为 F1 到 F24。";
@@ -193,6 +212,12 @@ inline constexpr const wchar_t* kCheckSettings = L"KeyEntry.ini：";
 inline constexpr const wchar_t* kCheckTyping = L"输入方式：";
 inline constexpr const wchar_t* kCheckPrivacy = L"隐私：";
 inline constexpr const wchar_t* kCheckShared = L"共享设置：";
+// The warning line when {照片文件} could not write its file; %1 the folder.
+inline constexpr const wchar_t* kPhotoFolderUnwritable =
+    L"照片文件无法写入“%1”，请检查 KeyEntry.ini 中 [照片] 的文件夹";
+// %1 the photo folder, %2 how many photo files are in it.
+inline constexpr const wchar_t* kCheckPhotos = L"照片文件：";
+inline constexpr const wchar_t* kCheckPhotoFiles = L"%1，其中现有 %2 个照片文件";
 // The shared settings file: %1 its path, %2 how long ago.
 inline constexpr const wchar_t* kCheckSharedWaiting = L"%1：服务器尚未应答";
 inline constexpr const wchar_t* kCheckSharedReadOk = L"%1：%2前读取成功";
@@ -290,6 +315,8 @@ inline constexpr const wchar_t* kPreviewTab = L"⇥";
 inline constexpr const wchar_t* kPreviewShiftTab = L"⇤";
 inline constexpr const wchar_t* kPreviewEnter = L"↵";
 inline constexpr const wchar_t* kPreviewPause = L"⏱";
+inline constexpr const wchar_t* kPreviewPhoto = L"[照片]";
+inline constexpr const wchar_t* kPreviewPhotoFile = L"[照片文件路径]";
 // The sample card: invented, obviously not a real person's (the region code
 // 000000 exists nowhere).
 inline constexpr std::array<const wchar_t*, kCardFieldCount> kSampleCard = {

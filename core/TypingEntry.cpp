@@ -1,5 +1,7 @@
 #include "core/TypingEntry.h"
 
+#include <algorithm>
+
 #include "core/CardChecks.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
@@ -9,6 +11,14 @@ namespace keyentry {
 TypingEntry::~TypingEntry() {
   Wipe(steps);
   for (auto& text : libraryTexts) WipeText(text);
+  WipeText(photo.fileName);
+}
+
+bool TypingEntry::Pastes() const {
+  return kind == Kind::kSteps && (settings.mode == TypingMode::kPaste ||
+                                  std::any_of(steps.begin(), steps.end(), [](const TypingStep& s) {
+                                    return s.kind == StepKind::kPhoto;
+                                  }));
 }
 
 std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction& action,
@@ -39,6 +49,9 @@ std::optional<PressEntry> EntryForPress(const HookTable& table, const HookAction
         table.settings ? table.settings->FindTemplate(action.templateKey) : nullptr;
     if (!found || !HoldsCard(table)) return std::nullopt;
     entry.steps = found->parsed.Expand(table.values, today, typing.fieldDelayMs);
+    if (HasPhoto(entry.steps)) {
+      entry.photo = PhotoJobFor(table.photo, table.settings->photo, table.values, today);
+    }
   }
   if (entry.steps.empty()) return std::nullopt;
   press.canTypeNow = CanTypeInHook(entry.steps, typing);
@@ -56,6 +69,9 @@ std::optional<TypingEntry> EntryForCardRead(const HookTable& table, std::wstring
   TypingEntry entry;
   entry.settings = settings->TypingFor(program);
   entry.steps = onRead->Expand(table.values, today, entry.settings.fieldDelayMs);
+  if (HasPhoto(entry.steps)) {
+    entry.photo = PhotoJobFor(table.photo, settings->photo, table.values, today);
+  }
   if (entry.steps.empty()) return std::nullopt;
   return entry;
 }

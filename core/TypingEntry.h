@@ -26,6 +26,7 @@ struct TypingEntry {
   std::vector<TypingStep> steps;
   std::vector<std::optional<std::string>> libraryTexts;  // kLibrary: ANSI; none: never filled
   TypingSettings settings;
+  PhotoJob photo;  // kSteps with {照片} or {照片文件}: the photo and where its file goes
   // The platform's handles of the moment, as numbers: the foreground window
   // (the rest of an entry is typed only while it keeps the focus) and, in
   // keys mode, its keyboard layout.
@@ -44,7 +45,8 @@ struct TypingEntry {
   TypingEntry(const TypingEntry&) = delete;
   TypingEntry& operator=(const TypingEntry&) = delete;
 
-  bool Pastes() const { return kind == Kind::kSteps && settings.mode == TypingMode::kPaste; }
+  // Whether it goes through the clipboard (a paste mode, or the photo as an image).
+  bool Pastes() const;
 };
 
 // The entry of one press of an assigned key, made from the table and the

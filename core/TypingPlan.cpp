@@ -90,6 +90,9 @@ class PlanBuilder {
         return;
       case StepKind::kPause:
         return EndChunk(step.ms);
+      case StepKind::kPhoto:
+      case StepKind::kPhotoFile:
+        return Photo(step.kind);
     }
   }
 
@@ -131,6 +134,15 @@ class PlanBuilder {
     chunk.events = std::move(current_);
     input::AppendCtrlV(chunk.events);
     current_.clear();
+    plan_.push_back(std::move(chunk));
+  }
+
+  // A chunk of its own; what comes before it goes out first.
+  void Photo(StepKind kind) {
+    if (!current_.empty()) EndChunk(0);
+    TypingChunk chunk;
+    chunk.kind = kind == StepKind::kPhoto ? ChunkKind::kPhoto : ChunkKind::kPhotoFile;
+    if (kind == StepKind::kPhoto) input::AppendCtrlV(chunk.events);
     plan_.push_back(std::move(chunk));
   }
 
@@ -197,7 +209,8 @@ void Wipe(TypingPlan& plan) {
 }
 
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings) {
-  return settings.mode == TypingMode::kUnicode && settings.charDelayMs <= 0 && !HasPause(steps);
+  return settings.mode == TypingMode::kUnicode && settings.charDelayMs <= 0 && !HasPause(steps) &&
+         !HasPhoto(steps);
 }
 
 TypingPlan PlanTyping(const std::vector<TypingStep>& steps, const TypingSettings& settings,

@@ -32,7 +32,12 @@
 
 namespace keyentry {
 
-enum class ChunkKind { kEvents, kPaste };
+// kPhoto: the photo put on the clipboard as an image, then `events` (Ctrl+V)
+// sent with one call. kPhotoFile: the photo written to a file, then its full
+// path typed (`events` is empty; the executor plans the path as text in the
+// entry's mode, a paste typed as Unicode events). A photo that cannot be had
+// makes either type nothing, with one warning beep; the rest goes on.
+enum class ChunkKind { kEvents, kPaste, kPhoto, kPhotoFile };
 
 struct TypingChunk {
   ChunkKind kind = ChunkKind::kEvents;
@@ -55,7 +60,7 @@ std::vector<TypingStep> FieldSteps(const CardFieldValues& card, FieldMask fields
 
 // True when the steps can be typed from inside the keyboard hook callback
 // with one SendInput call: no pause step, no character delay, and unicode
-// mode. Then PlanTyping gives at most one chunk, of events. Keys mode needs
+// mode, and no photo. Then PlanTyping gives at most one chunk, of events. Keys mode needs
 // the receiving window's Caps Lock, which is read on the typing thread (the
 // callback must not attach to another thread's input).
 bool CanTypeInHook(const std::vector<TypingStep>& steps, const TypingSettings& settings);

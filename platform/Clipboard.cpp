@@ -352,13 +352,21 @@ bool PutPrivacyMarks() {
   return true;
 }
 
-// Zeroes the Unicode text the open clipboard holds already rendered (our
-// text, before the clipboard lets go of it).
+UINT PngFormat() {
+  static const UINT format = ::RegisterClipboardFormatW(L"PNG");
+  return format;
+}
+
+// Zeroes what the open clipboard holds already rendered of ours (the text,
+// or the picture's two forms), before the clipboard lets go of it.
 void WipeRenderedText() {
-  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
-  if (!data) return;
-  const LockedGlobal locked(data);
-  if (locked) ::SecureZeroMemory(locked.get(), ::GlobalSize(data));
+  for (const UINT format :
+       {static_cast<UINT>(CF_UNICODETEXT), static_cast<UINT>(CF_DIB), PngFormat()}) {
+    const HANDLE data = format ? ::GetClipboardData(format) : nullptr;
+    if (!data) continue;
+    const LockedGlobal locked(data);
+    if (locked) ::SecureZeroMemory(locked.get(), ::GlobalSize(data));
+  }
 }
 
 DWORD ProcessOf(HWND window) {
@@ -390,6 +398,7 @@ ClipboardPaster::~ClipboardPaster() {
   }
   if (hold_.Pending()) PutBack(timings_.finalRestoreWaitMs);
   WipeText(text_);
+  WipeImage();
   if (window_) {
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     ::DestroyWindow(window_);
@@ -410,7 +419,11 @@ LRESULT ClipboardPaster::OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
   switch (msg) {
     case WM_RENDERFORMAT:
       // A program is taking the text now (the clipboard is open for it).
-      if (wParam == CF_UNICODETEXT) Render();
+      if (isImage_ && (wParam == CF_DIB || (wParam == PngFormat() && wParam != 0))) {
+        RenderImage(static_cast<UINT>(wParam));
+      } else if (!isImage_ && wParam == CF_UNICODETEXT) {
+        Render();
+      }
       return 0;
     case WM_RENDERALLFORMATS:
       // The window goes while a promise stands (the clipboard stayed busy at
@@ -449,6 +462,39 @@ void ClipboardPaster::Render() {
   hold_.On(target ? ClipboardEvent::kTaken : ClipboardEvent::kRendered, renderedTick_);
 }
 
+void ClipboardPaster::RenderImage(UINT format) {
+  // Each form once, while it is ours; the first one asked for is the take.
+  bool& rendered = format == CF_DIB ? dibRendered_ : pngRendered_;
+  const std::string& bytes = format == CF_DIB ? image_.dib : image_.png;
+  if (rendered || bytes.empty()) return;
+  UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+  {
+    const LockedGlobal locked(memory.get());
+    if (!locked) return;
+    std::memcpy(locked.get(), bytes.data(), bytes.size());
+  }
+  if (!::SetClipboardData(format, memory.get())) {
+    const LockedGlobal locked(memory.get());
+    if (locked) ::SecureZeroMemory(locked.get(), bytes.size());
+    return;
+  }
+  memory.release();  // the clipboard's now
+  rendered = true;
+  if (hold_.Text() != OfferedText::kOffered && hold_.Text() != OfferedText::kAwaited) return;
+  renderedTick_ = Now();
+  const DWORD asking = ProcessOf(::GetOpenClipboardWindow());
+  const bool target = targetProcess_ != 0 && asking == targetProcess_;
+  hold_.On(target ? ClipboardEvent::kTaken : ClipboardEvent::kRendered, renderedTick_);
+}
+
+void ClipboardPaster::WipeImage() {
+  WipeText(image_.dib);
+  WipeText(image_.png);
+  isImage_ = false;
+  dibRendered_ = false;
+  pngRendered_ = false;
+}
+
 bool ClipboardPaster::WaitUntil(const std::function<bool()>& done, DWORD ms, bool stoppable) {
   return ServeSentMessagesUntil(ms, stoppable ? stop_ : nullptr, done);
 }
@@ -463,7 +509,7 @@ bool ClipboardPaster::SupersededMeanwhile() const {
   // A program that put something newer on the clipboard wins, since that is
   // what the operator or that program wants there now, unless it merely put
   // the pasted text there again (as some remote-desktop clients do).
-  return ::GetClipboardOwner() != window_ && !UnicodeTextIs(text_);
+  return ::GetClipboardOwner() != window_ && (isImage_ || !UnicodeTextIs(text_));
 }
 
 bool ClipboardPaster::OursOnClipboard() const {
@@ -476,10 +522,15 @@ bool ClipboardPaster::OursRendered() const {
                                text == OfferedText::kUnconfirmed || text == OfferedText::kTaken);
 }
 
-std::optional<PasteOutcome> ClipboardPaster::Place(const std::wstring& text) {
+std::optional<PasteOutcome> ClipboardPaster::Place(const std::wstring* text,
+                                                   const ClipboardImage* image) {
   try {
-    std::wstring next(text);  // every copy is made before anything changes
+    // Every copy is made before anything changes.
+    std::wstring next(text ? *text : std::wstring());
     const WipeAtExit<std::wstring> wipeNext(next);
+    ClipboardImage nextImage = image ? *image : ClipboardImage{};
+    const WipeAtExit<std::string> wipeDib(nextImage.dib);
+    const WipeAtExit<std::string> wipePng(nextImage.png);
     const OpenedClipboard clipboard(window_, timings_.openWaitMs);
     if (!clipboard) return PasteOutcome::kBusy;  // nothing changed
     if (!saved_ || SupersededMeanwhile()) {
@@ -500,13 +551,21 @@ std::optional<PasteOutcome> ClipboardPaster::Place(const std::wstring& text) {
     }
     WipeText(text_);
     text_.swap(next);
+    WipeImage();
+    isImage_ = image != nullptr;
+    image_.dib.swap(nextImage.dib);
+    image_.png.swap(nextImage.png);
     targetProcess_ = 0;
     EmptyAsOwner();
     // The marks go first: the text is never there without them. A promise
     // (no data) gives no handle back; only the error tells a failure.
-    ::SetLastError(ERROR_SUCCESS);
-    const bool placed = PutPrivacyMarks() && (::SetClipboardData(CF_UNICODETEXT, nullptr),
-                                              ::GetLastError()) == ERROR_SUCCESS;
+    const auto promise = [](UINT format) {
+      ::SetLastError(ERROR_SUCCESS);
+      return format != 0 &&
+             (::SetClipboardData(format, nullptr), ::GetLastError()) == ERROR_SUCCESS;
+    };
+    const bool placed = PutPrivacyMarks() && (isImage_ ? promise(CF_DIB) && promise(PngFormat())
+                                                       : promise(CF_UNICODETEXT));
     if (!placed) {
       // What was there goes back at once; if even that fails, later.
       emptyingOurselves_ = true;
@@ -525,6 +584,14 @@ std::optional<PasteOutcome> ClipboardPaster::Place(const std::wstring& text) {
 }
 
 PasteOutcome ClipboardPaster::Offer(const std::wstring& text) {
+  return OfferEither(&text, nullptr);
+}
+
+PasteOutcome ClipboardPaster::OfferImage(const ClipboardImage& image) {
+  return OfferEither(nullptr, &image);
+}
+
+PasteOutcome ClipboardPaster::OfferEither(const std::wstring* text, const ClipboardImage* image) {
   if (!window_) return PasteOutcome::kBusy;
   // The text before may still be read by its target: a later one never
   // replaces it before it is taken or its grace time is over.
@@ -536,7 +603,7 @@ PasteOutcome ClipboardPaster::Offer(const std::wstring& text) {
       !WaitUntil([&] { return !earlierHeld(); }, MsUntil(before.until))) {
     return PasteOutcome::kStopped;
   }
-  if (const std::optional<PasteOutcome> refused = Place(text)) return *refused;
+  if (const std::optional<PasteOutcome> refused = Place(text, image)) return *refused;
 
   // A program that reads every new content at once does so now; Ctrl+V
   // follows its read by the settle time at least.
@@ -621,6 +688,7 @@ ClipboardRestore ClipboardPaster::PutBack(DWORD waitMs) {
     EmptyAsOwner();
   }
   WipeText(text_);
+  WipeImage();
   hold_.On(ClipboardEvent::kRestored, Now());
   return result;
 }
@@ -629,6 +697,16 @@ bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs) 
   const OpenedClipboard clipboard(owner, timeoutMs);
   return clipboard && ::EmptyClipboard() &&
          PutMemory(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+bool CopyImageToClipboard(HWND owner, const ClipboardImage& image, DWORD timeoutMs) {
+  const OpenedClipboard clipboard(owner, timeoutMs);
+  if (!clipboard || !::EmptyClipboard() || !PutMemory(CF_DIB, image.dib.data(), image.dib.size())) {
+    return false;
+  }
+  // The PNG form is a bonus: the bitmap alone is a picture too.
+  if (PngFormat() != 0) PutMemory(PngFormat(), image.png.data(), image.png.size());
+  return true;
 }
 
 ClipboardPasteResult PasteThroughClipboard(const std::wstring& text,

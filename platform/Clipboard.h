@@ -141,6 +141,13 @@ enum class ClipboardRestore {
 //
 // The thread that makes the object owns its message-only window; every wait
 // serves the messages other programs send it (their requests for the text).
+// A picture to paste: as a packed device-independent bitmap (CF_DIB) and
+// as a PNG file (the registered format "PNG"), both offered at once.
+struct ClipboardImage {
+  std::string dib;
+  std::string png;
+};
+
 class ClipboardPaster {
  public:
   // stopEvent: a manual-reset event that cuts every wait short (may be null).
@@ -156,6 +163,9 @@ class ClipboardPaster {
   // before may still be read by its target, offers the text and waits the
   // settle time (kOffered, kBusy, kTooLarge or kStopped).
   PasteOutcome Offer(const std::wstring& text);
+  // The same for a picture, under the same rules (its old content saved and
+  // put back, the take awaited).
+  PasteOutcome OfferImage(const ClipboardImage& image);
   // Whether the text offered last is still on the clipboard, ours: another
   // program may have replaced it meanwhile.
   bool StillOffered();
@@ -190,8 +200,11 @@ class ClipboardPaster {
   LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   // Saves the old content if need be and puts the text on the clipboard;
   // nothing when it is there, else why not.
-  std::optional<PasteOutcome> Place(const std::wstring& text);
+  PasteOutcome OfferEither(const std::wstring* text, const ClipboardImage* image);
+  std::optional<PasteOutcome> Place(const std::wstring* text, const ClipboardImage* image);
   void Render();
+  void RenderImage(UINT format);
+  void WipeImage();
   ClipboardRestore PutBack(DWORD waitMs);
   // Serves sent messages until done() holds, ms pass or (if stoppable) the
   // stop event comes; false when stopped.
@@ -207,7 +220,11 @@ class ClipboardPaster {
   ClipboardHold hold_;
   std::optional<ClipboardSnapshot> saved_;  // what the clipboard held before the burst
   std::wstring text_;                       // the text offered last
-  DWORD targetProcess_ = 0;                 // whose request after Ctrl+V is the take
+  ClipboardImage image_;                    // ... or the picture (isImage_)
+  bool isImage_ = false;
+  bool dibRendered_ = false;
+  bool pngRendered_ = false;
+  DWORD targetProcess_ = 0;  // whose request after Ctrl+V is the take
   DWORD renderedTick_ = 0;
   bool emptyingOurselves_ = false;  // our own EmptyClipboard: not another program's
   // The clipboard's sequence number when its content was found too large to
@@ -219,6 +236,8 @@ class ClipboardPaster {
 // paste elsewhere (waits up to timeoutMs for another program to let go of
 // the clipboard). False when it could not.
 bool CopyTextToClipboard(HWND owner, const std::wstring& text, DWORD timeoutMs = 1000);
+// The same for a picture, in both its forms.
+bool CopyImageToClipboard(HWND owner, const ClipboardImage& image, DWORD timeoutMs = 1000);
 
 // One paste on the calling thread, then the old content put back at once:
 // for tests and measurements of the clipboard alone. A request from the

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/WindowMessages.h"
+#include "platform/PhotoStore.h"
 
 // How a dropped hook is found and brought back.
 //
@@ -352,5 +353,11 @@ LRESULT CALLBACK LowLevelKeyboardHook::KeyboardHookProc(int code, WPARAM wParam,
   if (decision.callNextHook) return ::CallNextHookEx(self->hook_.get(), code, wParam, lParam);
   return decision.result;
 }
+
+}  // namespace keyentry
+
+namespace keyentry {
+
+void LowLevelKeyboardHook::NewCard() { PhotoStore::Instance().DeleteAll(); }
 
 }  // namespace keyentry

@@ -55,6 +55,8 @@ class LowLevelKeyboardHook : public KeyboardHook {
   // typing thread ends by itself (putting the clipboard back first).
   void Remove() override;
   void TypeOnRead() override;
+  // The photo files written for the card before are deleted.
+  void NewCard() override;
 
   // For the self-check, from any thread: whether the program's hook is
   // installed (Windows may have dropped it unnoticed), when it last saw a

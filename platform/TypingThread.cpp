@@ -7,7 +7,9 @@
 #include "core/EntryRun.h"
 #include "core/TypingPlan.h"
 #include "core/Wipe.h"
+#include "platform/ImageCodec.h"
 #include "platform/MessagePump.h"
+#include "platform/PhotoStore.h"
 #include "platform/Win32KeyLayout.h"
 
 namespace keyentry {
@@ -15,6 +17,24 @@ namespace keyentry {
 namespace {
 
 std::atomic<unsigned> beeps{0};
+
+// The entry's photo as the clipboard takes a picture: nothing when there is
+// none or it cannot be decoded.
+std::optional<ClipboardImage> PhotoForClipboard(const PhotoJob& photo) {
+  if (!photo.file) return std::nullopt;
+  const ComApartment com;
+  std::optional<std::string> dib = ImageAsPackedDib(*photo.file);
+  std::optional<EncodedImage> png = ConvertImage(*photo.file, PhotoFormat::kPng);
+  if (!dib || !png) {
+    if (dib) WipeText(*dib);
+    if (png) WipeText(png->bytes);
+    return std::nullopt;
+  }
+  ClipboardImage image;
+  image.dib.swap(*dib);
+  image.png.swap(png->bytes);
+  return image;
+}
 
 bool StillFocused(const TypingEntry& entry) {
   return entry.window != 0 && ::GetForegroundWindow() == reinterpret_cast<HWND>(entry.window);
@@ -151,11 +171,28 @@ void TypingThread::TypeEntry(TypingEntry& entry, ClipboardPaster& paster) {
   TypingPlan plan =
       PlanTyping(entry.steps, entry.settings, input_.HeldModifiers(), layout, keyboard);
   const WipeAtExit<TypingPlan> wipePlan(plan);
+  // {照片文件}: the file's path typed as the entry types text (a paste mode
+  // types it as Unicode events), in one go.
+  const auto planPath = [&](const std::wstring& path) {
+    TypingSettings settings = entry.settings;
+    if (settings.mode == TypingMode::kPaste) settings.mode = TypingMode::kUnicode;
+    std::vector<TypingStep> steps(1);
+    steps[0].text = path;
+    const WipeAtExit<std::vector<TypingStep>> wipeSteps(steps);
+    TypingPlan pathPlan = PlanTyping(steps, settings, {}, layout, keyboard);
+    const WipeAtExit<TypingPlan> wipePathPlan(pathPlan);
+    std::vector<input::KeyEvent> events;
+    for (const TypingChunk& chunk : pathPlan) {
+      events.insert(events.end(), chunk.events.begin(), chunk.events.end());
+    }
+    return events;
+  };
   EntryRun run(plan, EntryRun::Start::kCheckFocus);
-  Carry(run, entry, paster);
+  Carry(run, entry, paster, planPath);
 }
 
-void TypingThread::Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster) {
+void TypingThread::Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster,
+                         const PathPlanner& planPath) {
   for (;;) {
     if (Stopping()) run.On(EntryEvent::kStop, Now());
     const EntryAction action = run.Next();
@@ -169,7 +206,33 @@ void TypingThread::Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaste
         run.On(EntryEvent::kChunkSent, Now());
         break;
       case EntryActionKind::kPaste:
-        run.On(paster.Offer(std::wstring(action.paste.text)), Now());
+        if (action.paste.kind == PastePayload::Kind::kImage) {
+          // None, or one that cannot be decoded: the run beeps once and goes on.
+          std::optional<ClipboardImage> image = PhotoForClipboard(entry.photo);
+          if (!image) {
+            run.On(EntryEvent::kPhotoMissing, Now());
+          } else {
+            run.On(paster.OfferImage(*image), Now());
+            WipeText(image->dib);
+            WipeText(image->png);
+          }
+        } else {
+          run.On(paster.Offer(std::wstring(action.paste.text)), Now());
+        }
+        break;
+      case EntryActionKind::kWritePhotoFile: {
+        std::optional<std::wstring> path = PhotoStore::Instance().Write(entry.photo);
+        if (!path || !planPath) {
+          run.On(EntryEvent::kPhotoMissing, Now());
+        } else {
+          run.PhotoFileWritten(planPath(*path));
+          WipeText(*path);
+        }
+        break;
+      }
+      case EntryActionKind::kBeep:
+        WarningBeep();
+        run.On(EntryEvent::kBeeped, Now());
         break;
       case EntryActionKind::kCtrlV:
         run.On(paster.SendCtrlV([&] { input_.Send(*action.events); }), Now());

@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "core/EntryRun.h"
@@ -64,7 +65,10 @@ class TypingThread {
   void Run();
   void TypeEntry(TypingEntry& entry, ClipboardPaster& paster);
   // Does what the entry's run says until it is over (core/EntryRun.h).
-  void Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster);
+  // planPath: the events that type a photo file's path (none: no photo file).
+  using PathPlanner = std::function<std::vector<input::KeyEvent>(const std::wstring&)>;
+  void Carry(EntryRun& run, const TypingEntry& entry, ClipboardPaster& paster,
+             const PathPlanner& planPath = nullptr);
   // Waits, serving sent messages, until the tick count `until` or Stop; the
   // clipboard goes back meanwhile when its time comes (pasteFollows: the
   // entry pastes again after the pause).

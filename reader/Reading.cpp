@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <new>
 #include <utility>
 
 #include "core/CardChecks.h"
@@ -87,9 +88,15 @@ bool TakeCard(const ReadingPorts& ports, Maths& maths, MainWindowView& view, std
   }
   // Once per read, with one date, for the warning line and the hook alike.
   maths.CheckCard(view.Today());
+  // The photo first, so that typing on read finds it in the card's table; a
+  // photo that cannot be shown (out of memory) leaves the fields taken.
+  try {
+    view.ShowPhoto(PathInFolder(folder, kCardPhotoFileName));
+  } catch (const std::bad_alloc&) {
+    view.ClearPhoto();
+  }
   maths.PublishHookTable();
   const bool newCard = maths.CardTaken(atMs);
-  view.ShowPhoto(PathInFolder(folder, kCardPhotoFileName));
   ShowCardChecks(maths, view, newCard);
   return true;
 }

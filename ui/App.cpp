@@ -5,6 +5,7 @@
 #include "core/Texts.h"
 #include "platform/DataFolder.h"
 #include "platform/MessagePump.h"
+#include "platform/PhotoStore.h"
 #include "ui/Controls.h"
 #include "ui/Form1.h"
 #include "ui/frmOptions.h"
@@ -58,6 +59,7 @@ App::~App() {
 int App::Run(int showCommand) {
   if (!Start(showCommand)) return 1;
   RunMessageLoop([this](MSG& msg) { return IsDialogMessageForOurWindows(msg); });
+  PhotoStore::Instance().DeleteAll();
   return 0;
 }
 
@@ -66,6 +68,8 @@ HWND App::MainWindow() const { return form1_ ? form1_->Handle() : nullptr; }
 bool App::Start(int showCommand) {
   Win32FileStore::RemoveOrphanedScratchFiles(folder_);
   if (dataFolder_ != folder_) Win32FileStore::RemoveOrphanedScratchFiles(dataFolder_);
+  // Photo files an earlier run left behind (a crash) are card data.
+  PhotoStore::Instance().DeleteLeftovers();
   dpi_ = SystemDpi();
   icon_ = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KEYENTRY), IMAGE_ICON,
                                           ::GetSystemMetrics(SM_CXICON),

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/CardChecks.h"
 #include "core/CardField.h"
 #include "core/PathNames.h"
 #include "core/SettingsFile.h"
@@ -13,6 +14,7 @@
 #include "core/Wipe.h"
 #include "platform/HookTyping.h"
 #include "platform/Notepad.h"
+#include "platform/PhotoStore.h"
 #include "platform/TypingThread.h"
 #include "platform/Win32FileStore.h"
 #include "platform/Win32Text.h"
@@ -20,6 +22,7 @@
 #include "reader/Reading.h"
 #include "ui/Controls.h"
 #include "ui/InstallJobs.h"
+#include "ui/PhotoMenu.h"
 #include "ui/layout/BitmapFile.h"
 #include "ui/layout/Clock.h"
 #include "ui/layout/Layout.h"
@@ -68,6 +71,15 @@ constexpr TwipRect kComSetRect{3000, 7080, 1695, 615};
 constexpr TwipRect kComExitRect{5520, 7080, 1695, 615};
 constexpr TwipRect kLblInitRect{120, 7920, 4575, 495};
 constexpr TwipRect kLblTimeRect{4800, 7920, 2895, 495};
+
+// A copy of the photo file for the typing tables, wiped when the last
+// table lets it go.
+std::shared_ptr<const std::string> SharedPhotoFile(const std::string& bytes) {
+  return std::shared_ptr<const std::string>(new std::string(bytes), [](const std::string* p) {
+    WipeText(*const_cast<std::string*>(p));
+    delete p;
+  });
+}
 
 // The photo as a bitmap of our own, from the file's bytes; nothing when the
 // file is no bitmap that can be shown. bits: where its pixels lie, bitsSize
@@ -248,6 +260,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       SessionEnding(wParam, lParam);
       return 0;
+    case WM_CONTEXTMENU:
+      if (PhotoBoxMenu(lParam)) return 0;
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_DESTROY:
       Destroyed();
       return 0;
@@ -370,6 +385,8 @@ void Form1::Form_Unload() {
   app_.Reader().Shutdown();
   ForgetCardAtExit(app_.CardReading(), app_.maths());
   ForgetPhoto();
+  // The typing has stopped with the hook: no photo file comes after this.
+  PhotoStore::Instance().DeleteAll();
 }
 
 void Form1::ComRead_Click() { Carry(ReaderEvent::kToggleClicked); }
@@ -483,6 +500,7 @@ void Form1::Timer2_Timer() {
                FormatClock(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, separator));
   // Also while reading is off and the poll timer stands still.
   CheckCardRetention();
+  ShowPhotoFolderTrouble();
   app_.NoteForegroundProgram();
 }
 
@@ -700,9 +718,12 @@ void Form1::ShowCardField(int field, const std::wstring& text) {
 
 void Form1::ShowPhoto(const std::wstring& path) {
   auto bytes = app_.Files().ReadPrefix(path, kMaxPhotoFileBytes);
-  if (!bytes) return;
+  // A card without a photo of its own never shows the one of the card before.
+  if (!bytes) return ClearPhoto();
   if (photo_ && *bytes == photoBytes_) {  // the same photo again
     WipeText(*bytes);
+    app_.maths().SetPhoto(SharedPhotoFile(photoBytes_));
+    app_.maths().PublishHookTable();
     ::UpdateWindow(hwnd_);
     return;
   }
@@ -712,7 +733,7 @@ void Form1::ShowPhoto(const std::wstring& path) {
   UniqueBitmap loaded = LoadPhoto(*bytes, size, bits, bitsSize);
   if (!loaded) {
     WipeText(*bytes);
-    return;
+    return ClearPhoto();
   }
   ForgetPhoto();
   photo_ = std::move(loaded);
@@ -720,6 +741,8 @@ void Form1::ShowPhoto(const std::wstring& path) {
   photoBitsSize_ = bitsSize;
   photoSize_ = size;
   photoBytes_ = std::move(*bytes);
+  app_.maths().SetPhoto(SharedPhotoFile(photoBytes_));
+  app_.maths().PublishHookTable();
   RECT r{0, 0, photoSize_.cx, photoSize_.cy};
   ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(ImagPer_, GWL_EXSTYLE)));
@@ -745,6 +768,30 @@ void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
 
 Date Form1::Today() const { return LocalToday(); }
 
+void Form1::ShowPhotoFolderTrouble() {
+  const std::optional<std::wstring> folder = PhotoStore::Instance().TakeFolderFailure();
+  if (!folder) return;
+  std::wstring text = WarningText(app_.maths().CardChecks());
+  if (!text.empty()) text += L"；";
+  text += Substitute(kPhotoFolderUnwritable, {*folder});
+  ShowCardWarning(text, false);  // the typing has beeped already
+}
+
+bool Form1::PhotoBoxMenu(LPARAM at) {
+  RECT box{};
+  ::GetWindowRect(ImagPer_, &box);
+  POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  if (point.x == -1 && point.y == -1) return false;  // from the keyboard: not the photo's
+  if (!::PtInRect(&box, point)) return false;
+  PhotoMenuContext context;
+  context.photo = photo_ ? &photoBytes_ : nullptr;
+  context.settings = &app_.maths().Settings().photo;
+  context.card = &app_.maths().CardFields();
+  context.today = Today();
+  ShowPhotoMenu(hwnd_, point, context);
+  return true;
+}
+
 void Form1::ForgetPhoto() {
   if (photoBits_) ::SecureZeroMemory(photoBits_, photoBitsSize_);
   photoBits_ = nullptr;
@@ -755,6 +802,8 @@ void Form1::ForgetPhoto() {
 
 void Form1::ClearPhoto() {
   ForgetPhoto();
+  app_.maths().SetPhoto(nullptr);
+  PhotoStore::Instance().DeleteAll();
   // The box as it is before the first card, empty.
   RECT now{};
   ::GetWindowRect(ImagPer_, &now);

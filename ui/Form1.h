@@ -118,6 +118,13 @@ class Form1 : public MainWindowView {
   void ShowStartAtLogon();
   void ToggleStartAtLogon();
   LRESULT SystemMenuItemForTest(WPARAM position, LPARAM what) const;
+  // The photo box's right-click menu (ui/PhotoMenu.h) for a right click at
+  // `at` (screen coordinates, as WM_CONTEXTMENU gives them); false: the
+  // click was not on the photo box.
+  bool PhotoBoxMenu(LPARAM at);
+  // A photo folder {照片文件} could not write to since the last look: said on
+  // the warning line (beside the card's warnings) until the next card.
+  void ShowPhotoFolderTrouble();
   // Wipes the photo's bytes and pixels and lets the bitmap go.
   void ForgetPhoto();
   void DrawItem(const DRAWITEMSTRUCT& item);

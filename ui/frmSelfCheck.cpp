@@ -9,6 +9,7 @@
 #include "platform/Clipboard.h"
 #include "platform/FolderSecurity.h"
 #include "platform/HookTyping.h"
+#include "platform/PhotoStore.h"
 #include "platform/Win32FileStore.h"
 #include "ui/res/resource.h"
 
@@ -165,6 +166,7 @@ SelfCheckFacts frmSelfCheck::GatherFacts() const {
   const ReaderHelperFacts helper = app_.ReaderHelper();
   facts.readerProcess =
       ReaderProcessFacts{helper.running, helper.restarts, TroubleReason(helper.lastReason)};
+  facts.photos = PhotoFolderNow(maths.Settings().photo.folder);
   facts.connected = maths.Connected();
   facts.port = maths.PortName();
   facts.readingOn = app_.ReadingOn();

@@ -10,7 +10,8 @@ namespace keyentry::test {
 namespace {
 
 // A plan written short: "e100" a chunk of events with a pause of 100 ms
-// after it, "p甲" a paste of 甲; blank-separated. Each chunk's events (and a
+// after it, "p甲" a paste of 甲, "i" the photo as an image, "f" the photo
+// file; blank-separated. Each chunk's events (and a
 // paste's fallback) carry its number as their virtual key, to tell them apart.
 TypingPlan Plan(const std::wstring& shorthand) {
   TypingPlan plan;
@@ -20,7 +21,11 @@ TypingPlan Plan(const std::wstring& shorthand) {
     TypingChunk chunk;
     const auto number = static_cast<std::uint16_t>(plan.size());
     chunk.events.push_back(input::KeyEvent{number, 0, 0});
-    if (t[0] == L'p') {
+    if (t[0] == L'i') {
+      chunk.kind = ChunkKind::kPhoto;
+    } else if (t[0] == L'f') {
+      chunk.kind = ChunkKind::kPhotoFile;
+    } else if (t[0] == L'p') {
       chunk.kind = ChunkKind::kPaste;
       chunk.pasteText = t.substr(1);
       chunk.fallback.push_back(input::KeyEvent{number, 0, 0});
@@ -32,10 +37,12 @@ TypingPlan Plan(const std::wstring& shorthand) {
   return plan;
 }
 
-// Tokens: "@N" makes the time N; an event or outcome name reports it; "?"
+// Tokens: "@N" makes the time N; an event or outcome name reports it
+// ("written": the photo file written, its path the events of key 99); "?"
 // asks what comes next. Answers: "focus?", "clip?", "events N", "fallback N",
 // "ctrlv N", "paste TEXT", "lib TEXT" ("lib -": never filled), "until N"
-// ("until N+paste": a paste follows), "beep", "done".
+// ("until N+paste": a paste follows), "image", "write", "path" (key 99),
+// "beep", "beep on" (the rest goes on), "done".
 std::string Script(EntryRun& run, const std::string& script, const TypingPlan& plan = {}) {
   const std::map<std::string, EntryEvent> events = {
       {"sent", EntryEvent::kChunkSent},
@@ -45,6 +52,8 @@ std::string Script(EntryRun& run, const std::string& script, const TypingPlan& p
       {"gone", EntryEvent::kClipboardNotOurs},
       {"passed", EntryEvent::kTimePassed},
       {"stop", EntryEvent::kStop},
+      {"missing", EntryEvent::kPhotoMissing},
+      {"beeped", EntryEvent::kBeeped},
   };
   const std::map<std::string, PasteOutcome> outcomes = {
       {"offered", PasteOutcome::kOffered},         {"busy", PasteOutcome::kBusy},
@@ -61,7 +70,9 @@ std::string Script(EntryRun& run, const std::string& script, const TypingPlan& p
       continue;
     }
     if (t != "?") {
-      if (events.count(t)) {
+      if (t == "written") {
+        run.PhotoFileWritten({input::KeyEvent{99, 0, 0}});
+      } else if (events.count(t)) {
         run.On(events.at(t), now);
       } else {
         run.On(outcomes.at(t), now);
@@ -77,6 +88,7 @@ std::string Script(EntryRun& run, const std::string& script, const TypingPlan& p
                  std::to_string(e->at(0).vk);
         }
       }
+      if (e && e->size() == 1 && e->at(0).vk == 99) return std::string("path");
       return std::string("?");
     };
     std::string answer;
@@ -88,7 +100,15 @@ std::string Script(EntryRun& run, const std::string& script, const TypingPlan& p
         answer = "lib " + (a.library->has_value() ? **a.library : std::string("-"));
         break;
       case EntryActionKind::kPaste:
-        answer = "paste " + std::to_string(a.paste.text.size());
+        answer = a.paste.kind == PastePayload::Kind::kImage
+                     ? std::string("image")
+                     : "paste " + std::to_string(a.paste.text.size());
+        break;
+      case EntryActionKind::kWritePhotoFile:
+        answer = "write";
+        break;
+      case EntryActionKind::kBeep:
+        answer = "beep on";
         break;
       case EntryActionKind::kCtrlV:
         answer = "ctrlv " + chunkOf(a.events).substr(7);
@@ -187,6 +207,34 @@ TEST(EntryRun, APasteThatCouldNotBeMadeFallsBackOnlyWhileTheFocusStays) {
       {"kept offered kept gone busy ? kept ?", "focus? | fallback 0"},
   };
   for (const auto& c : cases) EXPECT_EQ(RunPlan(L"p甲 p乙乙", c.script), c.expected) << c.script;
+}
+
+TEST(EntryRun, ThePhotoGoesAsAnImageOrAFilePathAndAMissingOneBeepsOnce) {
+  const struct {
+    const wchar_t* plan;
+    const char* script;
+    const char* expected;
+  } cases[] = {
+      // The image pasted as a text is: focus, offer, focus, clipboard, Ctrl+V.
+      {L"i e", "? kept ? offered ? kept ? ours ? taken ? kept ? sent ?",
+       "focus? | image | focus? | clip? | ctrlv 0 | focus? | events 1 | done"},
+      // No photo, or a damaged one: one beep for it, and the rest goes on.
+      {L"i e", "kept missing ? beeped ? kept ? sent ?", "beep on | focus? | events 1 | done"},
+      // A clipboard that cannot take it: no fallback, nothing after it.
+      {L"i e", "kept busy ? kept ?", "beep | beep"},
+      {L"i e", "kept large ?", "beep"},
+      {L"i e", "kept offered kept ours nottaken ?", "beep"},
+      // A paste after a pause before the image: the clipboard is kept.
+      {L"e10 i", "kept sent ?", "until 10+paste"},
+      // The file written, the focus checked again, then its path.
+      {L"f e", "? kept ? written ? kept ? sent ? kept ? sent ?",
+       "focus? | write | focus? | path | focus? | events 1 | done"},
+      {L"f e", "kept written lost ?", "beep"},
+      {L"f e", "kept missing ? beeped ? kept sent ?", "beep on | focus? | done"},
+      // A file that comes when none was asked for changes nothing.
+      {L"e f", "kept written ? sent ? kept ?", "events 0 | focus? | write"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunPlan(c.plan, c.script), c.expected) << c.script;
 }
 
 TEST(EntryRun, LibraryTextsGoOneCallEachAfterOneFocusCheck) {

@@ -267,6 +267,26 @@ TEST(SelfCheckLines, TheReaderProcessGetsALastLine) {
   }
 }
 
+TEST(SelfCheckLines, AnExistingPhotoFolderIsNamedWithItsPhotoFilesBeforeTheHelper) {
+  const struct {
+    PhotoFolderFacts photos;
+    const wchar_t* line;
+  } cases[] = {
+      {{L"C:\\Users\\a\\AppData\\Local\\KeyEntry\\Photos", 0},
+       L"照片文件：C:\\Users\\a\\AppData\\Local\\KeyEntry\\Photos，其中现有 0 个照片文件"},
+      {{L"D:\\上传", 3}, L"照片文件：D:\\上传，其中现有 3 个照片文件"},
+  };
+  for (const auto& c : cases) {
+    SelfCheckFacts facts = Working();
+    facts.photos = c.photos;
+    facts.readerProcess = ReaderProcessFacts{true, 0, L""};
+    const std::vector<std::wstring> lines = SelfCheckLines(facts);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[9], c.line);
+    EXPECT_EQ(lines[10].substr(0, 5), L"读卡进程：");
+  }
+}
+
 TEST(SelfCheckLines, ProblemsBeyondTenAreCounted) {
   std::wstring text = L"[输入]\n";
   for (int i = 0; i < 12; ++i) text += L"x\n";

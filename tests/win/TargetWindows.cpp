@@ -58,8 +58,11 @@ FormWindow::FormWindow(UINT focusDelayMs) : delayMs_(focusDelayMs) {
   frame_ = ::CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30, 30, 420,
                              160, nullptr, nullptr, Instance(), nullptr);
   for (int i = 0; i < 3; ++i) {
-    boxes_[i] = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5 + 35 * i,
-                                  390, 28, frame_, nullptr, Instance(), nullptr);
+    // Scrolling as a form's field does: a text wider than the box (a full
+    // path) is taken whole.
+    boxes_[i] =
+        ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 5,
+                          5 + 35 * i, 390, 28, frame_, nullptr, Instance(), nullptr);
     ::SetWindowLongPtrW(boxes_[i], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     editProc_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(boxes_[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BoxProc)));

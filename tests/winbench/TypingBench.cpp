@@ -74,6 +74,9 @@ LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       ctrlVToTaken.push_back(NowMs() - ctrlVDownAt);
       received += static_cast<const wchar_t*>(::GlobalLock(data));
       ::GlobalUnlock(data);
+    } else if (const HANDLE picture = ::GetClipboardData(CF_DIB)) {
+      // A picture ({照片}) counts as one character once it has arrived whole.
+      if (::GlobalSize(picture) > sizeof(BITMAPINFOHEADER)) received += L'\x25A3';
     }
     ::CloseClipboard();
   }
@@ -117,6 +120,7 @@ double Percentile(std::vector<double> samples, double q) {
 
 class Bench {
  public:
+  const std::wstring& Folder() const { return folder_; }
   Bench() : folder_(ScratchFolder(L"keyentry-typing-bench")) {
     const std::wstring bin = ProgramFolder();
     for (const wchar_t* name :
@@ -448,6 +452,14 @@ int wmain() {
   const auto paste = bench.Measure(VK_F5, address);
   Report("paste, 1 field of 35", paste);
   Print("paste: Ctrl+V arrived until the text was taken", Summarise(ctrlVToTaken));
+
+  // The photo: pasted as a picture, and written to a file whose path is typed.
+  const std::wstring photos = bench.Folder() + L"\\photos";
+  bench.Start(L"[模板]\nF11 = {照片}\nF12 = {照片文件}\n[照片]\n文件夹 = " + photos + L"\n");
+  const auto picture = bench.Measure(VK_F11, L"\x25A3");
+  const auto photoFile = bench.Measure(VK_F12, photos + L"\\" + id + L".jpg");
+  Report("{照片}: key to the picture pasted", picture);
+  Report("{照片文件}: key to the JPEG's path typed", photoFile);
 
   // 20 presses 20 ms apart in each mode: everything, in order.
   const struct {

@@ -46,6 +46,10 @@
 #define IDM_SELF_CHECK 0x0420
 #define IDM_START_AT_LOGON 0x0430
 
+// The photo box's right-click menu.
+#define IDM_PHOTO_COPY 0x0500
+#define IDM_PHOTO_SAVE 0x0501
+
 // The commented example written as KeyEntry.ini when the operator opens a
 // missing file (UTF-8 with byte order mark, CR LF).
 #define IDR_SETTINGS_EXAMPLE 300
