@@ -254,15 +254,16 @@ class Bench {
     return s;
   }
 
-  // Typing on read: the card taken off the simulated reader for a second,
-  // then the reader reports it again; from then until the whole template is
+  // Typing on read: the card taken off the simulated reader for 2 s (the
+  // same card counts as new again only after 1.5 s without it), then the
+  // reader reports it again; from then until the whole template is
   // in the window, `rounds` times.
   Samples OnRead(const std::wstring& expected, int rounds = 20) {
     Samples s;
     const std::wstring cardFile = folder_ + L"\\reader-sim\\card.txt";
     for (int r = 0; r < rounds; ++r) {
       ::DeleteFileW(cardFile.c_str());
-      PumpMessagesFor(1000);
+      PumpMessagesFor(2000);
       ::SetForegroundWindow(frame_);
       ::SetFocus(frame_);
       PumpMessagesFor(30);
