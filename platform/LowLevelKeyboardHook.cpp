@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/WindowMessages.h"
 #include "platform/PhotoStore.h"
+#include "platform/WindowMessages.h"
 
 // How a dropped hook is found and brought back.
 //

@@ -1,8 +1,8 @@
 #include "reader/Reading.h"
 
 #include <exception>
-#include <optional>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "core/CardChecks.h"
