@@ -117,14 +117,16 @@ std::optional<std::wstring> PhotoStore::Write(const PhotoJob& job, Failure* why)
     SaveLedger();
     return folderFailed();
   }
+  {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    folderFailure_.reset();
+  }
   return path;
 }
 
-std::optional<std::wstring> PhotoStore::TakeFolderFailure() {
+std::optional<std::wstring> PhotoStore::FolderFailure() {
   std::lock_guard<std::mutex> lock(failureMutex_);
-  std::optional<std::wstring> failure;
-  failure.swap(folderFailure_);
-  return failure;
+  return folderFailure_;
 }
 
 void PhotoStore::DeleteAll() {

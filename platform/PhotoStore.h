@@ -39,14 +39,15 @@ class PhotoStore {
   void DeleteAll();
   // At start: deletes the files an earlier run's ledger lists.
   void DeleteLeftovers();
-  // The folder that could not be written since the last call, if any (for
-  // the window's warning line; the typing has beeped already).
-  std::optional<std::wstring> TakeFolderFailure();
+  // The folder that the last write could not write into, if it failed
+  // there (for the window's warning line; the typing has beeped already);
+  // nothing once a photo file has been written again.
+  std::optional<std::wstring> FolderFailure();
 
  private:
   void SaveLedger();
   WrittenPhotos written_;
-  std::mutex failureMutex_;
+  std::mutex failureMutex_;  // folderFailure_ is read on the interface thread
   std::optional<std::wstring> folderFailure_;
 };
 

@@ -759,7 +759,14 @@ void Form1::ShowPhoto(const std::wstring& path) {
   ::UpdateWindow(hwnd_);
 }
 
-void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
+void Form1::ShowCardWarning(const std::wstring& checks, bool beep) {
+  // The photo folder's trouble stays beside the card's warnings, read after
+  // read, until a photo file has been written again.
+  std::wstring text = checks;
+  if (!photoFolderTrouble_.empty()) {
+    if (!text.empty()) text += L"；";
+    text += photoFolderTrouble_;
+  }
   SetLabelText(warning_, text);
   ::ShowWindow(warning_, text.empty() ? SW_HIDE : SW_SHOWNA);
   // On the interface thread, never in the keyboard hook.
@@ -769,12 +776,11 @@ void Form1::ShowCardWarning(const std::wstring& text, bool beep) {
 Date Form1::Today() const { return LocalToday(); }
 
 void Form1::ShowPhotoFolderTrouble() {
-  const std::optional<std::wstring> folder = PhotoStore::Instance().TakeFolderFailure();
-  if (!folder) return;
-  std::wstring text = WarningText(app_.maths().CardChecks());
-  if (!text.empty()) text += L"；";
-  text += Substitute(kPhotoFolderUnwritable, {*folder});
-  ShowCardWarning(text, false);  // the typing has beeped already
+  const std::optional<std::wstring> folder = PhotoStore::Instance().FolderFailure();
+  const std::wstring trouble = folder ? Substitute(kPhotoFolderUnwritable, {*folder}) : L"";
+  if (trouble == photoFolderTrouble_) return;
+  photoFolderTrouble_ = trouble;
+  ShowCardWarning(WarningText(app_.maths().CardChecks()), false);  // the typing has beeped
 }
 
 bool Form1::PhotoBoxMenu(LPARAM at) {

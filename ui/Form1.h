@@ -125,6 +125,7 @@ class Form1 : public MainWindowView {
   // A photo folder {照片文件} could not write to since the last look: said on
   // the warning line (beside the card's warnings) until the next card.
   void ShowPhotoFolderTrouble();
+  std::wstring photoFolderTrouble_;  // the warning of a photo folder that cannot be written
   // Wipes the photo's bytes and pixels and lets the bitmap go.
   void ForgetPhoto();
   void DrawItem(const DRAWITEMSTRUCT& item);
